@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what the build, the tool and its tests need from Debian 12's packages, when missing.
+set -euo pipefail
+pkgs=(build-essential cmake ninja-build pkg-config
+      qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+      libgtest-dev libgmock-dev libbenchmark-dev
+      clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix
+      srecord binutils)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"

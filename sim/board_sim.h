@@ -1,0 +1,53 @@
+// The board stand-in: plays the KORVEL board on the master side of a pseudo-terminal, on its own
+// thread. Used by the korvel-board-sim program, by the tool's --demo, and in-process by tests.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korvel::sim {
+
+struct BoardSimOptions {
+    bool program = false;      // RUN/PROGRAM switch at PROGRAM
+    uint32_t reportMs = 1000;  // real-time report period; 0 = none
+    bool pace = false;         // model 9600 baud 8N2 wire time in both directions
+    uint32_t seed = 1;         // for the plausible movement of values
+
+    // Fault injection for tests.
+    uint32_t dropAnswer = 0;        // leave out the Nth answer (1-based; 0 = none)
+    uint32_t corruptAnswer = 0;     // corrupt the check value of the Nth answer
+    bool silent = false;            // never send anything
+    uint32_t shortReportLen = 0;    // when > 0, reports carry only this many bytes
+    uint32_t hangUpAfterMs = 0;     // close the line this long after start (0 = never)
+};
+
+class BoardSim {
+public:
+    explicit BoardSim(BoardSimOptions options);
+    ~BoardSim();  // stops and joins
+    BoardSim(const BoardSim&) = delete;
+    BoardSim& operator=(const BoardSim&) = delete;
+
+    std::string Start();  // creates the pty, starts the thread; returns the slave path
+    void Stop();
+    void HangUp();        // closes the master side now, as a pulled adapter would
+
+    void SetProgramSwitch(bool program);
+    void SetSilent(bool silent);
+
+    // Observations (thread-safe copies).
+    bool InServiceMode() const;
+    std::vector<std::vector<uint8_t>> ReceivedBlocks() const;  // blocks decoded from the PC, in order
+    std::vector<uint8_t> LoaderImage() const;                  // 0x8800..0xFFFF as received (0xFF where nothing came)
+    uint32_t LoaderChunksReceived() const;
+    bool LoaderDone() const;
+    std::vector<uint8_t> Nvm() const;                          // the 230-byte parameter image
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace korvel::sim

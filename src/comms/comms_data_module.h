@@ -1,0 +1,76 @@
+// The single link object between the application and the board: connection state, block
+// decoder feed, block sending, request/response exchanges and the firmware download.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "comms/delay_timer.h"
+#include "comms/frame_codec.h"
+#include "host/ui_host.h"
+#include "link/zyl_serial_port.h"
+
+namespace korvel {
+
+enum TConnectionState : uint8_t { csDisconnected = 0, csConnecting = 1, csConnected = 2 };
+
+class TCommsDataModule;
+
+using TCommsProgressNotification = std::function<void(TCommsDataModule* Sender, uint32_t Progress,
+                                                      uint32_t MaxProgress, bool Error,
+                                                      const std::string& Status, bool& Cancel)>;
+using TCommsDatablockNotification =
+    std::function<void(TCommsDataModule* Sender, int32_t Size, const uint8_t* Data)>;  // Data: 515 bytes
+using TCommsDataErrorNotification = std::function<void(TCommsDataModule* Sender)>;
+using TCommsStatusChange = std::function<void(TCommsDataModule* Sender)>;
+
+class TCommsDataModule {
+public:
+    explicit TCommsDataModule(UiHost& host);  // runs DataModuleCreate
+    ~TCommsDataModule();                      // runs DataModuleDestroy (Disconnect)
+    TCommsDataModule(const TCommsDataModule&) = delete;
+    TCommsDataModule& operator=(const TCommsDataModule&) = delete;
+
+    void Connect();
+    void Disconnect();
+    void SendBlock(const uint8_t* Data, uint32_t Size);
+    bool TransceiveBlock(const uint8_t* Data, uint32_t Size, uint8_t ExpectedResponsecode);
+    void FlashFirmware(const std::string& Filename);
+    void HandleByte(uint8_t B);
+
+    TConnectionState ConnectionState() const { return FConnectionState; }
+    bool FlashingFirmware() const { return FFlashingFirmware; }
+
+    TCommsStatusChange OnStatusChange;
+    TCommsProgressNotification OnProgress;
+    TCommsDatablockNotification OnDatablock;
+    TCommsDataErrorNotification OnDataError;
+
+    TZylSerialPort ZylSerialPort;
+    TDelayTimer DelayTimer;
+
+    // Decoder state, readable for tests and the decoder's callers.
+    uint32_t ProtocolState() const;
+    uint32_t InputCount() const;
+    const uint8_t* InputData() const;
+
+private:
+    void ZylSerialPortReceive(TZylSerialPort* Sender, const ByteString& Buffer);
+    void Datablock();
+    void DataError();
+    void DelayTimerIdle(TDelayTimer* Sender, uint32_t StillToGo);
+    void DataModuleCreate();
+    void DataModuleDestroy();
+
+    UiHost& host_;
+    TFrameDecoder Decoder;
+    TConnectionState FConnectionState = csDisconnected;
+    bool FFlashingFirmware = false;
+    bool ResponseSeen = false;
+    std::array<uint8_t, 1024> FirmwareResponseCharacter{};
+    int32_t FirmwareResponseCharacterCount = 0;
+};
+
+}  // namespace korvel

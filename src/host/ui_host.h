@@ -1,0 +1,38 @@
+// The small set of services through which core reaches the UI thread. The app implements it with
+// Qt; tests implement it with scripted fakes so nothing ever blocks on a modal box.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace korvel {
+
+enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation };
+enum class TMsgDlgButtons { mbOK, mbOKCancel };
+enum class TModalResult { mrOk, mrCancel };
+
+class UiHost {
+public:
+    virtual ~UiHost() = default;
+
+    // From a worker thread: run fn on the UI thread and return once it has run. Calls from one
+    // thread run in the order made. Returns false (fn not run) once the host is shutting down,
+    // so a worker never waits for a UI thread that has gone.
+    virtual bool RunOnUiThreadAndWait(const std::function<void()>& fn) = 0;
+
+    // UI thread: handle the pending events (window messages, timers, hand-overs). When none is
+    // pending, wait for one, but at most maxWaitMs; 0 never waits.
+    virtual void ProcessEvents(uint32_t maxWaitMs) = 0;
+
+    // Millisecond tick counter; wraps at 2^32 like any 32-bit tick count.
+    virtual uint32_t TickCount() = 0;
+
+    // Modal message box with a fixed text; returns the button chosen.
+    virtual TModalResult MessageBox(TMsgDlgType type, const std::string& text, TMsgDlgButtons buttons) = 0;
+
+    // Developer trace line (debug output), never shown to the user.
+    virtual void Trace(const std::string& line) = 0;
+};
+
+}  // namespace korvel

@@ -1,0 +1,194 @@
+// Serial port component: opens one device exclusively, applies the line settings and hands every
+// received chunk to the UI thread from its receive thread. Knows nothing of frames.
+#pragma once
+
+#include <atomic>
+#include <bitset>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host/ui_host.h"
+
+namespace korvel {
+
+class SerialDevice;
+
+using ByteString = std::string;  // bytes as they travel; use static_cast<uint8_t> when reading
+
+enum TCommPort : uint8_t { spNone = 0, spCOM1 = 1, spCOM254 = 254, spCustom = 255 };
+using TCommPortSet = std::bitset<256>;
+
+enum TBaudRate : uint8_t {
+    br000075, br000110, br000134, br000150, br000300, br000600, br001200, br001800, br002400,
+    br004800, br007200, br009600, br014400, br019200, br038400, br057600, br115200, br128000,
+    br230400, br256000, br460800, br921600, brCustom
+};
+enum TDataWidth : uint8_t { dw5Bits, dw6Bits, dw7Bits, dw8Bits };
+enum TStopBits : uint8_t { sb1Bit, sb1_5Bits, sb2Bits };
+enum TParityBits : uint8_t { pbNone, pbOdd, pbEven, pbMark, pbSpace };
+enum THwFlowControl : uint8_t { hfNONE, hfDTRDSR, hfRTSCTS };
+enum TSwFlowControl : uint8_t { sfNONE, sfXONXOFF };
+enum TLineStatus : uint8_t { lsCTS, lsDSR, lsRING, lsCD };
+using TLineStatusSet = std::bitset<4>;  // indexed by TLineStatus
+enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+
+class EZylSerialPortException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TZylSerialPort;
+class TComThread;
+
+using TReceiveEvent = std::function<void(TZylSerialPort* Sender, const ByteString& Buffer)>;
+using TSendEvent = std::function<void(TZylSerialPort* Sender, const ByteString& Buffer)>;
+using TLineStatusEvent = std::function<void(TZylSerialPort* Sender, TLineStatusSet NewLineStatus)>;
+using TConnectionEvent = std::function<void(TZylSerialPort* Sender, TCommPort Port)>;
+
+// Everything the line configuration hands to the device in one call.
+struct LineSettings {
+    int32_t BaudRate = 4800;
+    uint8_t DataWidth = 8;    // 5..8
+    uint8_t Parity = 0;       // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    uint8_t StopBits = 0;     // 0 one, 1 one and a half, 2 two
+    bool EnableDTROnOpen = true;
+    bool EnableRTSOnOpen = true;
+    THwFlowControl HwFlowControl = hfNONE;
+    TSwFlowControl SwFlowControl = sfNONE;
+    uint8_t XonChar = 17, XoffChar = 19;
+    uint16_t XonLim = 0, XoffLim = 1;
+    bool ParityCheck = false, ReplaceParityErrors = false;
+    uint8_t ErrorChar = 0, EofChar = 0;
+    bool DiscardNulls = false, DsrSensitivity = false, TXContinueOnXoff = false;
+    uint32_t InputBuffer = 4096;
+};
+
+struct SerialTimeouts {
+    uint32_t ReadIntervalTimeout = 0xFFFFFFFFu;
+    uint32_t ReadTotalTimeoutMultiplier = 0, ReadTotalTimeoutConstant = 0;
+    uint32_t WriteTotalTimeoutMultiplier = 100, WriteTotalTimeoutConstant = 1000;
+};
+
+class TZylSerialPort {
+public:
+    explicit TZylSerialPort(UiHost& host);
+    ~TZylSerialPort();  // stops and joins the receive thread
+    TZylSerialPort(const TZylSerialPort&) = delete;
+    TZylSerialPort& operator=(const TZylSerialPort&) = delete;
+
+    // Port names
+    static TCommPort StringToCommPort(const std::string& name);
+    std::string CommPortToString(TCommPort port) const;
+    static int32_t BaudRateToInt(TBaudRate rate, int32_t customBaudRate);
+    static TBaudRate IntToBaudRate(int32_t rate);
+
+    TCommPort GetPort() const;
+    void SetPort(TCommPort value);
+    const std::string& GetCustomPortName() const;
+    void SetCustomPortName(const std::string& name);
+    const std::string& PortName() const;  // FPort
+
+    TBaudRate GetBaudRate() const;
+    void SetBaudRate(TBaudRate value);
+    int32_t GetCustomBaudRate() const;
+    void SetCustomBaudRate(int32_t value);
+    TDataWidth GetDataWidth() const;
+    void SetDataWidth(TDataWidth value);       // raises "Invalid data-width and stop-bits combination."
+    TParityBits GetParity() const;
+    void SetParity(TParityBits value);
+    TStopBits GetStopBits() const;
+    void SetStopBits(TStopBits value);         // raises "Invalid data-width and stop-bits combination."
+    bool GetEnableDTROnOpen() const;
+    void SetEnableDTROnOpen(bool value);
+    bool GetEnableRTSOnOpen() const;
+    void SetEnableRTSOnOpen(bool value);
+    THwFlowControl GetHwFlowControl() const;
+    void SetHwFlowControl(THwFlowControl value);
+    TSwFlowControl GetSwFlowControl() const;
+    void SetSwFlowControl(TSwFlowControl value);
+    void SetXonChar(uint8_t v);
+    void SetXoffChar(uint8_t v);
+    void SetXonLim(uint16_t v);
+    void SetXoffLim(uint16_t v);
+    void SetParityCheck(bool v);
+    void SetReplaceParityErrors(bool v);
+    void SetErrorChar(uint8_t v);
+    void SetEofChar(uint8_t v);
+    void SetDiscardNulls(bool v);
+    void SetDsrSensitivity(bool v);
+    void SetTXContinueOnXoff(bool v);
+    const LineSettings& Settings() const;
+    const SerialTimeouts& Timeouts() const;
+    void SetReadIntervalTimeout(uint32_t v);
+    void SetReadTotalTimeoutMultiplier(uint32_t v);
+    void SetReadTotalTimeoutConstant(uint32_t v);
+    void SetWriteTotalTimeoutMultiplier(uint32_t v);
+    void SetWriteTotalTimeoutConstant(uint32_t v);
+    uint32_t GetInputBuffer() const;
+    void SetInputBuffer(uint32_t v);
+    uint32_t GetOutputBuffer() const;
+    void SetOutputBuffer(uint32_t v);
+    TThreadPriority GetPriority() const;
+    void SetPriority(TThreadPriority v);
+    uint32_t GetDelay() const;
+    void SetDelay(uint32_t ms);
+    double Version() const { return 1.58; }
+
+    bool NeedSynchronization = true;
+    bool LogInput = false;
+    bool LogDateTime = false;
+    std::string LogFile;
+
+    TReceiveEvent OnReceive;
+    TSendEvent OnSend;
+    TLineStatusEvent OnLineStatusChange;
+    TConnectionEvent OnConnect;
+    TConnectionEvent OnDisconnect;
+
+    void Open();   // raises EZylSerialPortException "Cannot connect to %s . %s"
+    void Close();  // bounded wait that keeps processing UI events
+    bool IsConnected() const;
+    TCommPort ConnectedTo() const;
+    bool IsSending() const;
+    bool IsReceiving() const;
+    TLineStatusSet LineStatus() const;
+    const ByteString& ReadBuffer() const;  // the chunk most recently received
+
+    int32_t SendData(const uint8_t* buffer, uint32_t size);  // raises "%s is not open. Serial port is not connected."
+    int32_t SendChar(char c);
+    int32_t SendByte(uint8_t b);
+    int32_t SendWord(uint16_t w);
+    int32_t SendChars(const ByteString& s);
+    int32_t SendString(const ByteString& s);
+    void SendStringOnNewThread(const ByteString& s);
+    void SendCharsOnNewThread(const ByteString& s);
+
+    bool ClearInputBuffer();
+    bool ClearOutputBuffer();
+    bool SetBreak(bool on);
+    bool SetDTR(bool on);
+    bool SetRTS(bool on);
+    bool SetXonXoff(bool on);
+    bool GetCTS();
+    bool GetDSR();
+    bool GetRING();
+    bool GetCD();
+
+    TCommPortSet GetExistingCommPorts() const;
+    void GetExistingCommPortNames(std::vector<std::string>& list) const;
+    static ByteString ReplaceControlChars(const ByteString& s);
+
+    UiHost& Host() { return host_; }
+
+private:
+    friend class TComThread;
+    struct Impl;
+    std::unique_ptr<Impl> d;
+    UiHost& host_;
+};
+
+}  // namespace korvel

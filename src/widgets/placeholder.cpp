@@ -1,0 +1,1 @@
+// The UI library keeps one file until its widgets arrive.
