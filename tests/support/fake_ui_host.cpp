@@ -1,0 +1,139 @@
+#include "support/fake_ui_host.h"
+
+#include <chrono>
+
+namespace korvel::test {
+
+FakeUiHost::FakeUiHost(Clock clock, uint32_t startTick) : clock_(clock), fakeTick_(startTick) {}
+
+FakeUiHost::~FakeUiHost() { Shutdown(); }
+
+void FakeUiHost::Shutdown() {
+    std::lock_guard lock(m_);
+    shutdown_ = true;
+    for (HandOver* h : handovers_) h->done = true;
+    handovers_.clear();
+    cv_.notify_all();
+}
+
+bool FakeUiHost::RunOnUiThreadAndWait(const std::function<void()>& fn) {
+    HandOver h{&fn};
+    std::unique_lock lock(m_);
+    if (shutdown_) return false;
+    handovers_.push_back(&h);
+    cv_.notify_all();
+    cv_.wait(lock, [&] { return h.done; });
+    return !shutdown_;
+}
+
+bool FakeUiHost::RunPending() {
+    bool ran = false;
+    for (;;) {
+        std::unique_lock lock(m_);
+        if (!posted_.empty()) {
+            auto task = std::move(posted_.front());
+            posted_.pop_front();
+            lock.unlock();
+            task();
+            ran = true;
+            continue;
+        }
+        if (!handovers_.empty()) {
+            HandOver* h = handovers_.front();
+            handovers_.pop_front();
+            lock.unlock();
+            (*h->fn)();
+            lock.lock();
+            h->done = true;
+            cv_.notify_all();
+            ran = true;
+            continue;
+        }
+        return ran;
+    }
+}
+
+void FakeUiHost::ProcessEvents(uint32_t maxWaitMs) {
+    ++processCalls_;
+    if (OnProcessEvents) OnProcessEvents();
+    if (RunPending() || maxWaitMs == 0) return;
+    {
+        std::unique_lock lock(m_);
+        const auto realWait = std::chrono::milliseconds(clock_ == Clock::Fake ? 1 : maxWaitMs);
+        cv_.wait_for(lock, realWait, [&] { return !posted_.empty() || !handovers_.empty(); });
+        if (clock_ == Clock::Fake) fakeTick_ += maxWaitMs;
+    }
+    RunPending();
+}
+
+uint32_t FakeUiHost::TickCount() {
+    if (clock_ == Clock::Real) {
+        using namespace std::chrono;
+        return static_cast<uint32_t>(
+            duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    }
+    std::lock_guard lock(m_);
+    return fakeTick_;
+}
+
+TModalResult FakeUiHost::MessageBox(TMsgDlgType type, const std::string& text, TMsgDlgButtons buttons) {
+    std::lock_guard lock(m_);
+    boxes_.push_back({type, text, buttons});
+    if (answers_.empty()) return TModalResult::mrOk;
+    TModalResult r = answers_.front();
+    answers_.pop_front();
+    return r;
+}
+
+void FakeUiHost::Trace(const std::string& line) {
+    std::lock_guard lock(m_);
+    traces_.push_back(line);
+}
+
+void FakeUiHost::Post(std::function<void()> task) {
+    std::lock_guard lock(m_);
+    posted_.push_back(std::move(task));
+    cv_.notify_all();
+}
+
+void FakeUiHost::AdvanceTime(uint32_t ms) {
+    std::lock_guard lock(m_);
+    fakeTick_ += ms;
+}
+
+void FakeUiHost::SetTime(uint32_t tick) {
+    std::lock_guard lock(m_);
+    fakeTick_ = tick;
+}
+
+void FakeUiHost::ScriptAnswers(std::vector<TModalResult> answers) {
+    std::lock_guard lock(m_);
+    answers_.assign(answers.begin(), answers.end());
+}
+
+std::vector<ShownBox> FakeUiHost::Boxes() const {
+    std::lock_guard lock(m_);
+    return boxes_;
+}
+
+std::vector<std::string> FakeUiHost::Traces() const {
+    std::lock_guard lock(m_);
+    return traces_;
+}
+
+void FakeUiHost::ClearRecords() {
+    std::lock_guard lock(m_);
+    boxes_.clear();
+    traces_.clear();
+}
+
+bool FakeUiHost::PumpUntil(const std::function<bool()>& pred, uint32_t realTimeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(realTimeoutMs);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() >= end) return pred();
+        ProcessEvents(1);
+    }
+    return true;
+}
+
+}  // namespace korvel::test
