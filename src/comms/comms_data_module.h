@@ -3,9 +3,12 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "comms/delay_timer.h"
 #include "comms/frame_codec.h"
@@ -63,6 +66,8 @@ private:
     void DelayTimerIdle(TDelayTimer* Sender, uint32_t StillToGo);
     void DataModuleCreate();
     void DataModuleDestroy();
+    void ZylSerialPortDisconnect(TZylSerialPort* Sender, TCommPort Port);
+    void LineLost();
 
     UiHost& host_;
     TFrameDecoder Decoder;
@@ -71,6 +76,13 @@ private:
     bool ResponseSeen = false;
     std::array<uint8_t, 1024> FirmwareResponseCharacter{};
     int32_t FirmwareResponseCharacterCount = 0;
+    std::array<uint8_t, FRAMEBUFSIZE> OutputData{};
+    uint32_t OutputCount = 0;
+    // One set per running TransceiveBlock (they can nest through dispatched events): the
+    // identifiers of every block delivered since its request, so an answer followed by another
+    // block in the same chunk is still recognised.
+    std::vector<std::bitset<256>*> FResponseWatchers;
+    const std::thread::id FUiThread = std::this_thread::get_id();
 };
 
 }  // namespace korvel

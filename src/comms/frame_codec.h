@@ -23,13 +23,19 @@ constexpr uint32_t PROT_DONE = 16;
 constexpr uint32_t PROT_OVERFLOW = 64;
 constexpr uint32_t PROT_ERROR = 256;
 
+extern const uint16_t CRCTable[256];
+
+// The board's check value. Not CRC-16/ARC although it uses that table: see frame_codec.cpp.
 uint16_t CalcCRC(const uint8_t* Data, uint16_t Count);
 
-// Frame (preamble included) for a block. Throws std::invalid_argument for an empty block and
-// std::length_error when the frame would not fit in FRAMEBUFSIZE bytes.
+// Writes the frame (preamble included) for a block into Out, which holds FRAMEBUFSIZE bytes, and
+// returns its length. Throws std::invalid_argument for an empty block and std::length_error when
+// the frame would not fit; Out is then unspecified but nothing has left the caller.
+uint32_t EncodeFrame(const uint8_t* Data, uint32_t Size, uint8_t* Out);
 std::vector<uint8_t> EncodeFrame(const uint8_t* Data, uint32_t Size);
 
-// Byte-by-byte receive state machine. Pure: no I/O; results leave through the callbacks.
+// Byte-by-byte receive state machine. Pure: no I/O; results leave through the callbacks, which
+// may throw: the decoder is back in PROT_IDLE before the exception leaves HandleByte.
 class TFrameDecoder {
 public:
     void HandleByte(uint8_t B);
@@ -46,6 +52,7 @@ public:
 private:
     void EnterByte(uint8_t InByte);
     bool ValidData() const;
+    void Report(uint32_t state, const std::function<void()>& handler);
 };
 
 }  // namespace korvel

@@ -1,0 +1,142 @@
+#include "comms/comms_data_module.h"
+
+namespace korvel {
+
+namespace {
+const char kHex[] = "0123456789ABCDEF";
+}
+
+TCommsDataModule::TCommsDataModule(UiHost& host) : ZylSerialPort(host), DelayTimer(host), host_(host) {
+    ZylSerialPort.SetBaudRate(br009600);
+    ZylSerialPort.SetStopBits(sb2Bits);
+    ZylSerialPort.SetInputBuffer(16384);
+    ZylSerialPort.SetOutputBuffer(16384);
+    ZylSerialPort.SetReadIntervalTimeout(0);
+    ZylSerialPort.SetWriteTotalTimeoutMultiplier(0);
+    ZylSerialPort.SetWriteTotalTimeoutConstant(0);
+    ZylSerialPort.SetDelay(0);
+    ZylSerialPort.OnReceive = [this](TZylSerialPort* s, const ByteString& b) { ZylSerialPortReceive(s, b); };
+    ZylSerialPort.OnDisconnect = [this](TZylSerialPort* s, TCommPort p) { ZylSerialPortDisconnect(s, p); };
+    DelayTimer.OnIdle = [this](TDelayTimer* s, uint32_t still) { DelayTimerIdle(s, still); };
+    Decoder.OnBlock = [this] { Datablock(); };
+    Decoder.OnCheckError = [this] { DataError(); };
+    Decoder.OnDataError = [this] {
+        if (OnDataError) OnDataError(this);
+    };
+    DataModuleCreate();
+}
+
+TCommsDataModule::~TCommsDataModule() {
+    try {
+        DataModuleDestroy();
+    } catch (...) {
+        // A destructor must not throw; the port is gone either way.
+    }
+}
+
+void TCommsDataModule::DataModuleCreate() {
+    FConnectionState = csDisconnected;
+    FFlashingFirmware = false;
+    ZylSerialPort.NeedSynchronization = true;
+}
+
+void TCommsDataModule::DataModuleDestroy() { Disconnect(); }
+
+void TCommsDataModule::Connect() {
+    if (FConnectionState != csDisconnected) return;
+    // After a hang-up the port object may still hold the dead line; start from a closed port.
+    if (ZylSerialPort.IsConnected()) ZylSerialPort.Close();
+    ZylSerialPort.Open();
+    FConnectionState = ZylSerialPort.IsConnected() ? csConnected : csDisconnected;
+    if (OnStatusChange) OnStatusChange(this);
+    if (FConnectionState == csConnected) Decoder.Reset();
+}
+
+void TCommsDataModule::Disconnect() {
+    ZylSerialPort.Close();
+    FConnectionState = csDisconnected;
+    if (OnStatusChange) OnStatusChange(this);
+}
+
+void TCommsDataModule::ZylSerialPortDisconnect(TZylSerialPort*, TCommPort) {
+    // The port reports a line that went away by itself (adapter pulled) from its receive thread;
+    // the state belongs to the UI thread, so the change is made there.
+    if (std::this_thread::get_id() == FUiThread)
+        LineLost();
+    else
+        host_.RunOnUiThreadAndWait([this] { LineLost(); });
+}
+
+void TCommsDataModule::LineLost() {
+    if (FConnectionState == csDisconnected) return;
+    FConnectionState = csDisconnected;
+    if (OnStatusChange) OnStatusChange(this);
+}
+
+void TCommsDataModule::SendBlock(const uint8_t* Data, uint32_t Size) {
+    OutputCount = 0;
+    const uint32_t n = EncodeFrame(Data, Size, OutputData.data());
+    OutputCount = n;
+    std::string trace = "Sending: ";
+    trace.reserve(9 + 3 * Size);
+    for (uint32_t i = 0; i < Size; ++i) {
+        trace += kHex[Data[i] >> 4];
+        trace += kHex[Data[i] & 0x0F];
+        trace += ' ';
+    }
+    ZylSerialPort.SendData(OutputData.data(), OutputCount);
+    host_.Trace(trace);
+}
+
+void TCommsDataModule::HandleByte(uint8_t B) { Decoder.HandleByte(B); }
+
+void TCommsDataModule::ZylSerialPortReceive(TZylSerialPort*, const ByteString& Buffer) {
+    if (!FFlashingFirmware) {
+        for (char c : Buffer) HandleByte(static_cast<uint8_t>(c));
+        return;
+    }
+    // The loader's characters: a chunk that does not fit is dropped whole.
+    const auto len = static_cast<int64_t>(Buffer.size());
+    if (len + FirmwareResponseCharacterCount >= static_cast<int64_t>(FirmwareResponseCharacter.size())) return;
+    for (char c : Buffer) FirmwareResponseCharacter[FirmwareResponseCharacterCount++] = static_cast<uint8_t>(c);
+}
+
+void TCommsDataModule::Datablock() {
+    for (auto* seen : FResponseWatchers) seen->set(Decoder.InputData[0]);
+    if (OnDatablock) OnDatablock(this, static_cast<int32_t>(Decoder.InputCount), Decoder.InputData.data());
+    ResponseSeen = true;
+    host_.Trace("Block received");
+}
+
+void TCommsDataModule::DataError() {
+    host_.Trace("Protocol error detected");
+    if (OnDataError) OnDataError(this);
+}
+
+bool TCommsDataModule::TransceiveBlock(const uint8_t* Data, uint32_t Size, uint8_t ExpectedResponsecode) {
+    ResponseSeen = false;
+    std::bitset<256> delivered;
+    FResponseWatchers.push_back(&delivered);
+    struct Unwatch {
+        std::vector<std::bitset<256>*>& w;
+        ~Unwatch() { w.pop_back(); }
+    } unwatch{FResponseWatchers};
+
+    SendBlock(Data, Size);
+    TPassBudget budget(DelayTimer, 1000);
+    for (;;) {
+        // The watcher set, not ResponseSeen alone: a nested exchange may have cleared the flag.
+        ResponseSeen = false;
+        if (delivered.test(ExpectedResponsecode)) return true;
+        if (budget.Exhausted()) return false;
+        budget.Pass();
+    }
+}
+
+void TCommsDataModule::DelayTimerIdle(TDelayTimer*, uint32_t) { DelayTimer.Yield(); }
+
+uint32_t TCommsDataModule::ProtocolState() const { return Decoder.ProtocolState; }
+uint32_t TCommsDataModule::InputCount() const { return Decoder.InputCount; }
+const uint8_t* TCommsDataModule::InputData() const { return Decoder.InputData.data(); }
+
+}  // namespace korvel
