@@ -1,0 +1,25 @@
+// Content of the monitor tab "&Meekijken": the live values of the board's real-time reports.
+#pragma once
+
+#include <QWidget>
+
+class QGroupBox;
+class QPushButton;
+
+namespace korvel {
+
+class TMonitorPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMonitorPage(QWidget* parent = nullptr);
+
+    QGroupBox* KorvelStateBox = nullptr;  // "KORVEL bedrijfsstand"
+    QGroupBox* C2EBox = nullptr;          // "Toshiba"
+    QGroupBox* OpenThermBox = nullptr;    // "OpenTherm"
+    QGroupBox* ErrorBox = nullptr;        // "Foutmeldingen"
+    QGroupBox* DipSwitchABox = nullptr;   // "DIP switch A"
+    QGroupBox* DipSwitchBBox = nullptr;   // "DIP switch B"
+    QPushButton* btnShowAdvancedViewer = nullptr;  // "Geavanceerd"
+};
+
+}  // namespace korvel

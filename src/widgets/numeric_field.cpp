@@ -1,0 +1,153 @@
+#include "widgets/numeric_field.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <QPalette>
+#include <cmath>
+#include <limits>
+
+#include "widgets/picture_mask.h"
+
+namespace korvel {
+
+namespace {
+
+struct TypeLimits {
+    double lo;
+    double hi;
+    bool integral;
+};
+
+TypeLimits LimitsOf(TNumericDataType type) {
+    switch (type) {
+        case TNumericDataType::ndtByte: return {0, 255, true};
+        case TNumericDataType::ndtWord: return {0, 65535, true};
+        case TNumericDataType::ndtSmallInt: return {-32768, 32767, true};
+        case TNumericDataType::ndtInteger: return {-2147483648.0, 2147483647.0, true};
+        case TNumericDataType::ndtSingle:
+            return {-double(std::numeric_limits<float>::max()), double(std::numeric_limits<float>::max()), false};
+        case TNumericDataType::ndtReal: break;
+    }
+    return {-std::numeric_limits<double>::max(), std::numeric_limits<double>::max(), false};
+}
+
+}  // namespace
+
+TNumericField::TNumericField(QWidget* parent) : QLineEdit(parent) {
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setReadOnly(true);
+    connect(this, &QLineEdit::textEdited, this, &TNumericField::OnTextEdited);
+    ShowValue();
+}
+
+TNumericField::TNumericField(const QString& name, TNumericDataType type, const QString& mask, QWidget* parent)
+    : TNumericField(parent) {
+    setObjectName(name);
+    FDataType = type;
+    FMask = mask;
+    ShowValue();
+}
+
+void TNumericField::SetDataType(TNumericDataType type) {
+    FDataType = type;
+    FValue = ToDataType(FValue);
+    ShowValue();
+}
+
+void TNumericField::SetPictureMask(const QString& mask) {
+    FMask = mask;
+    ShowValue();
+    updateGeometry();
+}
+
+void TNumericField::SetRange(double minValue, double maxValue) {
+    FMin = minValue;
+    FMax = maxValue;
+    FHasRange = true;
+    ShowValue();
+}
+
+void TNumericField::ClearRange() {
+    FHasRange = false;
+    ShowValue();
+}
+
+void TNumericField::SetEditable(bool editable) {
+    setReadOnly(!editable);
+    ShowValue();
+}
+
+void TNumericField::SetHint(const QString& hint) {
+    const auto bar = hint.indexOf(QLatin1Char('|'));
+    const QString shortHint = bar < 0 ? hint : hint.left(bar);
+    const QString longHint = bar < 0 ? hint : hint.mid(bar + 1);
+    setToolTip(shortHint);
+    setStatusTip(longHint);
+    setWhatsThis(longHint);
+}
+
+void TNumericField::SetValue(double value) {
+    FValue = ToDataType(value);
+    ShowValue();
+}
+
+double TNumericField::ToDataType(double value) const {
+    if (!std::isfinite(value)) return value;
+    if (LimitsOf(FDataType).integral) return std::round(value);
+    if (FDataType == TNumericDataType::ndtSingle) return static_cast<double>(static_cast<float>(value));
+    return value;
+}
+
+bool TNumericField::Parse(const QString& text, double& value) const {
+    // Group separators are refused: in a comma locale "21.5" would otherwise read as 215.
+    QLocale locale;
+    locale.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double parsed = locale.toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(parsed)) return false;
+    const TypeLimits limits = LimitsOf(FDataType);
+    if (limits.integral && parsed != std::round(parsed)) return false;
+    if (parsed < limits.lo || parsed > limits.hi) return false;
+    value = ToDataType(parsed);
+    return true;
+}
+
+void TNumericField::ShowValue() {
+    const QString point = QLocale().decimalPoint();
+    const std::string text = FormatPicture(FValue, FMask.toStdString(), point.toStdString());
+    setText(QString::fromStdString(text));
+    FEntryValid = !FHasRange || (FValue >= FMin && FValue <= FMax);
+    Colour(FEntryValid);
+}
+
+void TNumericField::OnTextEdited(const QString& text) {
+    double value = 0;
+    const bool parsed = Parse(text, value);
+    FEntryValid = parsed && (!FHasRange || (value >= FMin && value <= FMax));
+    Colour(FEntryValid);
+    if (parsed) FValue = value;
+    if (FEntryValid) emit ValueEdited(value);
+}
+
+void TNumericField::Colour(bool ok) {
+    // Only entry fields warn; a display field shows what the board sent. The disabled colours
+    // stay the style's, so a field in a disabled group still looks greyed.
+    const bool warn = !isReadOnly() && !ok;
+    const QPalette normal = QApplication::palette(this);
+    QPalette pal = palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        const QColor wanted = warn ? QColor(Qt::red) : normal.color(group, QPalette::Text);
+        pal.setColor(group, QPalette::Text, wanted);
+    }
+    if (pal != palette()) setPalette(pal);
+}
+
+QSize TNumericField::sizeHint() const {
+    const QFontMetrics fm(font());
+    const int chars = static_cast<int>(FMask.size()) + 1;
+    return {fm.horizontalAdvance(QLatin1Char('0')) * chars + 8, QLineEdit::sizeHint().height()};
+}
+
+QSize TNumericField::minimumSizeHint() const { return sizeHint(); }
+
+}  // namespace korvel

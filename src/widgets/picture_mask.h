@@ -1,0 +1,20 @@
+// Display text of a numeric field from its picture mask ("###.##", "999", "iiiiii" ...).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace korvel {
+
+// Number of mask characters after the decimal point (0 when there is none).
+int PictureDecimals(std::string_view mask);
+
+// The value rounded half away from zero to the mask's decimals, right-aligned in the mask's
+// width (one character per mask character), minus sign directly before the first digit, unused
+// leading positions blank, the point shown as decimalSeparator.
+// A value that needs more positions than the mask has is shown in full, wider than the mask:
+// a field that cuts digits off would show a different number, and the log would record it.
+std::string FormatPicture(double value, std::string_view mask, std::string_view decimalSeparator);
+std::string FormatPicture(double value, std::string_view mask, char decimalSeparator);
+
+}  // namespace korvel

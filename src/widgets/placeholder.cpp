@@ -1,1 +1,0 @@
-// The UI library keeps one file until its widgets arrive.
