@@ -1,12 +1,503 @@
 #include "board_sim.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <random>
+#include <stdexcept>
+#include <thread>
+
+#include "comms/frame_codec.h"
+#include "messages/message_ids.h"
+
 namespace korvel::sim {
 
-struct BoardSim::Impl {
-    BoardSimOptions options;
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+using std::chrono::nanoseconds;
+
+constexpr nanoseconds kByteTime{kByteWireTimeNs};
+constexpr milliseconds kAskPeriod{1000};
+constexpr milliseconds kServiceHold{10000};
+constexpr size_t kOutLimit = 64 * 1024;  // bytes waiting for a reader; later frames are dropped
+constexpr char kMagic[] = "KICKOFF";
+
+void PutStuffed(std::vector<uint8_t>& f, uint8_t b) {
+    if (b == DLE_CHAR) f.push_back(DLE_CHAR);
+    f.push_back(b);
+}
+
+// A frame whose check value is off by a flipped bit, to exercise the tool's check-error path.
+std::vector<uint8_t> CorruptFrame(const std::vector<uint8_t>& block) {
+    std::vector<uint8_t> f{PREAMBLE_CHAR, DLE_CHAR, STX_CHAR};
+    for (uint8_t b : block) PutStuffed(f, b);
+    const uint16_t crc = CalcCRC(block.data(), static_cast<uint16_t>(block.size())) ^ 0x0101;
+    PutStuffed(f, static_cast<uint8_t>(crc & 0xFF));
+    PutStuffed(f, static_cast<uint8_t>(crc >> 8));
+    f.push_back(DLE_CHAR);
+    f.push_back(ETX_CHAR);
+    return f;
+}
+
+void PutLe16(std::vector<uint8_t>& b, size_t off, int32_t v) {
+    b[off] = static_cast<uint8_t>(v & 0xFF);
+    b[off + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+}
+
+// A value that wanders around a centre and is pulled back to it, so it looks like a sensor.
+struct Drift {
+    double centre, spread, value;
+    void Step(std::mt19937& rng) {
+        std::normal_distribution<double> n(0.0, spread * 0.05);
+        value += n(rng) + (centre - value) * 0.05;
+        value = std::clamp(value, centre - spread, centre + spread);
+    }
 };
 
-BoardSim::BoardSim(BoardSimOptions options) : d(std::make_unique<Impl>()) { d->options = options; }
-BoardSim::~BoardSim() = default;
+}  // namespace
+
+struct BoardSim::Impl {
+    explicit Impl(BoardSimOptions o)
+        : options(o), program(o.program), silent(o.silent), loaderImage(kLoaderChunks * kLoaderChunkSize, 0xFF),
+          nvm(NVM_IMAGE_SIZE, 0), rng(o.seed) {
+        // Curve defaults at addresses 0..38, in tenths, so a fetched image looks like a board's.
+        const int16_t curves[20] = {-100, 200, 400, 700, -100, 200, 400, 900, -100, 200,
+                                    300,  400, -100, 200, 300, 500, 210, 300, 170, 210};
+        for (size_t i = 0; i < 20; ++i) PutLe16(nvm, 2 * i, curves[i]);
+        for (size_t a = 40; a < NVM_IMAGE_SIZE; a += 2) PutLe16(nvm, a, static_cast<int32_t>(a * 3));
+    }
+
+    BoardSimOptions options;
+    std::atomic<bool> program;
+    std::atomic<bool> silent;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> hangUpRequested{false};
+    int master = -1;
+    int slave = -1;  // kept open so the line stays up while no tool has the port open
+    int wake[2] = {-1, -1};
+    std::thread thread;
+
+    mutable std::mutex m;  // guards the observations below
+    std::vector<std::vector<uint8_t>> received;
+    std::vector<uint8_t> loaderImage;
+    uint32_t chunks = 0;
+    bool loaderDone = false;
+    bool inService = false;
+    bool inLoader = false;
+    uint32_t reportsSent = 0;
+    std::vector<uint8_t> nvm;
+
+    // Owned by the thread.
+    std::mt19937 rng;
+    TFrameDecoder decoder;
+    enum class Mode { Normal, LoaderWaitX, LoaderChunks } mode = Mode::Normal;
+    std::vector<uint8_t> chunk;
+    std::deque<uint8_t> out;
+    Clock::time_point outDue{};     // paced: when the head of `out` has crossed the wire
+    Clock::time_point outLineFree{};
+    std::deque<std::pair<Clock::time_point, uint8_t>> in;  // paced: bytes still on the wire
+    Clock::time_point inLineFree{};
+    Clock::time_point started, nextReport, nextAsk, lastKeepAlive;
+    uint32_t answers = 0;
+    bool serviceSeen = false;  // the thread's copy of inService, for its own timing
+    uint8_t state = 1;
+    uint8_t flags47 = 0x14, flags49 = 0;
+    Drift ret{3500, 500, 3500}, outside{50, 40, 50}, room{20.0 * 256, 256, 20.0 * 256}, refrig{150, 80, 150};
+
+    void Run();
+    void CloseLine();
+    void Queue(const std::vector<uint8_t>& bytes);
+    void SendBlock(const std::vector<uint8_t>& block);
+    void Answer(std::vector<uint8_t> block);
+    void OnBlock();
+    void OnByte(uint8_t b);
+    void SendReport();
+    void Flush(Clock::time_point now);
+    int TimeoutMs(Clock::time_point now) const;
+};
+
+void BoardSim::Impl::CloseLine() {
+    if (master >= 0) ::close(master);
+    if (slave >= 0) ::close(slave);
+    master = slave = -1;
+    out.clear();
+    in.clear();
+}
+
+void BoardSim::Impl::Queue(const std::vector<uint8_t>& bytes) {
+    if (silent || master < 0) return;
+    if (out.size() + bytes.size() > kOutLimit) return;  // nobody reads: drop, never grow
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+void BoardSim::Impl::SendBlock(const std::vector<uint8_t>& block) {
+    Queue(EncodeFrame(block.data(), static_cast<uint32_t>(block.size())));
+}
+
+void BoardSim::Impl::Answer(std::vector<uint8_t> block) {
+    ++answers;
+    if (answers == options.dropAnswer) return;
+    if (answers == options.corruptAnswer)
+        Queue(CorruptFrame(block));
+    else
+        SendBlock(block);
+}
+
+void BoardSim::Impl::OnBlock() {
+    // InputCount >= 2 here; the block proper excludes its two check bytes.
+    const uint32_t n = decoder.InputCount - 2;
+    std::vector<uint8_t> block(decoder.InputData.begin(), decoder.InputData.begin() + n);
+    {
+        std::lock_guard lock(m);
+        received.push_back(block);
+    }
+    if (block.empty() || !program) return;
+    const auto now = Clock::now();
+    std::vector<uint8_t> image;
+    switch (block[0]) {
+        case P2KSETCOMMAND: {
+            std::lock_guard lock(m);
+            inService = true;
+            lastKeepAlive = now;
+        }
+            Answer({K2PRSETCOMMAND});
+            break;
+        case P2KGETSERNUM:
+            Answer({K2PRGETSERNUM, 0, 0, 0, 0, 0x01, 0x00, 0x00, 0x80, 0x2A, 0x00, 0x00, 0x00});
+            break;
+        case P2KGETRT:
+            Answer({K2PRGETRT});
+            break;
+        case P2KGETFLASH:
+            Answer({K2PRGETFLASH});
+            break;
+        case P2KBLASTFW:
+            if (block.size() < 8 || std::memcmp(block.data() + 1, kMagic, 7) != 0) return;
+            Answer({K2PRBLASTFW});
+            mode = Mode::LoaderWaitX;
+            {
+                std::lock_guard lock(m);
+                inLoader = true;
+                inService = false;
+            }
+            break;
+        case P2KSETNVM: {
+            if (block.size() < 5) return;
+            const uint32_t addr = block[1] | (block[2] << 8);
+            {
+                std::lock_guard lock(m);
+                if (addr + 1 < nvm.size()) {
+                    nvm[addr] = block[3];
+                    nvm[addr + 1] = block[4];
+                }
+            }
+            Answer({K2PRSETNVM});
+            break;
+        }
+        case P2KGETNVM:
+        case P2KFLASHNVM: {
+            std::lock_guard lock(m);
+            image = nvm;
+        }
+            image.insert(image.begin(), block[0] == P2KGETNVM ? K2PRGETNVM : K2PRFLASHNVM);
+            Answer(image);
+            break;
+        default:
+            break;
+    }
+}
+
+void BoardSim::Impl::OnByte(uint8_t b) {
+    switch (mode) {
+        case Mode::Normal:
+            decoder.HandleByte(b);
+            break;
+        case Mode::LoaderWaitX:
+            if (b == 'X') {
+                mode = Mode::LoaderChunks;
+                chunk.clear();
+                Queue({'A'});
+            }
+            break;
+        case Mode::LoaderChunks: {
+            chunk.push_back(b);
+            if (chunk.size() < kLoaderChunkSize) break;
+            bool last = false;
+            {
+                std::lock_guard lock(m);
+                std::copy(chunk.begin(), chunk.end(), loaderImage.begin() + chunks * kLoaderChunkSize);
+                ++chunks;
+                last = chunks == kLoaderChunks;
+                if (last) {
+                    loaderDone = true;
+                    inLoader = false;
+                }
+            }
+            chunk.clear();
+            if (last) {
+                // The new firmware starts: framed protocol and reports again, out of service mode.
+                mode = Mode::Normal;
+                decoder.Reset();
+                nextReport = Clock::now() + milliseconds(options.reportMs);
+            } else {
+                Queue({'A'});
+            }
+            break;
+        }
+    }
+}
+
+void BoardSim::Impl::SendReport() {
+    ret.Step(rng);
+    outside.Step(rng);
+    room.Step(rng);
+    refrig.Step(rng);
+    std::uniform_int_distribution<int> pick(0, 99);
+    if (pick(rng) < 5) state = static_cast<uint8_t>(std::uniform_int_distribution<int>(0, 16)(rng));
+    if (pick(rng) < 2) flags47 ^= static_cast<uint8_t>(1u << std::uniform_int_distribution<int>(2, 7)(rng));
+    if (pick(rng) < 1) flags49 ^= static_cast<uint8_t>(1u << std::uniform_int_distribution<int>(0, 7)(rng));
+
+    std::vector<uint8_t> r(REALTIME_REPORT_SIZE, 0);
+    r[0] = K2MSENDMONDATA;
+    const auto t1 = static_cast<int32_t>(ret.value);
+    PutLe16(r, 1, t1);                                            // return, 0.01 °C
+    PutLe16(r, 3, t1 + 500);                                      // supply, 0.01 °C
+    r[5] = 0x00;
+    r[6] = 131;                                                   // firmware version
+    PutLe16(r, 9, (t1 + 500) / 10);                               // water out, 0.1 °C
+    PutLe16(r, 11, static_cast<int32_t>(outside.value));          // outside air, 0.1 °C
+    PutLe16(r, 15, static_cast<int32_t>(refrig.value));           // refrigerant in
+    PutLe16(r, 17, static_cast<int32_t>(refrig.value) + 250);     // refrigerant out
+    PutLe16(r, 19, t1 / 10);                                      // water in
+    PutLe16(r, 21, 7);                                            // compressor current
+    PutLe16(r, 25, 45);                                           // requested setpoint
+    PutLe16(r, 29, 40 * 256);                                     // thermostat request
+    PutLe16(r, 37, static_cast<int32_t>(20.5 * 256));             // room setpoint
+    PutLe16(r, 39, static_cast<int32_t>(room.value));             // room temperature
+    PutLe16(r, 43, 55 * 256);                                     // boiler setpoint
+    r[47] = flags47;
+    r[48] = state;
+    r[49] = flags49;
+    r[52] = 0x05;
+    r[53] = 0x42;
+    PutLe16(r, 54, static_cast<int32_t>(outside.value) - 3);      // external outside sensor
+    PutLe16(r, 75, (2 * t1 + 500) / 20);                          // mean of NTC1 and NTC2, 0.1 °C
+    r[89] = 1;                                                    // heat
+    r[90] = 1;
+    PutLe16(r, 98, -5);
+    PutLe16(r, 102, 62);
+    PutLe16(r, 104, 3);
+    PutLe16(r, 110, 28);
+    if (options.shortReportLen > 0 && options.shortReportLen < r.size()) r.resize(options.shortReportLen);
+    SendBlock(r);
+    std::lock_guard lock(m);
+    ++reportsSent;
+}
+
+void BoardSim::Impl::Flush(Clock::time_point now) {
+    if (master < 0 || out.empty()) return;
+    size_t n = out.size();
+    if (options.pace) {
+        // Each byte leaves only once the previous one has crossed the wire.
+        if (outDue == Clock::time_point{}) outDue = std::max(outLineFree, now) + kByteTime;
+        n = 0;
+        Clock::time_point due = outDue;
+        while (n < out.size() && due <= now) {
+            ++n;
+            due += kByteTime;
+        }
+        if (n == 0) return;
+    }
+    uint8_t buf[4096];
+    n = std::min(n, sizeof buf);
+    std::copy_n(out.begin(), n, buf);
+    const ssize_t w = ::write(master, buf, n);
+    if (w <= 0) return;  // full or gone: try again at the next wake
+    out.erase(out.begin(), out.begin() + w);
+    if (options.pace) {
+        outLineFree = outDue + kByteTime * (w - 1);
+        outDue = out.empty() ? Clock::time_point{} : outLineFree + kByteTime;
+    }
+}
+
+int BoardSim::Impl::TimeoutMs(Clock::time_point now) const {
+    Clock::time_point next = now + milliseconds(100);
+    if (options.reportMs > 0 && mode == Mode::Normal) next = std::min(next, nextReport);
+    if (program && !serviceSeen && mode == Mode::Normal) next = std::min(next, nextAsk);
+    if (!in.empty()) next = std::min(next, in.front().first);
+    if (!out.empty() && options.pace && outDue != Clock::time_point{}) next = std::min(next, outDue);
+    if (next <= now) return 0;
+    // Round up so a wake never comes before its moment and turns into a spin.
+    return static_cast<int>(std::chrono::ceil<milliseconds>(next - now).count());
+}
+
+void BoardSim::Impl::Run() {
+    started = Clock::now();
+    nextReport = started + milliseconds(options.reportMs);
+    nextAsk = started;
+    const auto hangUpAt = started + milliseconds(options.hangUpAfterMs);
+    while (!stop) {
+        auto now = Clock::now();
+        if (hangUpRequested.exchange(false) || (options.hangUpAfterMs > 0 && master >= 0 && now >= hangUpAt)) CloseLine();
+
+        pollfd fds[2] = {{wake[0], POLLIN, 0}, {master, 0, 0}};
+        nfds_t nfds = 1;
+        if (master >= 0) {
+            fds[1].events = POLLIN;
+            if (!out.empty() && !options.pace) fds[1].events |= POLLOUT;
+            nfds = 2;
+        }
+        int timeout = TimeoutMs(now);
+        if (options.hangUpAfterMs > 0 && master >= 0)
+            timeout = std::min<int>(timeout, static_cast<int>(std::max<int64_t>(
+                0, std::chrono::ceil<milliseconds>(hangUpAt - now).count())));
+        if (::poll(fds, nfds, timeout) < 0 && errno != EINTR) break;
+        now = Clock::now();
+        if (fds[0].revents & POLLIN) {
+            char drain[64];
+            while (::read(wake[0], drain, sizeof drain) > 0) {
+            }
+        }
+        if (master >= 0 && (fds[1].revents & POLLIN)) {
+            uint8_t buf[4096];
+            const ssize_t r = ::read(master, buf, sizeof buf);
+            for (ssize_t i = 0; i < r; ++i) {
+                if (options.pace) {
+                    inLineFree = std::max(inLineFree, now) + kByteTime;
+                    in.emplace_back(inLineFree, buf[i]);
+                } else {
+                    OnByte(buf[i]);
+                }
+            }
+        }
+        while (!in.empty() && in.front().first <= now) {
+            const uint8_t b = in.front().second;
+            in.pop_front();
+            OnByte(b);
+        }
+        bool service;
+        {
+            std::lock_guard lock(m);
+            if (inService && now - lastKeepAlive > kServiceHold) inService = false;
+            service = inService;
+        }
+        serviceSeen = service;
+        if (program && !service && mode == Mode::Normal && now >= nextAsk) {
+            SendBlock({K2PGETCOMMAND});
+            nextAsk = now + kAskPeriod;
+        }
+        if (options.reportMs > 0 && mode == Mode::Normal && now >= nextReport) {
+            SendReport();
+            nextReport += milliseconds(options.reportMs);
+            if (nextReport < now) nextReport = now + milliseconds(options.reportMs);
+        }
+        Flush(now);
+    }
+}
+
+BoardSim::BoardSim(BoardSimOptions options) : d(std::make_unique<Impl>(options)) {
+    d->decoder.OnBlock = [this] { d->OnBlock(); };
+}
+
+BoardSim::~BoardSim() { Stop(); }
+
+std::string BoardSim::Start() {
+    if (d->thread.joinable()) throw std::logic_error("board stand-in already started");
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0) throw std::runtime_error(std::string("posix_openpt: ") + std::strerror(errno));
+    char name[128] = {};
+    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0) {
+        const int e = errno;
+        ::close(master);
+        throw std::runtime_error(std::string("pty: ") + std::strerror(e));
+    }
+    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios tio{};
+    if (slave < 0 || ::tcgetattr(slave, &tio) != 0) {
+        const int e = errno;
+        if (slave >= 0) ::close(slave);
+        ::close(master);
+        throw std::runtime_error(std::string("pty slave: ") + std::strerror(e));
+    }
+    // Raw, so the tool sees the bytes exactly as the board sends them.
+    ::cfmakeraw(&tio);
+    ::tcsetattr(slave, TCSANOW, &tio);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    if (::pipe2(d->wake, O_NONBLOCK | O_CLOEXEC) != 0) {
+        ::close(slave);
+        ::close(master);
+        throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+    }
+    d->master = master;
+    d->slave = slave;
+    d->stop = false;
+    d->thread = std::thread([this] { d->Run(); });
+    return name;
+}
+
+void BoardSim::Stop() {
+    if (!d->thread.joinable()) return;
+    d->stop = true;
+    const char c = 1;
+    [[maybe_unused]] ssize_t w = ::write(d->wake[1], &c, 1);
+    d->thread.join();
+    d->CloseLine();
+    ::close(d->wake[0]);
+    ::close(d->wake[1]);
+    d->wake[0] = d->wake[1] = -1;
+}
+
+void BoardSim::HangUp() {
+    d->hangUpRequested = true;
+    const char c = 1;
+    if (d->wake[1] >= 0) [[maybe_unused]] ssize_t w = ::write(d->wake[1], &c, 1);
+}
+
+void BoardSim::SetProgramSwitch(bool program) { d->program = program; }
+void BoardSim::SetSilent(bool silent) { d->silent = silent; }
+
+bool BoardSim::InServiceMode() const {
+    std::lock_guard lock(d->m);
+    return d->inService;
+}
+std::vector<std::vector<uint8_t>> BoardSim::ReceivedBlocks() const {
+    std::lock_guard lock(d->m);
+    return d->received;
+}
+std::vector<uint8_t> BoardSim::LoaderImage() const {
+    std::lock_guard lock(d->m);
+    return d->loaderImage;
+}
+uint32_t BoardSim::LoaderChunksReceived() const {
+    std::lock_guard lock(d->m);
+    return d->chunks;
+}
+bool BoardSim::LoaderDone() const {
+    std::lock_guard lock(d->m);
+    return d->loaderDone;
+}
+std::vector<uint8_t> BoardSim::Nvm() const {
+    std::lock_guard lock(d->m);
+    return d->nvm;
+}
+uint32_t BoardSim::ReportsSent() const {
+    std::lock_guard lock(d->m);
+    return d->reportsSent;
+}
+bool BoardSim::InLoader() const {
+    std::lock_guard lock(d->m);
+    return d->inLoader;
+}
 
 }  // namespace korvel::sim

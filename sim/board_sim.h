@@ -23,6 +23,12 @@ struct BoardSimOptions {
     uint32_t hangUpAfterMs = 0;     // close the line this long after start (0 = never)
 };
 
+// Wire time of one byte at 9600 baud, 8N2: 11 bits.
+constexpr uint32_t kByteWireTimeNs = 1145834;
+constexpr uint32_t kLoaderBase = 0x8800;
+constexpr uint32_t kLoaderChunkSize = 64;
+constexpr uint32_t kLoaderChunks = 480;
+
 class BoardSim {
 public:
     explicit BoardSim(BoardSimOptions options);
@@ -30,7 +36,8 @@ public:
     BoardSim(const BoardSim&) = delete;
     BoardSim& operator=(const BoardSim&) = delete;
 
-    std::string Start();  // creates the pty, starts the thread; returns the slave path
+    std::string Start();  // creates the pty, starts the thread; returns the slave path; throws
+                          // std::runtime_error when no pty can be had
     void Stop();
     void HangUp();        // closes the master side now, as a pulled adapter would
 
@@ -44,6 +51,8 @@ public:
     uint32_t LoaderChunksReceived() const;
     bool LoaderDone() const;
     std::vector<uint8_t> Nvm() const;                          // the 230-byte parameter image
+    uint32_t ReportsSent() const;
+    bool InLoader() const;
 
 private:
     struct Impl;
