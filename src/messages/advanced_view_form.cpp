@@ -1,10 +1,139 @@
 #include "messages/advanced_view_form.h"
 
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+
+#include "widgets/field_builders.h"
+
 namespace korvel {
 
-TAdvancedViewForm::TAdvancedViewForm(QWidget* parent) : QWidget(parent, Qt::Tool) {
+namespace {
+
+using N = TNumericDataType;
+
+constexpr int kFieldH = 20;
+
+TNumericField* Row(QWidget* box, int labelX, int labelW, int fieldX, int fieldW, int y, const QString& caption,
+                   const QString& name, N type, const QString& mask, const QString& hint = {}) {
+    auto* field = MakeNumericField(box, name, type, mask, QRect(fieldX, y, fieldW, kFieldH), hint);
+    MakeFieldLabel(box, field, caption, QRect(labelX, y + 3, labelW, 14));
+    return field;
+}
+
+void Hide(QWidget* box, QWidget* field) {
+    field->hide();
+    box->findChild<QLabel*>(LabelNameFor(field->objectName()))->hide();
+}
+
+void BuildWeatherBox(QGroupBox* box) {
+    const QString mask = QStringLiteral("###.#");
+    auto left = [&](int row, const QString& caption, const char* name, N type, const QString& m, const char* hint) {
+        Row(box, 8, 150, 160, 76, 20 + row * 27, caption, QLatin1String(name), type, m, QLatin1String(hint));
+    };
+    left(0, QStringLiteral("Graadminuten"), "onfDegMinsTimer", N::ndtInteger, QStringLiteral("iiiiiiiiiii"),
+         "Degree-minutes integrator");
+    left(1, QStringLiteral("Berekende delta-T"), "onfDeltaTSysReq", N::ndtReal, mask, "Required Delta-T system");
+    left(2, QStringLiteral("Gevraagde T gemiddeld"), "onfTMeanReq", N::ndtReal, mask, "Required mean temperature");
+    left(3, QStringLiteral("Gevraagde T aanvoer"), "onfTaReq", N::ndtReal, mask, "Required aanvoer temperature");
+    left(4, QStringLiteral("(NTC1 + NTC2) / 2"), "onfTMean", N::ndtReal, mask,
+         "Mean value of input and output temperatures");
+
+    auto* bevel = new QFrame(box);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameShape(QFrame::VLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+    bevel->setGeometry(250, 18, 4, 136);
+
+    auto right = [&](int row, const QString& caption, const char* name, const char* hint) {
+        return Row(box, 264, 160, 430, 76, 20 + row * 27, caption, QLatin1String(name), N::ndtReal, mask,
+                   QLatin1String(hint));
+    };
+    right(0, QStringLiteral("Toshiba setpoint ketel uit"), "onf_ceonboff0", "Setpoint for carrier unit");
+    right(1, QStringLiteral("Toshiba setpoint ketel aan"), "onf_ceonbon", "Setpoint for carrier unit");
+    right(2, QStringLiteral("Ketel setpoint Toshiba aan"), "onf_beonbon", "Setpoint for boiler");
+    right(3, QStringLiteral("Ketel setpoint Toshiba uit"), "onf_beoffbon", "Setpoint for boiler");
+    Hide(box, right(4, QStringLiteral("spare (invisible)"), "onf_ceonboff1", "Setpoint for carrier unit"));
+}
+
+void BuildRoomBox(QGroupBox* box) {
+    Row(box, 8, 176, 190, 80, 12, QStringLiteral("Oude kamer temperatuur"), QStringLiteral("onfOldRoomTemperature"),
+        N::ndtSingle, QStringLiteral("##.#"));
+    Row(box, 8, 176, 190, 80, 40, QStringLiteral("Verschil met oude kamer temp."),
+        QStringLiteral("onfDeltaRoomTemperature"), N::ndtSingle, QStringLiteral("##.#"));
+    Row(box, 8, 176, 190, 80, 68, QStringLiteral("Vertraging voor slaapstand"), QStringLiteral("onfHiberTimer"),
+        N::ndtInteger, QStringLiteral("iiiiiiiiiii"), QStringLiteral("Hibernation delay timer"));
+}
+
+void BuildModBusBox(QGroupBox* box) {
+    auto row = [&](int y, const QString& caption, const char* name) {
+        return Row(box, 6, 40, 46, 56, y, caption, QLatin1String(name), N::ndtSmallInt, QStringLiteral("iiiiii"));
+    };
+    row(20, QStringLiteral("Tevap"), "nfModBus4410");
+    row(46, QStringLiteral("Tpers"), "nfModBus4412");
+    row(72, QStringLiteral("Tzuig"), "nfModBus4413");
+    row(98, QStringLiteral("Tliq"), "nfModBus4416");
+    // Reported but unused by the outdoor unit.
+    Hide(box, row(124, QStringLiteral("4414"), "nfModBus4414"));
+    Hide(box, row(124, QStringLiteral("4415"), "nfModBus4415"));
+    Hide(box, row(124, QStringLiteral("4411"), "nfModBus4411"));
+}
+
+void BuildDecisionFlags(QWidget* form) {
+    struct Flag {
+        const char* caption;
+        const char* hint;
+        const char* text;
+        int top;
+    };
+    static const Flag flags[] = {
+        {"U1", "U1 from document", "Warmtevraag weersafhankelijke regelaar", 343},
+        {"U2", "U2 from document", "Buitentemperatuur hoog genoeg voor Korvel", 366},
+        {"U3", "U3 from document", "Warmtevraag warmtepomp", 389},
+        {"U4", "U4 from document", "Warmtevraag CV-ketel of SV", 412},
+        {"U5", "U5 from document", "CV ketel of SV niet inschakelen voor behalen gewenste aanvoertemperatuur", 435},
+        {"U6", "U6 from document", "Retourtemperatuur laag genoeg voor warmtepomp", 458},
+        {"U7", "", "Buitentemperatuur te hoog om  CV-ketel of SV bij te schakelen", 482},
+    };
+    for (const Flag& f : flags) {
+        const QString caption = QLatin1String(f.caption);
+        auto* box = MakeCheckBox(form, QStringLiteral("cb") + caption, caption, QRect(29, f.top, 44, 17));
+        box->setLayoutDirection(Qt::RightToLeft);  // caption left of the box
+        box->setToolTip(QLatin1String(f.hint));
+        auto* label = new QLabel(QString::fromUtf8(f.text), form);
+        label->setObjectName(QStringLiteral("lbl") + caption);
+        label->setGeometry(103, f.top + 1, 540, 15);
+    }
+}
+
+}  // namespace
+
+TAdvancedViewForm::TAdvancedViewForm(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("AdvancedViewForm"));
     setWindowTitle(QStringLiteral("Geavanceerd"));
+    ApplyFormFont(this);
+    setFixedSize(659, 514);
+
+    lblTitle = new QLabel(QStringLiteral("Geavanceerd"), this);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    QFont titleFont(QStringLiteral("Tahoma"));
+    titleFont.setPixelSize(32);
+    titleFont.setUnderline(true);
+    lblTitle->setFont(titleFont);
+    lblTitle->move(16, 8);
+    lblTitle->adjustSize();
+
+    WeatherBox = MakeGroupBox(this, QStringLiteral("WeatherBox"), QStringLiteral("Weersafhankelijke regeling"),
+                              QRect(16, 56, 521, 165), false);
+    RoomBox = MakeGroupBox(this, QStringLiteral("RoomBox"), QString(), QRect(16, 227, 281, 102), true);
+    ModBusBox = MakeGroupBox(this, QStringLiteral("ModBusBox"), QStringLiteral("ModBus gegevens"),
+                             QRect(540, 54, 109, 169), true);
+    BuildWeatherBox(WeatherBox);
+    BuildRoomBox(RoomBox);
+    BuildModBusBox(ModBusBox);
+    BuildDecisionFlags(this);
 }
 
 void TAdvancedViewForm::ShowFrom(const QString& mainCaption) {

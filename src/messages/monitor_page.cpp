@@ -1,13 +1,220 @@
 #include "messages/monitor_page.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
+
+#include "widgets/field_builders.h"
 
 namespace korvel {
 
+namespace {
+
+using N = TNumericDataType;
+
+constexpr int kFieldH = 20;
+constexpr int kCheckH = 15;
+
+// Label left of its field, on one row.
+TNumericField* Row(QWidget* box, int labelX, int fieldX, int y, int labelW, int fieldW, const QString& caption,
+                   const QString& name, N type, const QString& mask, const QString& hint = {}) {
+    auto* field = MakeNumericField(box, name, type, mask, QRect(fieldX, y, fieldW, kFieldH), hint);
+    MakeFieldLabel(box, field, caption, QRect(labelX, y + 3, labelW, 14));
+    return field;
+}
+
+// Label above its field, in a column.
+TNumericField* Column(QWidget* box, int x, int width, const QString& caption, const QString& name, N type,
+                      const QString& mask, const QString& hint = {}) {
+    auto* field = MakeNumericField(box, name, type, mask, QRect(x, 33, 60, kFieldH), hint);
+    MakeFieldLabel(box, field, caption, QRect(x, 16, width, 14));
+    return field;
+}
+
+void BuildStateBox(QGroupBox* box) {
+    MakeDropDownList(box,
+                     QStringLiteral("ocbKorvelState"),
+                     {QStringLiteral("0 - Startup"),
+                      QStringLiteral("1 - Gereed (weersafhankelijk)"),
+                      QStringLiteral("2 - Gereed om te verwarmen of koelen"),
+                      QStringLiteral("3 - Alleen buitenunit"),
+                      QStringLiteral("4 - Buitenunit + ketel"),
+                      QStringLiteral("5 - Buitenunit  (weersafhankelijk)"),
+                      QStringLiteral("6 - Alleen de ketel"),
+                      QStringLiteral("7 - Slaapstand"),
+                      QStringLiteral("8 - Buitenunit aan om te koelen"),
+                      QStringLiteral("9 - Buitenunit uit tijdens koelen"),
+                      QStringLiteral("10 - Buitenunit + ketel (weersafhankelijk)"),
+                      QStringLiteral("11 - Alleen de ketel (weersafhankelijk)"),
+                      QStringLiteral("12 - UIT"),
+                      QStringLiteral("13 - TESTMODE 1"),
+                      QStringLiteral("14 - TESTMODE 2"),
+                      QStringLiteral("15 - TESTMODE 3"),
+                      QStringLiteral("16 - TESTMODE 4")},
+                     QRect(8, 16, 330, 21));
+    Row(box, 420, 514, 16, 90, 52, QStringLiteral("Firmware versie"), QStringLiteral("onfFirmLo"), N::ndtByte,
+        QStringLiteral("999"), QStringLiteral("Firmware version|Firmware version"));
+
+    Row(box, 8, 96, 40, 86, 56, QStringLiteral("Retour T"), QStringLiteral("onfNTC1"), N::ndtReal,
+        QStringLiteral("###.##"), QStringLiteral("T1|NTC1 temperatuur"));
+    Row(box, 180, 284, 40, 100, 56, QStringLiteral("Koelmiddel uit"), QStringLiteral("onfRefrigOut"), N::ndtReal,
+        QStringLiteral("###.#"),
+        QStringLiteral("Refrigerant temperature|Refrigerant exiting heat exchanger temperature"));
+    Row(box, 368, 508, 40, 136, 56, QStringLiteral("Compressor stroom"), QStringLiteral("onfCompCurrent"),
+        N::ndtReal, QStringLiteral("##.#"), QStringLiteral("Current|Compressor current"));
+
+    Row(box, 8, 96, 62, 86, 56, QStringLiteral("Aanvoer T"), QStringLiteral("onfNTC2"), N::ndtReal,
+        QStringLiteral("###.##"), QStringLiteral("T2|NTC2 temperatuur"));
+    Row(box, 180, 284, 62, 100, 56, QStringLiteral("Koelmiddel in"), QStringLiteral("onfRefrigIn"), N::ndtReal,
+        QStringLiteral("##.#"),
+        QStringLiteral("Refrigerant temperature|Refrigerant into heat exchanger temperature"));
+    Row(box, 368, 508, 62, 136, 56, QStringLiteral("Externe buitenvoeler"), QStringLiteral("onfSMT"), N::ndtReal,
+        QStringLiteral("###.##"));
+
+    // The group is 206 high: eight rows of boxes fit only at a 15-pixel pitch.
+    const int top = 86;
+    auto check = [&](int x, int row, const char* name, const QString& caption, int width = 280) {
+        MakeCheckBox(box, QLatin1String(name), caption, QRect(x, top + row * kCheckH, width, kCheckH));
+    };
+    check(8, 0, "cbTapwaterDetectBoiler", QStringLiteral("Ketel maakt tapwater (OpenTherm)"));
+    check(8, 1, "cbHeatProductionRequested", QStringLiteral("Verwarming gevraagd"));
+    check(8, 2, "cbColdProductionRequested", QStringLiteral("Koelen gevraagd"));
+    check(8, 3, "cbHeatingAllowed", QStringLiteral("Verwarmen mag"));
+    check(300, 3, "cbKorvelDisabled", QStringLiteral("Verwarmen extern geblokkeerd"), 266);
+    check(8, 4, "cbCoolingAllowed", QStringLiteral("Koelen mag"));
+    check(300, 4, "cbCoolDisabled", QStringLiteral("Koelen extern geblokkeerd"), 266);
+    check(8, 5, "cbCoolingSupported", QStringLiteral("Koelen wordt ondersteund"));
+    check(8, 6, "cbLowTout", QStringLiteral("Toshiba buitentemperatuur te laag"));
+    check(8, 7, "cbU7copy", QStringLiteral("Buitentemperatuur te hoog om  ketel of SV bij te schakelen"), 558);
+}
+
+void BuildToshibaBox(QGroupBox* box) {
+    auto* mode = MakeDropDownList(box, QStringLiteral("ocbOpMode"),
+                                  {QStringLiteral("0: Auto"), QStringLiteral("1: Heat"), QStringLiteral("2: Dry"),
+                                   QStringLiteral("3: Fan"), QStringLiteral("4: Cool")},
+                                  QRect(8, 33, 84, 21));
+    MakeFieldLabel(box, mode, QStringLiteral("Toshiba mode"), QRect(8, 16, 90, 14));
+    MakeCheckBox(box, QStringLiteral("cbOnOff"), QStringLiteral("ON"), QRect(104, 35, 80, 17));
+    Column(box, 200, 92, QStringLiteral("Gevraagd setpoint"), QStringLiteral("onfSetpoint"), N::ndtSmallInt,
+           QStringLiteral("iiiiii"), QStringLiteral("Water temperature|Requested water temperature setpoint"));
+    Column(box, 296, 92, QStringLiteral("Ta = 15.0"), QStringLiteral("onfWaterIn"), N::ndtReal,
+           QStringLiteral("##.#"), QStringLiteral("Water temperature|Water entering heat exchanger temperature"));
+    Column(box, 392, 92, QStringLiteral("Buitentemperatuur"), QStringLiteral("onfOutsideAir"), N::ndtReal,
+           QStringLiteral("##.#"), QStringLiteral("Outside temperature|Outside air temperature"));
+    Column(box, 488, 80, QStringLiteral("Ontdooien"), QStringLiteral("onfDefrost"), N::ndtWord,
+           QStringLiteral("99999"));
+
+    // Kept for the log, never shown: it lies under "Ontdooien".
+    auto* waterOut = Column(box, 488, 80, QStringLiteral("Water uit (invisible)"), QStringLiteral("onfWaterOut"),
+                            N::ndtReal, QStringLiteral("##.#"),
+                            QStringLiteral("Water temperature|Water exiting heat exchanger temperature"));
+    waterOut->hide();
+    box->findChild<QLabel*>(LabelNameFor(waterOut->objectName()))->hide();
+}
+
+void BuildOpenThermBox(QGroupBox* box) {
+    Column(box, 8, 104, QStringLiteral("Kamer gewenst"), QStringLiteral("onfRoomSetpoint"), N::ndtSingle,
+           QStringLiteral("##.#"), QStringLiteral("Room|Setpoint for the room temperature, from thermostat"));
+    Column(box, 120, 104, QStringLiteral("Kamertemperatuur"), QStringLiteral("onfTRoomTemperature"), N::ndtSingle,
+           QStringLiteral("###.#"), QStringLiteral("Room temperature|Measured room temperature, from thermostat"));
+    Column(box, 232, 104, QStringLiteral("Thermostaat vraag"), QStringLiteral("onfWaterSetpoint"), N::ndtReal,
+           QStringLiteral("###.#"), QStringLiteral("Setpoint|Setpoint for the water temperature, from thermostat"));
+    Column(box, 344, 104, QStringLiteral("Gevraagd ketel"), QStringLiteral("onfCVSetpoint"), N::ndtSingle,
+           QStringLiteral("###.#"),
+           QStringLiteral("Boiler temperature requested|Setpoint for the water temperature, requested from boiler"));
+    Column(box, 456, 110, QStringLiteral("Smartgrid sturing"), QStringLiteral("onfSmartGrid"), N::ndtByte,
+           QStringLiteral("999"));
+}
+
+void BuildErrorBox(QGroupBox* box) {
+    Column(box, 8, 140, QStringLiteral("Toshiba foutcode"), QStringLiteral("onfDiagCodes1"), N::ndtWord,
+           QStringLiteral("99999"), QStringLiteral("Error|Error code"));
+    Column(box, 156, 140, QStringLiteral("Sticky foutcode"), QStringLiteral("onfStickyDiagCodes1"), N::ndtWord,
+           QStringLiteral("99999"), QStringLiteral("Error|Error code"));
+
+    const int top = 62;
+    const int pitch = 20;
+    auto check = [&](int x, int row, const char* name, const QString& caption, int width = 290) {
+        MakeCheckBox(box, QLatin1String(name), caption, QRect(x, top + row * pitch, width, 17));
+    };
+    check(8, 0, "cbOTBoilerFault", QStringLiteral("Fout vlag van OpenTherm ketel"));
+    check(8, 1, "cbOTBoilerNotFound", QStringLiteral("OT ketel gekozen maar niet gevonden"));
+    check(8, 2, "cbOTThermostatNotFound", QStringLiteral("OT thermostaat gekozen maar niet gevonden"));
+    check(8, 3, "cbNTC1Error", QStringLiteral("NTC sensor 1 fout"), 142);
+    check(156, 3, "cbNTC2Error", QStringLiteral("NTC sensor 2 fout"), 142);
+    check(8, 4, "cbSmartecError", QStringLiteral("Externe buitenvoeler fout"));
+    check(8, 5, "cbPumpFlowError", QStringLiteral("Flow probleem"));
+    check(8, 6, "cbToshibaCommsError", QStringLiteral("Toshiba communiceert niet"));
+    check(8, 7, "cbToshibaReportsError", QStringLiteral("Toshiba rapporteert een fout"));
+}
+
+void BuildDipSwitches(QGroupBox* box, int firstNumber, const QStringList& captions) {
+    for (int i = 0; i < captions.size(); ++i) {
+        MakeCheckBox(box, QStringLiteral("cbDIP%1").arg(firstNumber + i), captions[i],
+                     QRect(8, 16 + i * 16, box->width() - 14, 16));
+    }
+}
+
+}  // namespace
+
 TMonitorPage::TMonitorPage(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("MonitorPage"));
+    ApplyFormFont(this);
+
+    KorvelStateBox = MakeGroupBox(this, QStringLiteral("KorvelStateBox"), QStringLiteral("KORVEL bedrijfsstand"),
+                                  QRect(3, 3, 574, 206), false);
+    C2EBox = MakeGroupBox(this, QStringLiteral("C2EBox"), QStringLiteral("Toshiba"), QRect(3, 223, 574, 66), false);
+    OpenThermBox = MakeGroupBox(this, QStringLiteral("OpenThermBox"), QStringLiteral("OpenTherm"),
+                                QRect(3, 308, 574, 66), false);
+    // Enabled: the engineer may tick a fault box; the next report sets it again.
+    ErrorBox = MakeGroupBox(this, QStringLiteral("ErrorBox"), QStringLiteral("Foutmeldingen"),
+                            QRect(583, 3, 306, 251), true);
+    DipSwitchABox = MakeGroupBox(this, QStringLiteral("DipSwitchABox"), QStringLiteral("DIP switch A"),
+                                 QRect(583, 260, 129, 150), false);
+    DipSwitchBBox = MakeGroupBox(this, QStringLiteral("DipSwitchBBox"), QStringLiteral("DIP switch B"),
+                                 QRect(718, 260, 171, 151), false);
+
+    BuildStateBox(KorvelStateBox);
+    BuildToshibaBox(C2EBox);
+    BuildOpenThermBox(OpenThermBox);
+    BuildErrorBox(ErrorBox);
+    BuildDipSwitches(DipSwitchABox, 1,
+                     {QStringLiteral("Stooklijn hoog"), QStringLiteral("Duo inzet"), QStringLiteral("Vloerverwarming"),
+                      QStringLiteral("Nacht alleen Korvel"), QStringLiteral("Slaapstand"),
+                      QStringLiteral("Geen koelfunctie Th."), QStringLiteral("Ongebruikt"),
+                      QStringLiteral("Aan/Uit ketel")});
+    BuildDipSwitches(DipSwitchBBox, 9,
+                     {QStringLiteral("Externe buitenvoeler"), QStringLiteral("Weersafh. regeling"),
+                      QStringLiteral("Serieschakeling"), QStringLiteral("Ongebruikt"), QStringLiteral("Ongebruikt"),
+                      QStringLiteral("Bij blokk. alleen korvel"), QStringLiteral("Vrijgave contacten"),
+                      QStringLiteral("Geen buitentemperatuurgrens")});
+
     btnShowAdvancedViewer = new QPushButton(QStringLiteral("Geavanceerd"), this);
     btnShowAdvancedViewer->setObjectName(QStringLiteral("btnShowAdvancedViewer"));
+    QFont bold = btnShowAdvancedViewer->font();
+    bold.setBold(true);
+    bold.setUnderline(true);
+    btnShowAdvancedViewer->setFont(bold);
+    btnShowAdvancedViewer->setGeometry(3, 382, 97, 25);
+
+    // Values the board reports that nobody needs to see; kept for completeness of the report.
+    auto hidden = [this](int x, const QString& caption, const QString& name, N type, const QString& mask,
+                         const QString& hint) {
+        auto* field = MakeNumericField(this, name, type, mask, QRect(x + 120, 384, 70, kFieldH), hint);
+        auto* label = MakeFieldLabel(this, field, caption, QRect(x, 387, 116, 14));
+        field->hide();
+        label->hide();
+    };
+    hidden(110, QStringLiteral("Tijdbasis (invisible)"), QStringLiteral("onfStateTimer"), N::ndtInteger,
+           QStringLiteral("iiiiiiiiiii"), QStringLiteral("Timer for various purposes|Timer for various purposes"));
+    hidden(310, QStringLiteral("Gevraagde T retour (invisible)"), QStringLiteral("onfTrReq"), N::ndtReal,
+           QStringLiteral("###.#"), QStringLiteral("Required retour temperature|Required retour temperature"));
+    hidden(510, QStringLiteral("Thermostaat setpoint (invisible)"), QStringLiteral("onfTPlexorReq"), N::ndtReal,
+           QStringLiteral("###.#"), QStringLiteral("Setpoint from Plexor|Setpoint from Plexor"));
+
+    setMinimumSize(892, 414);
 }
 
 }  // namespace korvel

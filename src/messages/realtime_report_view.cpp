@@ -1,18 +1,52 @@
 #include "messages/realtime_report_view.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <string>
+
 #include "messages/advanced_view_form.h"
 #include "messages/monitor_page.h"
 #include "messages/realtime_report.h"
+#include "widgets/numeric_field.h"
 
 namespace korvel {
 
+namespace {
+
+QWidget* FindField(std::string_view name, TMonitorPage& page, TAdvancedViewForm& view) {
+    const QString qname = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    if (auto* w = page.findChild<QWidget*>(qname)) return w;
+    return view.findChild<QWidget*>(qname);
+}
+
+}  // namespace
+
 void ShowRealtimeReport(const uint8_t* Data, int32_t Size, TMonitorPage& page, TAdvancedViewForm& view,
                         UiHost& host) {
-    (void)Data;
-    (void)Size;
-    (void)page;
-    (void)view;
-    (void)host;
+    // Size includes the two check bytes. Reading a short report at the fixed offsets would show
+    // its check bytes and bytes of earlier blocks as values, so it is left out.
+    const int64_t blockSize = int64_t{Size} - 2;
+    if (Data == nullptr || blockSize < int64_t{REALTIME_REPORT_SIZE}) {
+        host.Trace("Realtime report ignored: " + std::to_string(blockSize < 0 ? 0 : blockSize) + " bytes, " +
+                   std::to_string(REALTIME_REPORT_SIZE) + " expected");
+        return;
+    }
+
+    for (const TReportValue& value : DecodeRealtimeReport(Data, static_cast<size_t>(blockSize))) {
+        QWidget* widget = FindField(value.Target, page, view);
+        switch (value.ValueKind) {
+            case TReportValue::Kind::Number:
+                if (auto* field = qobject_cast<TNumericField*>(widget)) field->SetValue(value.Number);
+                break;
+            case TReportValue::Kind::ListIndex:
+                if (auto* list = qobject_cast<QComboBox*>(widget))
+                    list->setCurrentIndex(value.Index < list->count() ? value.Index : -1);
+                break;
+            case TReportValue::Kind::Flag:
+                if (auto* box = qobject_cast<QCheckBox*>(widget)) box->setChecked(value.Checked);
+                break;
+        }
+    }
 }
 
 }  // namespace korvel
