@@ -1,0 +1,532 @@
+#include "app/main_form.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/action_proxy.h"
+#include "app/data_log.h"
+#include "app/general_error.h"
+#include "messages/advanced_view_form.h"
+#include "messages/message_ids.h"
+#include "messages/monitor_page.h"
+#include "messages/msg2text.h"
+#include "widgets/percentage_meter.h"
+
+namespace korvel {
+
+TMainForm* MainForm = nullptr;
+QDialog* AboutForm = nullptr;
+TAdvancedViewForm* AdvancedViewForm = nullptr;
+QWidget* AdvancedSettingsForm = nullptr;
+
+namespace {
+
+TDataLog::TimePoint ToTimePoint(const QDateTime& t) {
+    return TDataLog::TimePoint(std::chrono::milliseconds(t.toMSecsSinceEpoch()));
+}
+
+const QColor kIndicatorOff(128, 128, 0);  // olive
+const QColor kIndicatorOn(255, 255, 0);   // yellow
+
+enum class TLogKind { Flag, OnOff, Number, List };
+struct TLogColumn {
+    TLogKind Kind;
+    const char* Field;
+};
+
+// Columns 2..49 of a log row, in file order.
+constexpr TLogColumn kLogColumns[] = {
+    {TLogKind::List, "ocbKorvelState"},
+    {TLogKind::Flag, "cbTapwaterDetectBoiler"},
+    {TLogKind::Flag, "cbOTBoilerFault"},
+    {TLogKind::Flag, "cbOTBoilerNotFound"},
+    {TLogKind::Flag, "cbOTThermostatNotFound"},
+    {TLogKind::Flag, "cbNTC1Error"},
+    {TLogKind::Flag, "cbNTC2Error"},
+    {TLogKind::Flag, "cbPumpFlowError"},
+    {TLogKind::Flag, "cbToshibaCommsError"},
+    {TLogKind::Flag, "cbToshibaReportsError"},
+    {TLogKind::Flag, "cbHeatProductionRequested"},
+    {TLogKind::Flag, "cbColdProductionRequested"},
+    {TLogKind::Flag, "cbHeatingAllowed"},
+    {TLogKind::Flag, "cbCoolingAllowed"},
+    {TLogKind::Flag, "cbCoolingSupported"},
+    {TLogKind::Flag, "cbLowTout"},
+    {TLogKind::Number, "onfNTC1"},
+    {TLogKind::Number, "onfNTC2"},
+    {TLogKind::List, "ocbOpMode"},
+    {TLogKind::OnOff, "cbOnOff"},
+    {TLogKind::Number, "onfSetpoint"},
+    {TLogKind::Number, "onfWaterOut"},
+    {TLogKind::Number, "onfRefrigOut"},
+    {TLogKind::Number, "onfWaterIn"},
+    {TLogKind::Number, "onfRefrigIn"},
+    {TLogKind::Number, "onfOutsideAir"},
+    {TLogKind::Number, "onfTRoomTemperature"},
+    {TLogKind::Number, "onfRoomSetpoint"},
+    {TLogKind::Number, "onfCVSetpoint"},
+    {TLogKind::Number, "onfCompCurrent"},
+    {TLogKind::Number, "onfDiagCodes1"},
+    {TLogKind::Number, "onfDefrost"},
+    {TLogKind::Number, "onfDeltaRoomTemperature"},
+    {TLogKind::Number, "onfOldRoomTemperature"},
+    {TLogKind::Number, "onfStickyDiagCodes1"},
+    {TLogKind::Number, "onfTMeanReq"},
+    {TLogKind::Number, "onfTMean"},
+    {TLogKind::Flag, "cbU1"},
+    {TLogKind::Flag, "cbU2"},
+    {TLogKind::Flag, "cbU3"},
+    {TLogKind::Flag, "cbU4"},
+    {TLogKind::Flag, "cbU5"},
+    {TLogKind::Flag, "cbU6"},
+    {TLogKind::Flag, "cbU7"},
+    {TLogKind::Number, "nfModBus4410"},
+    {TLogKind::Number, "nfModBus4412"},
+    {TLogKind::Number, "nfModBus4413"},
+    {TLogKind::Number, "nfModBus4416"},
+};
+static_assert(std::size(kLogColumns) == 48);
+
+}  // namespace
+
+TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_(host) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QString::fromUtf8(MAIN_CAPTION));
+    BuildActions();
+    BuildMenusAndToolBar();
+    BuildClientArea();
+
+    KeepInServiceModeTimer = new QTimer(this);
+    KeepInServiceModeTimer->setObjectName(QStringLiteral("KeepInServiceModeTimer"));
+    KeepInServiceModeTimer->setInterval(500);
+    connect(KeepInServiceModeTimer, &QTimer::timeout, this, [this] { Guarded([this] { KeepInServiceModeTimerTimer(); }); });
+
+    resize(907, 682);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        move(avail.center() - QPoint(907 / 2, 682 / 2));
+    }
+
+    CommsDataModule = std::make_unique<TCommsDataModule>(host_);
+    CommsDataModule->OnProgress = [this](TCommsDataModule* s, uint32_t p, uint32_t m, bool e, const std::string& st,
+                                         bool& c) { ProgressNotification(s, p, m, e, st, c); };
+    CommsDataModule->OnDatablock = [this](TCommsDataModule* s, int32_t size, const uint8_t* data) {
+        DatablockNotification(s, size, data);
+    };
+    CommsDataModule->OnDataError = [this](TCommsDataModule* s) { DataErrorNotification(s); };
+    // A pulled adapter must not leave the window showing a connection.
+    CommsDataModule->OnStatusChange = [this](TCommsDataModule*) { SetAllowances(); };
+    DataLog = std::make_unique<TDataLog>(host_);
+    DataLog->OnLoggingChange = [this] { SetAllowances(); };
+    SettingsCollected = false;
+    SetAllowances();
+}
+
+TMainForm::~TMainForm() {
+    KeepInServiceModeTimer->stop();
+    DataLog->OnLoggingChange = nullptr;
+    DataLog.reset();  // closes an open log, so no row is lost at exit
+    CommsDataModule.reset();
+    if (MainForm == this) MainForm = nullptr;
+}
+
+QAction* TMainForm::NewAction(const char* name, const char* category, const QString& caption) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setProperty("category", QString::fromUtf8(category));
+    ActionList.push_back(action);
+    return action;
+}
+
+QAction* TMainForm::PlaceAt(QAction* action, const char* caption) {
+    return new TActionProxy(action, QString::fromUtf8(caption), this);
+}
+
+void TMainForm::Guarded(const std::function<void()>& handler) { RunGuarded(host_, handler); }
+
+void TMainForm::BuildActions() {
+    FileExitAction = NewAction("FileExitAction", "&File", QStringLiteral("&Sluiten"));
+    StartLoggingAction = NewAction("StartLoggingAction", "&File", QStringLiteral("Start &Logfile..."));
+    StopLoggingAction = NewAction("StopLoggingAction", "&File", QStringLiteral("Stop &Loggen"));
+    PortOptionsAction = NewAction("PortOptionsAction", "&Verbinding", QStringLiteral("&Com poort..."));
+    ConnectAction = NewAction("ConnectAction", "&Verbinding", QStringLiteral("Verbinding &maken"));
+    DisconnectAction = NewAction("DisconnectAction", "&Verbinding", QStringLiteral("Verbinding &verbreken"));
+    ModeSnifAction = NewAction("ModeSnifAction", "&Mode", QStringLiteral("&Meekijken"));
+    ModeServiceAction = NewAction("ModeServiceAction", "&Mode", QStringLiteral("&Instellen"));
+    FlashAction = NewAction("FlashAction", "&Gereedschappen", QStringLiteral("&Firmware flashen..."));
+    GetSettingsAction = NewAction("GetSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen &ophalen"));
+    SetSettingsAction = NewAction("SetSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen &wegschrijven"));
+    DefaultSettingsAction =
+        NewAction("DefaultSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen &standaard"));
+    HelpAboutAction = NewAction("HelpAboutAction", "&Help", QStringLiteral("&Over..."));
+
+    // Auto-check in a group of its own: once used it stays checked, as the original does.
+    StopLoggingAction->setCheckable(true);
+    auto* stopGroup = new QActionGroup(this);
+    stopGroup->addAction(StopLoggingAction);
+
+    ModeGroup = new QActionGroup(this);
+    ModeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    for (QAction* mode : {ModeSnifAction, ModeServiceAction}) {
+        mode->setCheckable(true);
+        ModeGroup->addAction(mode);
+    }
+    ModeSnifAction->setChecked(true);
+
+    auto bind = [this](QAction* action, void (TMainForm::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    };
+    connect(FileExitAction, &QAction::triggered, this, &QWidget::close);
+    bind(StartLoggingAction, &TMainForm::StartLoggingActionExecute);
+    bind(StopLoggingAction, &TMainForm::StopLoggingActionExecute);
+    bind(ConnectAction, &TMainForm::ConnectActionExecute);
+    bind(DisconnectAction, &TMainForm::DisconnectActionExecute);
+    bind(ModeSnifAction, &TMainForm::ChangeModeActionExecute);
+    bind(ModeServiceAction, &TMainForm::ChangeModeActionExecute);
+    bind(FlashAction, &TMainForm::FlashActionOpen);
+    bind(GetSettingsAction, &TMainForm::GetSettingsActionExecute);
+    // PortOptionsAction, SetSettingsAction, DefaultSettingsAction and HelpAboutAction get their
+    // handlers with the port dialog, the settings transfer and the About box.
+}
+
+void TMainForm::BuildMenusAndToolBar() {
+    ActionMainMenuBar1 = new QMenuBar(this);
+    ActionMainMenuBar1->setObjectName(QStringLiteral("ActionMainMenuBar1"));
+    setMenuBar(ActionMainMenuBar1);
+
+    QMenu* file = ActionMainMenuBar1->addMenu(QStringLiteral("&File"));
+    file->addAction(StartLoggingAction);
+    file->addAction(PlaceAt(StopLoggingAction, "&Stop Loggen"));
+    file->addAction(PlaceAt(FileExitAction, "Sl&uiten"));
+
+    QMenu* link = ActionMainMenuBar1->addMenu(QStringLiteral("&Verbinding"));
+    link->addAction(PortOptionsAction);
+    link->addSeparator();
+    link->addAction(PlaceAt(ConnectAction, "C&onnect"));
+    link->addAction(DisconnectAction);
+
+    QMenu* mode = ActionMainMenuBar1->addMenu(QStringLiteral("&Mode"));
+    mode->addAction(ModeSnifAction);
+    mode->addAction(ModeServiceAction);
+
+    QMenu* tools = ActionMainMenuBar1->addMenu(QStringLiteral("&Gereedschappen"));
+    for (QAction* a : {PortOptionsAction, FlashAction, GetSettingsAction, DefaultSettingsAction, SetSettingsAction})
+        tools->addAction(a);
+
+    QMenu* help = ActionMainMenuBar1->addMenu(QStringLiteral("&Help"));
+    help->addAction(HelpAboutAction);
+
+    ActionToolBar1 = new QToolBar(this);
+    ActionToolBar1->setObjectName(QStringLiteral("ActionToolBar1"));
+    ActionToolBar1->setMovable(false);
+    ActionToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    addToolBar(Qt::TopToolBarArea, ActionToolBar1);
+    ActionToolBar1->addAction(ConnectAction);
+    ActionToolBar1->addAction(DisconnectAction);
+    ActionToolBar1->addSeparator();
+    ActionToolBar1->addAction(PlaceAt(ModeSnifAction, "M&eekijken"));
+    ActionToolBar1->addAction(ModeServiceAction);
+    ActionToolBar1->addSeparator();
+    ActionToolBar1->addAction(StartLoggingAction);
+    ActionToolBar1->addAction(PlaceAt(StopLoggingAction, "S&top Loggen"));
+    ActionToolBar1->addSeparator();
+    ActionToolBar1->addAction(FileExitAction);
+}
+
+void TMainForm::BuildClientArea() {
+    auto* client = new QWidget(this);
+    auto* column = new QVBoxLayout(client);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    PageControl1 = new QTabWidget(client);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    TabSheetToshiba = new TMonitorPage(PageControl1);
+    TabSheetToshiba->setObjectName(QStringLiteral("TabSheetToshiba"));
+    PageControl1->addTab(TabSheetToshiba, QStringLiteral("&Meekijken"));
+    if (TabSheetToshiba->btnShowAdvancedViewer != nullptr)
+        connect(TabSheetToshiba->btnShowAdvancedViewer, &QPushButton::clicked, this,
+                [this] { Guarded([this] { btnShowAdvancedViewerClick(); }); });
+
+    TabSheetService = new QWidget(PageControl1);
+    TabSheetService->setObjectName(QStringLiteral("TabSheetService"));
+    auto* servicePage = new QVBoxLayout(TabSheetService);
+    servicePage->setContentsMargins(0, 0, 0, 0);
+    ServiceBox = new QFrame(TabSheetService);
+    ServiceBox->setObjectName(QStringLiteral("ServiceBox"));
+    servicePage->addWidget(ServiceBox);
+    auto* serviceColumn = new QVBoxLayout(ServiceBox);
+    auto* buttons = new QHBoxLayout;
+    for (QAction* a : {GetSettingsAction, SetSettingsAction, DefaultSettingsAction, FlashAction}) {
+        auto* button = new QToolButton(ServiceBox);
+        button->setObjectName(QStringLiteral("btn") + a->objectName());
+        button->setDefaultAction(a);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
+    serviceColumn->addLayout(buttons);
+    serviceColumn->addStretch(1);
+    PageControl1->addTab(TabSheetService, QStringLiteral("&Instellingen"));
+    PageControl1->setCurrentWidget(TabSheetToshiba);
+    column->addWidget(PageControl1, 1);
+
+    Panel2 = new QWidget(client);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setFixedHeight(17);
+    auto* strip = new QHBoxLayout(Panel2);
+    strip->setContentsMargins(0, 0, 0, 0);
+    strip->setSpacing(4);
+    ProgressLabel = new QLabel(Panel2);
+    ProgressLabel->setObjectName(QStringLiteral("ProgressLabel"));
+    ProgressLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ProgressLabel->setMinimumWidth(240);
+    ProgressMeter = new TPercentageMeter(Panel2);
+    ProgressMeter->setObjectName(QStringLiteral("ProgressMeter"));
+    ProgressMeter->SetForeColor(QColor(192, 192, 192));
+    ProgressMeter->setToolTip(QStringLiteral("Progress"));
+    ProgressMeter->setStatusTip(QStringLiteral("How far a lengthy operation has progressed"));
+    strip->addWidget(ProgressLabel);
+    strip->addWidget(ProgressMeter, 1);
+    column->addWidget(Panel2);
+
+    ConnectedIndicator = new QFrame(client);
+    ConnectedIndicator->setObjectName(QStringLiteral("ConnectedIndicator"));
+    ConnectedIndicator->setFrameShape(QFrame::NoFrame);
+    ConnectedIndicator->setFixedHeight(15);
+    ConnectedIndicator->setAutoFillBackground(true);
+    ConnectedIndicator->setToolTip(QStringLiteral("Connected"));
+    ConnectedIndicator->setStatusTip(QStringLiteral("Lit if a connection is active."));
+    column->addWidget(ConnectedIndicator);
+
+    setCentralWidget(client);
+}
+
+bool TMainForm::Logging() const { return DataLog && DataLog->Logging(); }
+
+void TMainForm::SetAllowances() {
+    const TConnectionState state = CommsDataModule ? CommsDataModule->ConnectionState() : csDisconnected;
+    const bool connected = state == csConnected;
+    const bool disconnected = state == csDisconnected;
+
+    ConnectAction->setEnabled(disconnected);
+    PortOptionsAction->setEnabled(disconnected);
+    DisconnectAction->setEnabled(connected);
+    ModeServiceAction->setEnabled(connected);
+
+    QPalette palette = ConnectedIndicator->palette();
+    palette.setColor(QPalette::Window, connected ? kIndicatorOn : kIndicatorOff);
+    ConnectedIndicator->setPalette(palette);
+
+    if (auto* c2e = TabSheetToshiba->findChild<QWidget*>(QStringLiteral("C2EBox"))) c2e->setEnabled(false);
+
+    if (!connected && ModeServiceAction->isChecked()) {
+        ModeServiceAction->setChecked(false);
+        // Without a connection the tool watches: the mode menu must say so.
+        ModeSnifAction->setChecked(true);
+    }
+
+    const bool service = ModeServiceAction->isChecked();
+    if (!service) {
+        KeepInServiceModeTimer->stop();
+        ServiceBox->setEnabled(false);
+        FlashAction->setEnabled(false);
+        GetSettingsAction->setEnabled(false);
+        SetSettingsAction->setEnabled(false);
+    }
+
+    const int serviceIndex = PageControl1->indexOf(TabSheetService);
+    const int monitorIndex = PageControl1->indexOf(TabSheetToshiba);
+    PageControl1->setTabVisible(serviceIndex, service);
+    if (!service && AdvancedSettingsForm != nullptr) AdvancedSettingsForm->hide();
+    PageControl1->setTabVisible(monitorIndex, !service);
+    if (service && AdvancedViewForm != nullptr) AdvancedViewForm->hide();
+    PageControl1->setCurrentIndex(service ? serviceIndex : monitorIndex);
+
+    StopLoggingAction->setEnabled(Logging());
+    StartLoggingAction->setEnabled(!Logging());
+}
+
+void TMainForm::ConnectActionExecute() {
+    ModeSnifAction->setChecked(true);
+    CommsDataModule->Connect();
+    SetAllowances();
+}
+
+void TMainForm::DisconnectActionExecute() {
+    CommsDataModule->Disconnect();
+    SetAllowances();
+}
+
+void TMainForm::ChangeModeActionExecute() {
+    const bool connected = CommsDataModule->ConnectionState() == csConnected;
+    if (connected && ModeServiceAction->isChecked()) {
+        host_.MessageBox(TMsgDlgType::mtWarning, MSG_SWITCH_TO_PROGRAM, TMsgDlgButtons::mbOK);
+        SettingsCollected = false;
+    }
+    if (connected && !ModeServiceAction->isChecked()) {
+        SettingsCollected = false;
+        host_.MessageBox(TMsgDlgType::mtWarning, MSG_SWITCH_TO_RUN, TMsgDlgButtons::mbOK);
+    }
+    SetAllowances();
+}
+
+void TMainForm::SendOneByteRequest(uint8_t id) {
+    const uint8_t block[1] = {id};
+    CommsDataModule->SendBlock(block, 1);
+    KeepInServiceModeTicker = 0;
+}
+
+void TMainForm::KeepInServiceModeTimerTimer() {
+    ++KeepInServiceModeTicker;
+    if (KeepInServiceModeTicker >= 10) SendOneByteRequest(P2KSETCOMMAND);
+}
+
+void TMainForm::GetSettingsActionExecute() { SendOneByteRequest(P2KGETNVM); }
+
+void TMainForm::ProgressNotification(TCommsDataModule*, uint32_t Progress, uint32_t MaxProgress, bool Error,
+                                     const std::string& Status, bool&) {
+    ProgressLabel->setText(QString::fromStdString(Status));
+    if (MaxProgress > 0) {
+        // Unsigned, as on the board's word size: 100 x 65535 still fits in 32 bits.
+        ProgressMeter->SetPercent(static_cast<int>((100u * Progress) / MaxProgress));
+        ProgressLabel->setText(QString::fromStdString(Status) + QStringLiteral(": ") + QString::number(Progress));
+        ProgressMeter->show();
+    } else {
+        ProgressMeter->hide();
+    }
+    if (Error) host_.MessageBox(TMsgDlgType::mtError, MSG_PROGRESS_ERROR, TMsgDlgButtons::mbOK);
+}
+
+void TMainForm::DatablockNotification(TCommsDataModule*, int32_t Size, const uint8_t* Data) {
+    Handle485Message(*this, Data, Size);
+    HandleLogfile();
+}
+
+void TMainForm::DataErrorNotification(TCommsDataModule*) {}
+
+void TMainForm::btnShowAdvancedViewerClick() {
+    if (AdvancedViewForm != nullptr) AdvancedViewForm->ShowFrom(windowTitle());
+}
+
+// ---- data log ----
+
+QString TMainForm::ArrivalText(const QDateTime& arrival) {
+    const QLocale locale;
+    QString text = locale.toString(arrival.date(), QLocale::ShortFormat);
+    if (arrival.time() != QTime(0, 0)) text += QLatin1Char(' ') + locale.toString(arrival.time(), QLocale::LongFormat);
+    return text;
+}
+
+QWidget* TMainForm::FindDisplayField(const char* name) const {
+    const QString objectName = QString::fromLatin1(name);
+    if (auto* w = findChild<QWidget*>(objectName)) return w;
+    if (AdvancedViewForm != nullptr) return AdvancedViewForm->findChild<QWidget*>(objectName);
+    return nullptr;
+}
+
+std::vector<std::string> TMainForm::LogColumns() const {
+    std::vector<std::string> columns;
+    columns.reserve(std::size(kLogColumns));
+    for (const TLogColumn& column : kLogColumns) {
+        QWidget* field = FindDisplayField(column.Field);
+        const auto* box = qobject_cast<QCheckBox*>(field);
+        QString value;
+        switch (column.Kind) {
+            case TLogKind::Flag:
+                value = QString::fromStdString(TF(box != nullptr && box->isChecked()));
+                break;
+            case TLogKind::OnOff:
+                value = box != nullptr && box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+                break;
+            case TLogKind::Number:
+                if (auto* edit = qobject_cast<QLineEdit*>(field)) value = edit->text();
+                break;
+            case TLogKind::List:
+                if (auto* list = qobject_cast<QComboBox*>(field)) value = list->currentText();
+                break;
+        }
+        columns.push_back(value.toStdString());
+    }
+    return columns;
+}
+
+void TMainForm::StartLoggingActionExecute() {
+    QFileDialog dialog(this, QStringLiteral("Save Logfile as"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({QStringLiteral("All files (*.*)"), QStringLiteral("Logfiles (*.csv)")});
+    dialog.selectNameFilter(QStringLiteral("All files (*.*)"));
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    StartLoggingActionAccept(dialog.selectedFiles().constFirst());
+}
+
+void TMainForm::StartLoggingActionAccept(const QString& fileName) {
+    DataLog->Start(fileName.toStdString(), ToTimePoint(Now()));
+    SetAllowances();
+}
+
+void TMainForm::StopLoggingActionExecute() {
+    DataLog->Stop();
+    SetAllowances();
+}
+
+void TMainForm::HandleLogfile() {
+    if (!Logging()) return;
+    const QDateTime arrival = Now();
+    DataLog->HandleLogfile(ToTimePoint(arrival), ArrivalText(arrival).toStdString(), [this] { return LogColumns(); });
+}
+
+// ---- firmware ----
+
+void TMainForm::FlashActionOpen() {
+    QFileDialog dialog(this, QStringLiteral("Flash firmware"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({QStringLiteral("firmware files (*.a43)"), QStringLiteral("all files (*.*)")});
+    dialog.setDefaultSuffix(QStringLiteral("a43"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    FlashActionExecute(dialog.selectedFiles().constFirst());
+}
+
+void TMainForm::FlashActionExecute(const QString& fileName) {
+    if (host_.MessageBox(TMsgDlgType::mtWarning, MSG_FLASH_WARNING, TMsgDlgButtons::mbOKCancel) != TModalResult::mrOk)
+        return;
+    ModeServiceAction->setChecked(false);
+    SetAllowances();
+
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    setEnabled(false);
+    struct Restore {
+        TMainForm* form;
+        ~Restore() {
+            form->setEnabled(true);
+            QGuiApplication::restoreOverrideCursor();
+            form->ModeServiceAction->setChecked(true);
+            form->SetAllowances();
+        }
+    } restore{this};
+    CommsDataModule->FlashFirmware(fileName.toStdString());
+}
+
+}  // namespace korvel

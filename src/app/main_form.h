@@ -1,0 +1,132 @@
+// The main window: owner of the communications module, carrier of every user command, the two
+// working modes, the keep-alive in service mode, the progress strip and the data log.
+#pragma once
+
+#include <QDateTime>
+#include <QMainWindow>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "comms/comms_data_module.h"
+#include "host/ui_host.h"
+
+class QAction;
+class QActionGroup;
+class QFrame;
+class QLabel;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+class QMenuBar;
+class QDialog;
+
+namespace korvel {
+
+class TMonitorPage;
+class TAdvancedViewForm;
+class TPercentageMeter;
+class TDataLog;
+
+inline constexpr const char* MAIN_CAPTION = "Korvel Service gereedschap";
+inline constexpr const char* MSG_PROGRESS_ERROR =
+    "Er is een fout opgetreden. De gegevens zijn mogelijk niet compleet.";
+inline constexpr const char* MSG_SWITCH_TO_PROGRAM = "Zet de RUN/PROGRAM schakelaar in de stand PROGRAM.";
+inline constexpr const char* MSG_SWITCH_TO_RUN = "Zet de RUN/PROGRAM schakelaar in de stand RUN.";
+inline constexpr const char* MSG_FLASH_WARNING =
+    "U gaat nu nieuwe firmware naar het KORVEL bord sturen.\n"
+    "Mocht dit mislukken dan moet het bord terug naar de fabrikant voor service.";
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(UiHost& host, QWidget* parent = nullptr);  // FormCreate
+    ~TMainForm() override;                                         // FormDestroy
+
+    UiHost& Host() { return host_; }
+
+    // Components.
+    QMenuBar* ActionMainMenuBar1 = nullptr;
+    QToolBar* ActionToolBar1 = nullptr;
+    std::vector<QAction*> ActionList;  // every action once; "category" property as in the menus
+    QAction* FileExitAction = nullptr;
+    QAction* StartLoggingAction = nullptr;
+    QAction* StopLoggingAction = nullptr;
+    QAction* PortOptionsAction = nullptr;
+    QAction* ConnectAction = nullptr;
+    QAction* DisconnectAction = nullptr;
+    QAction* ModeSnifAction = nullptr;
+    QAction* ModeServiceAction = nullptr;
+    QAction* FlashAction = nullptr;
+    QAction* GetSettingsAction = nullptr;
+    QAction* SetSettingsAction = nullptr;
+    QAction* DefaultSettingsAction = nullptr;
+    QAction* HelpAboutAction = nullptr;
+    QActionGroup* ModeGroup = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    TMonitorPage* TabSheetToshiba = nullptr;
+    QWidget* TabSheetService = nullptr;
+    QWidget* ServiceBox = nullptr;
+    QWidget* Panel2 = nullptr;
+    QLabel* ProgressLabel = nullptr;
+    TPercentageMeter* ProgressMeter = nullptr;
+    QFrame* ConnectedIndicator = nullptr;
+    QTimer* KeepInServiceModeTimer = nullptr;
+
+    std::unique_ptr<TCommsDataModule> CommsDataModule;
+
+    // State.
+    bool Logging() const;
+    bool SettingsCollected = false;
+    int32_t KeepInServiceModeTicker = 0;
+
+    void SetAllowances();
+    void ConnectActionExecute();
+    void DisconnectActionExecute();
+    void ChangeModeActionExecute();
+    void KeepInServiceModeTimerTimer();
+    void GetSettingsActionExecute();
+    void ProgressNotification(TCommsDataModule* Sender, uint32_t Progress, uint32_t MaxProgress, bool Error,
+                              const std::string& Status, bool& Cancel);
+    void DatablockNotification(TCommsDataModule* Sender, int32_t Size, const uint8_t* Data);
+    void DataErrorNotification(TCommsDataModule* Sender);
+    void btnShowAdvancedViewerClick();
+
+    // Data log.
+    void StartLoggingActionAccept(const QString& fileName);
+    void StopLoggingActionExecute();
+    void HandleLogfile();
+    std::vector<std::string> LogColumns() const;  // columns 2..49 from the display fields
+    static QString ArrivalText(const QDateTime& arrival);
+    std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
+
+    // Firmware: the file has been chosen; the dialog stays in the action's slot.
+    void FlashActionExecute(const QString& fileName);
+
+    // Runs a handler; an error reaches the general error display.
+    void Guarded(const std::function<void()>& handler);
+
+private:
+    QAction* NewAction(const char* name, const char* category, const QString& caption);
+    QAction* PlaceAt(QAction* action, const char* caption);
+    void BuildActions();
+    void BuildMenusAndToolBar();
+    void BuildClientArea();
+    void StartLoggingActionExecute();
+    void FlashActionOpen();
+    void SendOneByteRequest(uint8_t id);
+    QWidget* FindDisplayField(const char* name) const;
+
+    UiHost& host_;
+    std::unique_ptr<TDataLog> DataLog;
+};
+
+// One instance each for the whole run; set by program start (null until created).
+extern TMainForm* MainForm;
+extern QDialog* AboutForm;
+extern TAdvancedViewForm* AdvancedViewForm;
+extern QWidget* AdvancedSettingsForm;
+
+}  // namespace korvel
