@@ -1,5 +1,9 @@
 // Serial port component: opens one device exclusively, applies the line settings and hands every
 // received chunk to the UI thread from its receive thread. Knows nothing of frames.
+//
+// Threads: every member is for the UI thread, except that handlers run on the receive thread
+// when NeedSynchronization is false. A hang-up (adapter pulled) ends the receive thread, raises
+// OnDisconnect and leaves the component Closed.
 #pragma once
 
 #include <atomic>
@@ -12,10 +16,9 @@
 #include <vector>
 
 #include "host/ui_host.h"
+#include "link/serial_device.h"
 
 namespace korvel {
-
-class SerialDevice;
 
 using ByteString = std::string;  // bytes as they travel; use static_cast<uint8_t> when reading
 
@@ -30,8 +33,6 @@ enum TBaudRate : uint8_t {
 enum TDataWidth : uint8_t { dw5Bits, dw6Bits, dw7Bits, dw8Bits };
 enum TStopBits : uint8_t { sb1Bit, sb1_5Bits, sb2Bits };
 enum TParityBits : uint8_t { pbNone, pbOdd, pbEven, pbMark, pbSpace };
-enum THwFlowControl : uint8_t { hfNONE, hfDTRDSR, hfRTSCTS };
-enum TSwFlowControl : uint8_t { sfNONE, sfXONXOFF };
 enum TLineStatus : uint8_t { lsCTS, lsDSR, lsRING, lsCD };
 using TLineStatusSet = std::bitset<4>;  // indexed by TLineStatus
 enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
@@ -49,34 +50,11 @@ using TSendEvent = std::function<void(TZylSerialPort* Sender, const ByteString& 
 using TLineStatusEvent = std::function<void(TZylSerialPort* Sender, TLineStatusSet NewLineStatus)>;
 using TConnectionEvent = std::function<void(TZylSerialPort* Sender, TCommPort Port)>;
 
-// Everything the line configuration hands to the device in one call.
-struct LineSettings {
-    int32_t BaudRate = 4800;
-    uint8_t DataWidth = 8;    // 5..8
-    uint8_t Parity = 0;       // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    uint8_t StopBits = 0;     // 0 one, 1 one and a half, 2 two
-    bool EnableDTROnOpen = true;
-    bool EnableRTSOnOpen = true;
-    THwFlowControl HwFlowControl = hfNONE;
-    TSwFlowControl SwFlowControl = sfNONE;
-    uint8_t XonChar = 17, XoffChar = 19;
-    uint16_t XonLim = 0, XoffLim = 1;
-    bool ParityCheck = false, ReplaceParityErrors = false;
-    uint8_t ErrorChar = 0, EofChar = 0;
-    bool DiscardNulls = false, DsrSensitivity = false, TXContinueOnXoff = false;
-    uint32_t InputBuffer = 4096;
-};
-
-struct SerialTimeouts {
-    uint32_t ReadIntervalTimeout = 0xFFFFFFFFu;
-    uint32_t ReadTotalTimeoutMultiplier = 0, ReadTotalTimeoutConstant = 0;
-    uint32_t WriteTotalTimeoutMultiplier = 100, WriteTotalTimeoutConstant = 1000;
-};
-
 class TZylSerialPort {
 public:
     explicit TZylSerialPort(UiHost& host);
-    ~TZylSerialPort();  // stops and joins the receive thread
+    // Closes without raising events (the owner may be half gone) and joins every thread.
+    ~TZylSerialPort();
     TZylSerialPort(const TZylSerialPort&) = delete;
     TZylSerialPort& operator=(const TZylSerialPort&) = delete;
 
@@ -91,6 +69,8 @@ public:
     const std::string& GetCustomPortName() const;
     void SetCustomPortName(const std::string& name);
     const std::string& PortName() const;  // FPort
+    // The device a port name opens, e.g. "COM5" -> "/dev/ttyS4" (shown beside the name).
+    static std::string DevicePath(const std::string& portName);
 
     TBaudRate GetBaudRate() const;
     void SetBaudRate(TBaudRate value);
@@ -138,10 +118,10 @@ public:
     void SetDelay(uint32_t ms);
     double Version() const { return 1.58; }
 
-    bool NeedSynchronization = true;
-    bool LogInput = false;
-    bool LogDateTime = false;
-    std::string LogFile;
+    std::atomic<bool> NeedSynchronization{true};
+    std::atomic<bool> LogInput{false};
+    std::atomic<bool> LogDateTime{false};
+    std::string LogFile;  // change while closed
 
     TReceiveEvent OnReceive;
     TSendEvent OnSend;
@@ -156,7 +136,7 @@ public:
     bool IsSending() const;
     bool IsReceiving() const;
     TLineStatusSet LineStatus() const;
-    const ByteString& ReadBuffer() const;  // the chunk most recently received
+    const ByteString& ReadBuffer() const;  // the chunk most recently received; stable inside OnReceive
 
     int32_t SendData(const uint8_t* buffer, uint32_t size);  // raises "%s is not open. Serial port is not connected."
     int32_t SendChar(char c);
@@ -187,6 +167,14 @@ public:
 private:
     friend class TComThread;
     struct Impl;
+    bool ApplyLineConfiguration(bool purgeFirst);
+    void ReapplyIf(bool needed);
+    void ReapThreads(bool all);
+    void StartSenderThread(ByteString s, int sendType);
+    int32_t WriteBytes(const std::shared_ptr<SerialDevice>& device, const std::string& port,
+                       const uint8_t* buffer, uint32_t size);
+    [[noreturn]] static void RaiseNotOpen(const std::string& port);
+
     std::unique_ptr<Impl> d;
     UiHost& host_;
 };

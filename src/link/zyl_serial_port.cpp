@@ -1,0 +1,671 @@
+#include "link/zyl_serial_port.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+#include <thread>
+
+#include "host/text_format.h"
+#include "link/port_names.h"
+
+namespace korvel {
+
+namespace {
+
+constexpr const char* kNotOpen = "%s is not open. Serial port is not connected.";
+constexpr const char* kCannotConnect = "Cannot connect to %s . %s";
+constexpr const char* kBadWidthStopBits = "Invalid data-width and stop-bits combination.";
+constexpr const char* kBadLogFile = "Invalid log file name or access denied.";
+
+// Short enough to notice a stop request or a modem-line change promptly, long enough to cost
+// nothing while the line is idle.
+constexpr uint32_t kPollSliceMs = 20;
+// One driver queue: a chunk never exceeds it, whatever is queued; the rest comes in the next one.
+constexpr uint32_t kMaxChunk = 16384;
+constexpr int kCloseMaxPasses = 500;
+
+constexpr std::array<int32_t, 22> kBaudRates{75,    110,   134,    150,    300,    600,    1200,   1800,
+                                             2400,  4800,  7200,   9600,   14400,  19200,  38400,  57600,
+                                             115200, 128000, 230400, 256000, 460800, 921600};
+
+bool WidthStopBitsValid(uint8_t dataWidth, uint8_t stopBits) {
+    if (dataWidth == 5) return stopBits != 2;
+    return stopBits != 1;
+}
+
+int PriorityLevel(TThreadPriority p) { return static_cast<int>(p) - static_cast<int>(TThreadPriority::tpNormal); }
+
+void AppendLog(const std::string& file, bool withDateTime, const ByteString& chunk) {
+    std::FILE* f = std::fopen(file.c_str(), "ab");
+    if (!f) throw EZylSerialPortException(kBadLogFile);
+    std::string line;
+    if (withDateTime) {
+        const std::time_t now = std::time(nullptr);
+        std::tm tm{};
+#ifdef _WIN32
+        localtime_s(&tm, &now);
+#else
+        localtime_r(&now, &tm);
+#endif
+        char stamp[64];
+        const std::size_t n = std::strftime(stamp, sizeof stamp, "%x %X", &tm);
+        line.assign(stamp, n);
+        line += ' ';
+        line += chunk;
+        line += "\r\n";
+    } else {
+        line = chunk;
+    }
+    const bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+    const bool closed = std::fclose(f) == 0;
+    if (!ok || !closed) throw EZylSerialPortException(kBadLogFile);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+struct TZylSerialPort::Impl {
+    std::string FPort;
+    std::string FCustomPortName;
+    int32_t FCustomBaudRate = 0;
+    LineSettings settings;
+    SerialTimeouts timeouts;
+    uint32_t FOutputBuffer = 4096;
+    std::atomic<TThreadPriority> FPriority{TThreadPriority::tpNormal};
+    std::atomic<uint32_t> FDelay{100};
+    bool timerRequested = false;
+
+    std::atomic<uint8_t> connectedTo{spNone};
+    std::atomic<bool> isSending{false};
+    std::atomic<bool> isReceiving{false};
+    std::atomic<uint8_t> lineStatus{0};
+    ByteString FReadBuffer;
+
+    std::shared_ptr<SerialDevice> device;
+    std::unique_ptr<TComThread> ComThread;
+    std::vector<std::unique_ptr<TComThread>> retired;  // stopped from inside a handler; joined later
+
+    // Set while one of our hand-overs runs on the UI thread, so Close can tell it is nested.
+    std::atomic<int> handOverDepth{0};
+    // Set by the destructor: the owner's handlers may belong to an object already gone.
+    std::atomic<bool> eventsMuted{false};
+
+    struct Sender {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::vector<Sender> senders;
+};
+
+// The receive thread. Owns nothing but its std::thread; the device is shared with the component
+// so a send never finds the handle gone under it.
+class TComThread {
+public:
+    TComThread(TZylSerialPort& owner, std::shared_ptr<SerialDevice> device)
+        : Owner(owner), ComDevice(std::move(device)) {}
+
+    ~TComThread() { Join(); }
+
+    void Start() { thread_ = std::thread([this] { Execute(); }); }
+
+    void RequestStop() {
+        {
+            std::lock_guard lock(m_);
+            stop_ = true;
+        }
+        cv_.notify_all();
+        ComDevice->Interrupt();
+    }
+
+    bool Finished() const { return finished_; }
+    bool IsCurrentThread() const { return std::this_thread::get_id() == thread_.get_id(); }
+    void Join() {
+        if (thread_.joinable() && !IsCurrentThread()) thread_.join();
+    }
+    void PriorityChanged() { priorityChanged_ = true; }
+
+    // Raises OnDisconnect, gives the device back and marks the owner Closed; runs once, from the
+    // thread's end or from a Close nested in one of its handlers (direct: already on the
+    // handler's thread, so no hand-over).
+    void Teardown(bool direct) {
+        if (tornDown_.exchange(true)) return;
+        const auto port = static_cast<TCommPort>(Owner.d->connectedTo.load());
+        if (port != spNone) DoExecuteDisconnect(port, direct);
+        ComDevice->Purge(true, true);
+        ComDevice->Close();
+        Owner.d->connectedTo = spNone;
+    }
+
+    TZylSerialPort& Owner;
+    std::shared_ptr<SerialDevice> ComDevice;
+
+private:
+    void Execute();
+    bool Stopping() {
+        std::lock_guard lock(m_);
+        return stop_;
+    }
+    void Pause(uint32_t ms) {
+        std::unique_lock lock(m_);
+        cv_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return stop_; });
+    }
+
+    // Runs fn where the handlers belong: on the UI thread (waiting for it) or right here.
+    void Deliver(const std::function<void()>& fn, bool direct) {
+        if (Owner.d->eventsMuted) return;
+        if (direct || !Owner.NeedSynchronization) {
+            fn();
+            return;
+        }
+        Owner.host_.RunOnUiThreadAndWait([&] {
+            if (Owner.d->eventsMuted) return;
+            ++Owner.d->handOverDepth;
+            try {
+                fn();
+            } catch (...) {
+                --Owner.d->handOverDepth;
+                throw;
+            }
+            --Owner.d->handOverDepth;
+        });
+    }
+
+    void DoExecuteReceive(const ByteString& chunk, std::string& logFile, bool& logInput, bool& logDateTime) {
+        Deliver(
+            [&] {
+                if (Owner.OnReceive) Owner.OnReceive(&Owner, chunk);
+                // Read on the UI thread, where they are written.
+                logInput = Owner.LogInput;
+                logDateTime = Owner.LogDateTime;
+                if (logInput) logFile = Owner.LogFile;
+            },
+            false);
+    }
+    void DoExecuteLineStatus(TLineStatusSet lines) {
+        Deliver([&] {
+            if (Owner.OnLineStatusChange) Owner.OnLineStatusChange(&Owner, lines);
+        }, false);
+    }
+    void DoExecuteDisconnect(TCommPort port, bool direct) {
+        Deliver([&] {
+            if (Owner.OnDisconnect) Owner.OnDisconnect(&Owner, port);
+        }, direct);
+    }
+
+    std::thread thread_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool stop_ = false;
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> tornDown_{false};
+    std::atomic<bool> priorityChanged_{true};
+};
+
+void TComThread::Execute() {
+    auto& d = *Owner.d;
+    std::vector<uint8_t> buffer;
+    bool hungUp = false;
+    while (!Stopping()) {
+        if (priorityChanged_.exchange(false)) SerialDevice::SetCurrentThreadPriority(PriorityLevel(d.FPriority));
+
+        // 1. Modem lines; a pty or an adapter without them reports the empty set.
+        try {
+            uint8_t lines = 0;
+            ComDevice->ModemStatus(lines);
+            if (lines != d.lineStatus.load()) {
+                d.lineStatus = lines;
+                DoExecuteLineStatus(TLineStatusSet(lines));
+            }
+        } catch (...) {
+        }
+        if (Stopping()) break;
+
+        // 2. Whatever is queued, in one read that never waits for more.
+        const IoResult waiting = ComDevice->WaitingCount();
+        if (waiting.gone) break;
+        if (waiting.count <= 0) {
+            if (hungUp) break;  // drained what came before the hang-up
+            if (waiting.error != 0) {
+                Pause(kPollSliceMs);  // a transient failure must not turn into a spin
+                continue;
+            }
+            if (ComDevice->WaitForInput(kPollSliceMs) == SerialDevice::Wait::HangUp) hungUp = true;
+            continue;
+        }
+        d.isReceiving = true;
+        try {
+            buffer.resize(std::min<uint64_t>(static_cast<uint64_t>(waiting.count), kMaxChunk));
+            const IoResult got = ComDevice->Read(buffer.data(), buffer.size());
+            if (got.gone) {
+                d.isReceiving = false;
+                break;
+            }
+            if (got.count > 0) {
+                ByteString chunk(buffer.begin(), buffer.begin() + got.count);
+                d.FReadBuffer = chunk;
+                std::string logFile;
+                bool logInput = Owner.LogInput, logDateTime = Owner.LogDateTime;
+                if (!Owner.NeedSynchronization && logInput) logFile = Owner.LogFile;
+                DoExecuteReceive(chunk, logFile, logInput, logDateTime);
+                if (logInput) AppendLog(logFile, logDateTime, chunk);
+            }
+        } catch (...) {
+        }
+        d.isReceiving = false;
+
+        // 3. The configured pause; with 0 the next pass waits on the device instead.
+        const uint32_t delay = d.FDelay;
+        if (delay > 0 && !Stopping()) Pause(delay);
+    }
+    Teardown(false);
+    finished_ = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TZylSerialPort::TZylSerialPort(UiHost& host) : d(std::make_unique<Impl>()), host_(host) {}
+
+TZylSerialPort::~TZylSerialPort() {
+    d->eventsMuted = true;
+    Close();
+    ReapThreads(true);
+    if (d->timerRequested) SerialDevice::ReleaseTimerResolution();
+}
+
+TCommPort TZylSerialPort::StringToCommPort(const std::string& name) {
+    const std::string trimmed = TrimSpaces(name);
+    if (trimmed.empty()) return spNone;
+    const int n = PortNumberFromName(trimmed);
+    return n ? static_cast<TCommPort>(n) : spCustom;
+}
+
+std::string TZylSerialPort::CommPortToString(TCommPort port) const {
+    if (port == spNone) return {};
+    if (port == spCustom) return d->FCustomPortName;
+    return PortNameFromNumber(port);
+}
+
+int32_t TZylSerialPort::BaudRateToInt(TBaudRate rate, int32_t customBaudRate) {
+    return rate < kBaudRates.size() ? kBaudRates[rate] : customBaudRate;
+}
+
+TBaudRate TZylSerialPort::IntToBaudRate(int32_t rate) {
+    const auto it = std::find(kBaudRates.begin(), kBaudRates.end(), rate);
+    return it == kBaudRates.end() ? brCustom : static_cast<TBaudRate>(it - kBaudRates.begin());
+}
+
+std::string TZylSerialPort::DevicePath(const std::string& portName) {
+    return SerialDevice::DevicePathForPort(TrimSpaces(portName));
+}
+
+TCommPort TZylSerialPort::GetPort() const { return StringToCommPort(d->FPort); }
+
+void TZylSerialPort::SetPort(TCommPort value) {
+    if (value != GetPort()) d->FPort = CommPortToString(value);
+}
+
+const std::string& TZylSerialPort::GetCustomPortName() const { return d->FCustomPortName; }
+
+void TZylSerialPort::SetCustomPortName(const std::string& name) {
+    d->FCustomPortName = TrimSpaces(name);
+    if (GetPort() == spCustom) d->FPort = d->FCustomPortName;
+}
+
+const std::string& TZylSerialPort::PortName() const { return d->FPort; }
+
+// --- line settings ---------------------------------------------------------------------------
+
+bool TZylSerialPort::ApplyLineConfiguration(bool purgeFirst) {
+    if (!d->device || !d->device->IsOpen()) return false;
+    if (purgeFirst) d->device->Purge(true, false);
+    std::string error;
+    if (d->device->Configure(d->settings, error)) return true;
+    Close();
+    return false;
+}
+
+namespace {
+// Re-applies only when the value changed, for the settings that need no re-apply otherwise.
+template <typename T>
+bool Changed(T& field, T value) {
+    if (field == value) return false;
+    field = value;
+    return true;
+}
+}  // namespace
+
+void TZylSerialPort::ReapplyIf(bool needed) {
+    if (needed && d->ComThread) ApplyLineConfiguration(true);
+}
+
+TBaudRate TZylSerialPort::GetBaudRate() const { return IntToBaudRate(d->settings.BaudRate); }
+
+void TZylSerialPort::SetBaudRate(TBaudRate value) {
+    d->settings.BaudRate = BaudRateToInt(value, d->FCustomBaudRate);
+    ReapplyIf(true);
+}
+
+int32_t TZylSerialPort::GetCustomBaudRate() const { return d->FCustomBaudRate; }
+
+void TZylSerialPort::SetCustomBaudRate(int32_t value) {
+    d->FCustomBaudRate = value;
+    if (GetBaudRate() == brCustom) {
+        d->settings.BaudRate = value;
+        ReapplyIf(true);
+    }
+}
+
+TDataWidth TZylSerialPort::GetDataWidth() const {
+    const uint8_t w = d->settings.DataWidth;
+    return (w >= 5 && w <= 8) ? static_cast<TDataWidth>(w - 5) : dw8Bits;
+}
+
+void TZylSerialPort::SetDataWidth(TDataWidth value) {
+    if (value > dw8Bits) return;
+    const auto width = static_cast<uint8_t>(value + 5);
+    if (!WidthStopBitsValid(width, d->settings.StopBits)) throw EZylSerialPortException(kBadWidthStopBits);
+    d->settings.DataWidth = width;
+    ReapplyIf(true);
+}
+
+TParityBits TZylSerialPort::GetParity() const { return static_cast<TParityBits>(d->settings.Parity); }
+
+void TZylSerialPort::SetParity(TParityBits value) {
+    if (value > pbSpace) return;
+    d->settings.Parity = value;
+    ReapplyIf(true);
+}
+
+TStopBits TZylSerialPort::GetStopBits() const { return static_cast<TStopBits>(d->settings.StopBits); }
+
+void TZylSerialPort::SetStopBits(TStopBits value) {
+    if (value > sb2Bits) return;
+    if (!WidthStopBitsValid(d->settings.DataWidth, value)) throw EZylSerialPortException(kBadWidthStopBits);
+    d->settings.StopBits = value;
+    ReapplyIf(true);
+}
+
+bool TZylSerialPort::GetEnableDTROnOpen() const { return d->settings.EnableDTROnOpen; }
+void TZylSerialPort::SetEnableDTROnOpen(bool v) { ReapplyIf(Changed(d->settings.EnableDTROnOpen, v)); }
+bool TZylSerialPort::GetEnableRTSOnOpen() const { return d->settings.EnableRTSOnOpen; }
+void TZylSerialPort::SetEnableRTSOnOpen(bool v) { ReapplyIf(Changed(d->settings.EnableRTSOnOpen, v)); }
+THwFlowControl TZylSerialPort::GetHwFlowControl() const { return d->settings.HwFlowControl; }
+void TZylSerialPort::SetHwFlowControl(THwFlowControl v) { ReapplyIf(Changed(d->settings.HwFlowControl, v)); }
+TSwFlowControl TZylSerialPort::GetSwFlowControl() const { return d->settings.SwFlowControl; }
+void TZylSerialPort::SetSwFlowControl(TSwFlowControl v) { ReapplyIf(Changed(d->settings.SwFlowControl, v)); }
+void TZylSerialPort::SetXonChar(uint8_t v) { ReapplyIf(Changed(d->settings.XonChar, v)); }
+void TZylSerialPort::SetXoffChar(uint8_t v) { ReapplyIf(Changed(d->settings.XoffChar, v)); }
+void TZylSerialPort::SetXonLim(uint16_t v) { ReapplyIf(Changed(d->settings.XonLim, v)); }
+void TZylSerialPort::SetXoffLim(uint16_t v) { ReapplyIf(Changed(d->settings.XoffLim, v)); }
+void TZylSerialPort::SetParityCheck(bool v) { ReapplyIf(Changed(d->settings.ParityCheck, v)); }
+void TZylSerialPort::SetReplaceParityErrors(bool v) { d->settings.ReplaceParityErrors = v; }
+void TZylSerialPort::SetErrorChar(uint8_t v) { ReapplyIf(Changed(d->settings.ErrorChar, v)); }
+void TZylSerialPort::SetEofChar(uint8_t v) { ReapplyIf(Changed(d->settings.EofChar, v)); }
+void TZylSerialPort::SetDiscardNulls(bool v) { ReapplyIf(Changed(d->settings.DiscardNulls, v)); }
+void TZylSerialPort::SetDsrSensitivity(bool v) { ReapplyIf(Changed(d->settings.DsrSensitivity, v)); }
+void TZylSerialPort::SetTXContinueOnXoff(bool v) { ReapplyIf(Changed(d->settings.TXContinueOnXoff, v)); }
+
+const LineSettings& TZylSerialPort::Settings() const { return d->settings; }
+const SerialTimeouts& TZylSerialPort::Timeouts() const { return d->timeouts; }
+void TZylSerialPort::SetReadIntervalTimeout(uint32_t v) { d->timeouts.ReadIntervalTimeout = v; }
+void TZylSerialPort::SetReadTotalTimeoutMultiplier(uint32_t v) { d->timeouts.ReadTotalTimeoutMultiplier = v; }
+void TZylSerialPort::SetReadTotalTimeoutConstant(uint32_t v) { d->timeouts.ReadTotalTimeoutConstant = v; }
+void TZylSerialPort::SetWriteTotalTimeoutMultiplier(uint32_t v) { d->timeouts.WriteTotalTimeoutMultiplier = v; }
+void TZylSerialPort::SetWriteTotalTimeoutConstant(uint32_t v) { d->timeouts.WriteTotalTimeoutConstant = v; }
+
+uint32_t TZylSerialPort::GetInputBuffer() const { return d->settings.InputBuffer; }
+
+void TZylSerialPort::SetInputBuffer(uint32_t v) {
+    d->settings.InputBuffer = v;
+    if (d->device && d->device->IsOpen()) d->device->SetQueueSizes(v, d->FOutputBuffer);
+}
+
+uint32_t TZylSerialPort::GetOutputBuffer() const { return d->FOutputBuffer; }
+
+void TZylSerialPort::SetOutputBuffer(uint32_t v) {
+    d->FOutputBuffer = v;
+    if (d->device && d->device->IsOpen()) d->device->SetQueueSizes(d->settings.InputBuffer, v);
+}
+
+TThreadPriority TZylSerialPort::GetPriority() const { return d->FPriority; }
+
+void TZylSerialPort::SetPriority(TThreadPriority v) {
+    d->FPriority = v;
+    if (d->ComThread) d->ComThread->PriorityChanged();
+}
+
+uint32_t TZylSerialPort::GetDelay() const { return d->FDelay; }
+
+void TZylSerialPort::SetDelay(uint32_t ms) {
+    d->FDelay = ms;
+    if (ms < 50 && !d->timerRequested) {
+        SerialDevice::RequestTimerResolution();
+        d->timerRequested = true;
+    }
+}
+
+// --- open and close --------------------------------------------------------------------------
+
+void TZylSerialPort::Open() {
+    ReapThreads(false);
+    const TCommPort wanted = StringToCommPort(d->FPort);
+    if (wanted == static_cast<TCommPort>(d->connectedTo.load())) return;
+    if (d->ComThread) Close();
+    d->connectedTo = spNone;
+
+    auto device = std::make_shared<SerialDevice>();
+    std::string error;
+    bool ok = device->Open(DevicePath(d->FPort), error);
+    if (ok) {
+        ok = device->Configure(d->settings, error);
+        if (ok) {
+            device->SetTimeouts(d->timeouts);
+            device->SetQueueSizes(d->settings.InputBuffer, d->FOutputBuffer);
+        } else {
+            device->Close();
+        }
+    }
+    if (!ok) throw EZylSerialPortException(FormatText(kCannotConnect, {d->FPort, error}));
+
+    d->device = device;
+    d->lineStatus = 0;
+    d->connectedTo = wanted;
+    try {
+        if (OnConnect) OnConnect(this, wanted);
+    } catch (...) {
+        // A handler that refuses the connection leaves nothing open behind it.
+        device->Close();
+        d->device.reset();
+        d->connectedTo = spNone;
+        throw;
+    }
+    d->ComThread = std::make_unique<TComThread>(*this, device);
+    d->ComThread->Start();
+}
+
+void TZylSerialPort::Close() {
+    ReapThreads(false);
+    if (!d->ComThread) {
+        d->connectedTo = spNone;
+        return;
+    }
+    TComThread& thread = *d->ComThread;
+    thread.RequestStop();
+    if (thread.IsCurrentThread() || d->handOverDepth > 0) {
+        // Called from one of the thread's own handlers: it cannot be waited for here. Finish its
+        // work now; the thread ends when the handler returns and is joined later.
+        thread.Teardown(true);
+        d->retired.push_back(std::move(d->ComThread));
+        d->device.reset();
+        return;
+    }
+    for (int pass = 0; pass < kCloseMaxPasses && d->connectedTo != spNone; ++pass)
+        host_.ProcessEvents(pass == 0 ? d->FDelay.load() : 10);
+    // A thread still in a hand-over needs the UI thread to serve it before it can be joined.
+    while (!thread.Finished()) host_.ProcessEvents(10);
+    d->ComThread.reset();
+    d->device.reset();
+    d->connectedTo = spNone;
+}
+
+void TZylSerialPort::ReapThreads(bool all) {
+    auto& r = d->retired;
+    if (all) {
+        for (auto& t : r)
+            while (!t->Finished()) host_.ProcessEvents(10);
+        r.clear();
+    } else {
+        r.erase(std::remove_if(r.begin(), r.end(), [](const auto& t) { return t->Finished(); }), r.end());
+    }
+    auto& s = d->senders;
+    for (auto it = s.begin(); it != s.end();) {
+        if (all || *it->done) {
+            if (it->thread.joinable()) it->thread.join();
+            it = s.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+bool TZylSerialPort::IsConnected() const { return d->connectedTo != spNone; }
+TCommPort TZylSerialPort::ConnectedTo() const { return static_cast<TCommPort>(d->connectedTo.load()); }
+bool TZylSerialPort::IsSending() const { return d->isSending; }
+bool TZylSerialPort::IsReceiving() const { return d->isReceiving; }
+TLineStatusSet TZylSerialPort::LineStatus() const { return TLineStatusSet(d->lineStatus.load()); }
+const ByteString& TZylSerialPort::ReadBuffer() const { return d->FReadBuffer; }
+
+// --- sending ---------------------------------------------------------------------------------
+
+void TZylSerialPort::RaiseNotOpen(const std::string& port) {
+    throw EZylSerialPortException(FormatText(kNotOpen, {port}));
+}
+
+int32_t TZylSerialPort::WriteBytes(const std::shared_ptr<SerialDevice>& device, const std::string& port,
+                                   const uint8_t* buffer, uint32_t size) {
+    if (!device || !device->IsOpen() || size == 0 || !buffer) RaiseNotOpen(port);
+    IoResult r;
+    d->isSending = true;
+    try {
+        r = device->Write(buffer, size);
+    } catch (...) {
+        d->isSending = false;
+        RaiseNotOpen(port);
+    }
+    d->isSending = false;
+    // A device that went away mid-write has not taken the data: saying so beats a silent 0.
+    if (r.gone) RaiseNotOpen(port);
+    const auto written = static_cast<int32_t>(std::max<int64_t>(r.count, 0));
+    if (written > 0 && OnSend) OnSend(this, ByteString(reinterpret_cast<const char*>(buffer), written));
+    return written;
+}
+
+int32_t TZylSerialPort::SendData(const uint8_t* buffer, uint32_t size) {
+    if (!d->ComThread) RaiseNotOpen(d->FPort);
+    return WriteBytes(d->device, d->FPort, buffer, size);
+}
+
+int32_t TZylSerialPort::SendChar(char c) { return SendByte(static_cast<uint8_t>(c)); }
+
+int32_t TZylSerialPort::SendByte(uint8_t b) { return SendData(&b, 1); }
+
+int32_t TZylSerialPort::SendWord(uint16_t w) {
+    const uint8_t bytes[2] = {static_cast<uint8_t>(w & 0xFF), static_cast<uint8_t>(w >> 8)};
+    return SendData(bytes, 2);
+}
+
+int32_t TZylSerialPort::SendChars(const ByteString& s) {
+    if (s.empty()) return 0;
+    return SendData(reinterpret_cast<const uint8_t*>(s.data()), static_cast<uint32_t>(s.size()));
+}
+
+int32_t TZylSerialPort::SendString(const ByteString& s) {
+    if (!d->ComThread || !d->device || !d->device->IsOpen()) RaiseNotOpen(d->FPort);
+    const std::size_t len = std::min(s.find('\0'), s.size());
+    if (len == 0) return 0;
+    return SendData(reinterpret_cast<const uint8_t*>(s.data()), static_cast<uint32_t>(len));
+}
+
+void TZylSerialPort::StartSenderThread(ByteString s, int sendType) {
+    ReapThreads(false);
+    if (sendType == 0) s.resize(std::min(s.find('\0'), s.size()));
+    // The thread gets its own handle on the device so it never reads the component's fields.
+    std::shared_ptr<SerialDevice> device = d->ComThread ? d->device : nullptr;
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread t([this, device, port = d->FPort, s = std::move(s), done] {
+        try {
+            if (!s.empty())
+                WriteBytes(device, port, reinterpret_cast<const uint8_t*>(s.data()), static_cast<uint32_t>(s.size()));
+        } catch (...) {
+            // Nobody waits for this thread, so there is no one to tell.
+        }
+        *done = true;
+    });
+    d->senders.push_back({std::move(t), std::move(done)});
+}
+
+void TZylSerialPort::SendStringOnNewThread(const ByteString& s) { StartSenderThread(s, 0); }
+void TZylSerialPort::SendCharsOnNewThread(const ByteString& s) { StartSenderThread(s, 1); }
+
+// --- modem lines and escapes -----------------------------------------------------------------
+
+bool TZylSerialPort::ClearInputBuffer() { return d->device && d->device->Purge(true, false); }
+bool TZylSerialPort::ClearOutputBuffer() { return d->device && d->device->Purge(false, true); }
+bool TZylSerialPort::SetBreak(bool on) { return d->device && d->device->SetBreak(on); }
+bool TZylSerialPort::SetDTR(bool on) { return d->device && d->device->SetDTR(on); }
+bool TZylSerialPort::SetRTS(bool on) { return d->device && d->device->SetRTS(on); }
+bool TZylSerialPort::SetXonXoff(bool on) { return d->device && d->device->SetXonXoff(on); }
+
+namespace {
+bool ModemLineOn(const std::shared_ptr<SerialDevice>& device, ModemLine line) {
+    uint8_t lines = 0;
+    return device && device->ModemStatus(lines) && (lines & line);
+}
+}  // namespace
+
+bool TZylSerialPort::GetCTS() { return ModemLineOn(d->device, mlCTS); }
+bool TZylSerialPort::GetDSR() { return ModemLineOn(d->device, mlDSR); }
+bool TZylSerialPort::GetRING() { return ModemLineOn(d->device, mlRING); }
+bool TZylSerialPort::GetCD() { return ModemLineOn(d->device, mlCD); }
+
+// --- port list and display -------------------------------------------------------------------
+
+TCommPortSet TZylSerialPort::GetExistingCommPorts() const {
+    TCommPortSet ports;
+    for (const std::string& name : SerialDevice::ExistingPortNames())
+        if (const TCommPort p = StringToCommPort(name); p != spNone) ports.set(p);
+    return ports;
+}
+
+void TZylSerialPort::GetExistingCommPortNames(std::vector<std::string>& list) const {
+    list.clear();
+    for (const std::string& name : SerialDevice::ExistingPortNames())
+        if (std::string t = TrimSpaces(name); !t.empty()) list.push_back(std::move(t));
+}
+
+ByteString TZylSerialPort::ReplaceControlChars(const ByteString& s) {
+    static constexpr std::array<const char*, 32> kNames{
+        "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "TAB", "LF",
+        "VT",  "FF",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
+        "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
+    ByteString out;
+    out.reserve(s.size());
+    for (const char c : s) {
+        const auto b = static_cast<uint8_t>(c);
+        if (b < 32) {
+            out += '<';
+            out += kNames[b];
+            out += '>';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace korvel
