@@ -45,15 +45,25 @@ void TCommsDataModule::DataModuleDestroy() { Disconnect(); }
 void TCommsDataModule::Connect() {
     if (FConnectionState != csDisconnected) return;
     // After a hang-up the port object may still hold the dead line; start from a closed port.
-    if (ZylSerialPort.IsConnected()) ZylSerialPort.Close();
+    if (ZylSerialPort.IsConnected()) ClosePort();
     ZylSerialPort.Open();
     FConnectionState = ZylSerialPort.IsConnected() ? csConnected : csDisconnected;
     if (OnStatusChange) OnStatusChange(this);
     if (FConnectionState == csConnected) Decoder.Reset();
 }
 
-void TCommsDataModule::Disconnect() {
+void TCommsDataModule::ClosePort() {
+    // The port reports its own close through OnDisconnect; that is not a line lost.
+    FClosingPort = true;
+    struct Reset {
+        bool& f;
+        ~Reset() { f = false; }
+    } reset{FClosingPort};
     ZylSerialPort.Close();
+}
+
+void TCommsDataModule::Disconnect() {
+    ClosePort();
     FConnectionState = csDisconnected;
     if (OnStatusChange) OnStatusChange(this);
 }
@@ -68,7 +78,7 @@ void TCommsDataModule::ZylSerialPortDisconnect(TZylSerialPort*, TCommPort) {
 }
 
 void TCommsDataModule::LineLost() {
-    if (FConnectionState == csDisconnected) return;
+    if (FClosingPort || FConnectionState == csDisconnected) return;
     FConnectionState = csDisconnected;
     if (OnStatusChange) OnStatusChange(this);
 }

@@ -60,6 +60,8 @@ public:
     const uint8_t* InputData() const;
 
 private:
+    friend struct CommsDataModuleProbe;  // tests reach the download's receive path through it
+
     void ZylSerialPortReceive(TZylSerialPort* Sender, const ByteString& Buffer);
     void Datablock();
     void DataError();
@@ -68,12 +70,15 @@ private:
     void DataModuleDestroy();
     void ZylSerialPortDisconnect(TZylSerialPort* Sender, TCommPort Port);
     void LineLost();
+    void ClosePort();
 
     UiHost& host_;
     TFrameDecoder Decoder;
     TConnectionState FConnectionState = csDisconnected;
+    // While FlashFirmware runs: received bytes go to FirmwareResponseCharacter, not the decoder.
     bool FFlashingFirmware = false;
     bool ResponseSeen = false;
+    bool FClosingPort = false;
     std::array<uint8_t, 1024> FirmwareResponseCharacter{};
     int32_t FirmwareResponseCharacterCount = 0;
     std::array<uint8_t, FRAMEBUFSIZE> OutputData{};
