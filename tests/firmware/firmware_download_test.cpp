@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "board_sim.h"
+#include "comms/comms_data_module.h"
+#include "comms/flash_image.h"
+#include "firmware/srecord_text.h"
+#include "support/fake_ui_host.h"
+
+using namespace korvel;
+using korvel::test::FakeUiHost;
+using korvel::test::S1;
+using korvel::test::ShownBox;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kData = KORVEL_TEST_DATA "/firmware/";
+const std::vector<uint8_t> kStartBlock = {0xA3, 'K', 'I', 'C', 'K', 'O', 'F', 'F'};
+constexpr uint32_t kChunks = 480;
+
+struct ProgressEvent {
+    uint32_t progress, max;
+    bool error;
+    std::string status;
+    bool operator==(const ProgressEvent&) const = default;
+};
+
+std::vector<uint8_t> ExpectedImage(const std::string& file) {
+    TFlashImage img;
+    img.ReadHexFile(file);
+    std::vector<uint8_t> out;
+    for (uint32_t a = 0x8800; a <= 0xFFFF; ++a) out.push_back(img.GetMemory(a));
+    return out;
+}
+
+std::string TempFile(const std::string& name, const std::string& text) {
+    const fs::path p = fs::temp_directory_path() / ("korvel_fw_" + std::to_string(::getpid()) + "_" + name);
+    std::ofstream(p, std::ios::binary) << text;
+    return p.string();
+}
+
+sim::BoardSimOptions Board(bool silent) {
+    sim::BoardSimOptions o;
+    o.program = true;  // its loader answers only then
+    o.reportMs = 0;
+    o.silent = silent;
+    return o;
+}
+
+// The module connected to the stand-in. With a silent stand-in the test plays the board's side
+// of the loader dialogue itself, handing characters to the module as the port would; the
+// stand-in still records what reached it.
+struct Rig {
+    explicit Rig(FakeUiHost::Clock clock = FakeUiHost::Clock::Fake, bool silent = true)
+        : host(clock), board(Board(silent)), m(host) {
+        m.OnProgress = [this](TCommsDataModule*, uint32_t p, uint32_t max, bool err, const std::string& s, bool&) {
+            progress.push_back({p, max, err, s});
+            flashingSeen.push_back(m.FlashingFirmware());
+            if (onChunk && s == "Flashing firmware.") onChunk(p);
+        };
+    }
+    void Connect() {
+        m.ZylSerialPort.SetCustomPortName(board.Start());
+        m.ZylSerialPort.SetPort(spCustom);
+        m.Connect();
+        ASSERT_EQ(m.ConnectionState(), csConnected);
+    }
+    // The board's characters, handed over at the next event pass inside the module's wait.
+    void ReceiveLater(const std::string& chars) {
+        host.Post([this, chars] { m.ZylSerialPort.OnReceive(&m.ZylSerialPort, chars); });
+    }
+    bool BoardGot(uint32_t chunks) {
+        return host.PumpUntil([&] { return board.LoaderChunksReceived() >= chunks; }, 10000);
+    }
+
+    FakeUiHost host;
+    sim::BoardSim board;
+    TCommsDataModule m;
+    std::vector<ProgressEvent> progress;
+    std::vector<bool> flashingSeen;
+    std::function<void(uint32_t address)> onChunk;
+};
+
+const ProgressEvent kCleared{0, 0, false, ""};
+
+}  // namespace
+
+TEST(FirmwareDownload, SendsTheWholeLoaderRangeWithProgress) {
+    Rig r;
+    r.Connect();
+    // Each "A" comes amid other characters; the extra "A" of a chunk must not release two.
+    r.onChunk = [&](uint32_t) { r.ReceiveLater(std::string("\x10\x02zAA\xFF", 6)); };
+    const std::string file = kData + "srec_cat_small.a43";  // 300 bytes and a vector, 0xFF between
+    r.m.FlashFirmware(file);
+
+    const auto boxes = r.host.Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].type, TMsgDlgType::mtConfirmation);
+    EXPECT_EQ(boxes[0].buttons, TMsgDlgButtons::mbOKCancel);
+    EXPECT_EQ(boxes[0].text, "De firmware van\n" + file + "\nwordt nu verstuurd naar het KORVEL bord.");
+    EXPECT_EQ(boxes[1].type, TMsgDlgType::mtInformation);
+    EXPECT_EQ(boxes[1].text, "Nieuwe firmware staat er in.");
+    EXPECT_EQ(boxes[1].buttons, TMsgDlgButtons::mbOK);
+
+    ASSERT_EQ(r.progress.size(), kChunks + 2);
+    EXPECT_EQ(r.progress.front(), (ProgressEvent{0, 0, false, "Flashen van de firmware."}));
+    for (uint32_t i = 0; i < kChunks; ++i)
+        ASSERT_EQ(r.progress[i + 1], (ProgressEvent{0x8800 + 64 * i, 65536, false, "Flashing firmware."})) << i;
+    EXPECT_EQ(r.progress.back(), kCleared);
+    EXPECT_FALSE(r.m.FlashingFirmware());
+    EXPECT_FALSE(r.flashingSeen.back());
+
+    ASSERT_TRUE(r.BoardGot(kChunks));
+    EXPECT_EQ(r.board.LoaderImage(), ExpectedImage(file));
+    EXPECT_EQ(r.board.ReceivedBlocks(), std::vector<std::vector<uint8_t>>{kStartBlock});
+    EXPECT_TRUE(r.board.LoaderDone());
+    EXPECT_EQ(r.m.ConnectionState(), csConnected);
+}
+
+TEST(FirmwareDownload, ManyReadyCharactersInOneLookReleaseOneChunk) {
+    Rig r;
+    r.Connect();
+    r.onChunk = [&](uint32_t address) {
+        if (address == 0x8800) r.ReceiveLater(std::string(kChunks, 'A'));
+    };
+    r.m.FlashFirmware(kData + "objcopy_small.srec");
+    ASSERT_EQ(r.host.Boxes().size(), 2u);
+    EXPECT_EQ(r.host.Boxes()[1].type, TMsgDlgType::mtError);
+    EXPECT_EQ(r.host.Boxes()[1].text, "KORVEL bord geeft geen antwoord.");
+    ASSERT_TRUE(r.BoardGot(1));
+    EXPECT_EQ(r.board.LoaderChunksReceived(), 1u);
+    EXPECT_EQ(r.progress.size(), 4u);  // start, two chunk waits, cleared
+}
+
+TEST(FirmwareDownload, BoardThatNeverAnswersGetsOnlyTheStartBlockAndX) {
+    Rig r;
+    r.Connect();
+    const uint32_t start = r.host.TickCount();
+    r.m.FlashFirmware(kData + "objcopy_small.srec");
+    const uint32_t took = r.host.TickCount() - start;
+    ASSERT_EQ(r.host.Boxes().size(), 2u);
+    EXPECT_EQ(r.host.Boxes()[1].type, TMsgDlgType::mtError);
+    EXPECT_EQ(r.host.Boxes()[1].text, "KORVEL bord geeft geen antwoord.");
+    EXPECT_EQ(r.host.Boxes()[1].buttons, TMsgDlgButtons::mbOK);
+    // The board was once given 1000 old 15.625 ms ticks, after the one-second pause.
+    EXPECT_GE(took, 1000u + 15625u);
+    EXPECT_LT(took, 1000u + 15625u + 200u);
+    EXPECT_EQ(r.progress, (std::vector<ProgressEvent>{
+                              {0, 0, false, "Flashen van de firmware."}, {0x8800, 65536, false, "Flashing firmware."}, kCleared}));
+    r.host.PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(r.board.ReceivedBlocks(), std::vector<std::vector<uint8_t>>{kStartBlock});
+    EXPECT_TRUE(r.board.InLoader());  // "X" started its chunk phase...
+    EXPECT_EQ(r.board.LoaderChunksReceived(), 0u);  // ...and no chunk followed
+}
+
+TEST(FirmwareDownload, ReadyCharactersBeforeTheXAreDiscarded) {
+    Rig r;
+    r.Connect();
+    // "A" during the pause after the start block belongs to no chunk.
+    r.m.OnProgress = [&](TCommsDataModule*, uint32_t p, uint32_t, bool, const std::string& s, bool&) {
+        r.progress.push_back({p, 0, false, s});
+        if (s == "Flashen van de firmware.") r.ReceiveLater("AAAA");
+    };
+    r.m.FlashFirmware(kData + "objcopy_small.srec");
+    ASSERT_EQ(r.host.Boxes().size(), 2u);
+    EXPECT_EQ(r.host.Boxes()[1].text, "KORVEL bord geeft geen antwoord.");
+    r.host.PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(r.board.LoaderChunksReceived(), 0u);
+}
+
+TEST(FirmwareDownload, RefusalsSendNothingAndClearTheStrip) {
+    const std::string badCheck = TempFile("bad.a43", "S10688001122330A\nS9030000FC\n");
+    struct Row {
+        const char* name;
+        std::string file;
+        std::vector<TModalResult> answers;
+        bool connect;
+        std::vector<ShownBox> boxes;
+        const char* error;  // expected exception text part, or nullptr
+    } rows[] = {
+        {"not a valid firmware file", badCheck, {}, true,
+         {{TMsgDlgType::mtError, "Geen geldig firmware bestand.", TMsgDlgButtons::mbOK}}, nullptr},
+        {"cancelled at the confirmation", kData + "objcopy_small.srec", {TModalResult::mrCancel}, true,
+         {{TMsgDlgType::mtConfirmation,
+           "De firmware van\n" + kData + "objcopy_small.srec\nwordt nu verstuurd naar het KORVEL bord.",
+           TMsgDlgButtons::mbOKCancel}},
+         nullptr},
+        {"file missing", kData + "missing.a43", {}, true, {}, "missing.a43"},
+        {"data past the top of memory", TempFile("past.a43", S1(0xFFFF, {1, 2})), {}, true, {}, "0xFFFF"},
+        {"port not open", kData + "objcopy_small.srec", {}, false,
+         {{TMsgDlgType::mtConfirmation,
+           "De firmware van\n" + kData + "objcopy_small.srec\nwordt nu verstuurd naar het KORVEL bord.",
+           TMsgDlgButtons::mbOKCancel}},
+         "not open"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig r;
+        if (row.connect) r.Connect();
+        r.host.ScriptAnswers(row.answers);
+        try {
+            r.m.FlashFirmware(row.file);
+            EXPECT_EQ(row.error, nullptr);
+        } catch (const std::exception& e) {
+            ASSERT_NE(row.error, nullptr) << e.what();
+            EXPECT_NE(std::string(e.what()).find(row.error), std::string::npos) << e.what();
+        }
+        const auto boxes = r.host.Boxes();
+        ASSERT_EQ(boxes.size(), row.boxes.size());
+        for (size_t i = 0; i < boxes.size(); ++i) {
+            EXPECT_EQ(boxes[i].type, row.boxes[i].type);
+            EXPECT_EQ(boxes[i].text, row.boxes[i].text);
+            EXPECT_EQ(boxes[i].buttons, row.boxes[i].buttons);
+        }
+        ASSERT_FALSE(r.progress.empty());
+        EXPECT_EQ(r.progress.back(), kCleared);
+        EXPECT_FALSE(r.m.FlashingFirmware());
+        r.host.PumpUntil([] { return false; }, 50);
+        EXPECT_TRUE(r.board.ReceivedBlocks().empty());
+        EXPECT_FALSE(r.board.InLoader());
+    }
+    fs::remove(badCheck);
+}
+
+// Over the pty with the stand-in's own loader, at full speed.
+TEST(FirmwareDownload, FullImageReachesTheBoardByteForByte) {
+    Rig r(FakeUiHost::Clock::Real, false);
+    r.Connect();
+    const std::string file = kData + "srec_cat_full.a43";  // data below 0x8800 and a gap
+    r.m.FlashFirmware(file);
+    ASSERT_EQ(r.host.Boxes().size(), 2u);
+    EXPECT_EQ(r.host.Boxes()[1].text, "Nieuwe firmware staat er in.");
+    ASSERT_TRUE(r.BoardGot(kChunks));
+    EXPECT_EQ(r.board.LoaderImage(), ExpectedImage(file));
+    EXPECT_EQ(r.progress.back(), kCleared);
+
+    // Back to blocks: the stand-in asks "Are you there ?" again and the decoder sees it.
+    int blocks = 0;
+    r.m.OnDatablock = [&](TCommsDataModule*, int32_t, const uint8_t*) { ++blocks; };
+    EXPECT_TRUE(r.host.PumpUntil([&] { return blocks > 0; }, 5000));
+}
+
+TEST(FirmwareDownload, PulledAdapterEndsTheDownloadAtOnce) {
+    Rig r(FakeUiHost::Clock::Real, false);
+    r.Connect();
+    std::chrono::steady_clock::time_point pulled{};
+    r.onChunk = [&](uint32_t address) {
+        if (address == 0x8800 + 64 * 20) {
+            r.board.HangUp();
+            pulled = std::chrono::steady_clock::now();
+        }
+    };
+    try {
+        r.m.FlashFirmware(kData + "srec_cat_full.a43");
+        FAIL() << "no error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "De verbinding met het KORVEL bord is verbroken tijdens het flashen van de firmware.");
+    }
+    const auto took = std::chrono::steady_clock::now() - pulled;
+    EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_TRUE(r.host.PumpUntil([&] { return r.m.ConnectionState() == csDisconnected; }, 2000));
+    EXPECT_FALSE(r.m.FlashingFirmware());
+    EXPECT_EQ(r.progress.back(), kCleared);
+    EXPECT_TRUE(r.host.Boxes().size() == 1u);  // the confirmation only: no "no answer", no success
+}
