@@ -24,8 +24,6 @@ namespace korvel {
 
 // Rates without a B-constant need the kernel's own interface (serial_device_linux_baud.cpp).
 bool SetArbitraryBaudRate(int fd, int32_t rate);
-// Where the system lists its serial devices; a test may point it elsewhere.
-std::vector<std::string> ListSerialDevices(const std::string& sysClassTty);
 
 std::string SystemErrorText(int error) {
     char buf[256] = {};
