@@ -30,7 +30,7 @@ void Hide(QWidget* box, QWidget* field) {
 void BuildWeatherBox(QGroupBox* box) {
     const QString mask = QStringLiteral("###.#");
     auto left = [&](int row, const QString& caption, const char* name, N type, const QString& m, const char* hint) {
-        Row(box, 8, 150, 160, 76, 20 + row * 27, caption, QLatin1String(name), type, m, QLatin1String(hint));
+        Row(box, 8, 150, 160, 76, 24 + row * 27, caption, QLatin1String(name), type, m, QLatin1String(hint));
     };
     left(0, QStringLiteral("Graadminuten"), "onfDegMinsTimer", N::ndtInteger, QStringLiteral("iiiiiiiiiii"),
          "Degree-minutes integrator");
@@ -44,10 +44,10 @@ void BuildWeatherBox(QGroupBox* box) {
     bevel->setObjectName(QStringLiteral("Bevel1"));
     bevel->setFrameShape(QFrame::VLine);
     bevel->setFrameShadow(QFrame::Sunken);
-    bevel->setGeometry(250, 18, 4, 136);
+    bevel->setGeometry(250, 22, 4, 132);
 
     auto right = [&](int row, const QString& caption, const char* name, const char* hint) {
-        return Row(box, 264, 160, 430, 76, 20 + row * 27, caption, QLatin1String(name), N::ndtReal, mask,
+        return Row(box, 264, 160, 430, 76, 24 + row * 27, caption, QLatin1String(name), N::ndtReal, mask,
                    QLatin1String(hint));
     };
     right(0, QStringLiteral("Toshiba setpoint ketel uit"), "onf_ceonboff0", "Setpoint for carrier unit");
@@ -70,14 +70,14 @@ void BuildModBusBox(QGroupBox* box) {
     auto row = [&](int y, const QString& caption, const char* name) {
         return Row(box, 6, 40, 46, 56, y, caption, QLatin1String(name), N::ndtSmallInt, QStringLiteral("iiiiii"));
     };
-    row(20, QStringLiteral("Tevap"), "nfModBus4410");
-    row(46, QStringLiteral("Tpers"), "nfModBus4412");
-    row(72, QStringLiteral("Tzuig"), "nfModBus4413");
-    row(98, QStringLiteral("Tliq"), "nfModBus4416");
+    row(24, QStringLiteral("Tevap"), "nfModBus4410");
+    row(50, QStringLiteral("Tpers"), "nfModBus4412");
+    row(76, QStringLiteral("Tzuig"), "nfModBus4413");
+    row(102, QStringLiteral("Tliq"), "nfModBus4416");
     // Reported but unused by the outdoor unit.
-    Hide(box, row(124, QStringLiteral("4414"), "nfModBus4414"));
-    Hide(box, row(124, QStringLiteral("4415"), "nfModBus4415"));
-    Hide(box, row(124, QStringLiteral("4411"), "nfModBus4411"));
+    Hide(box, row(128, QStringLiteral("4414"), "nfModBus4414"));
+    Hide(box, row(128, QStringLiteral("4415"), "nfModBus4415"));
+    Hide(box, row(128, QStringLiteral("4411"), "nfModBus4411"));
 }
 
 void BuildDecisionFlags(QWidget* form) {

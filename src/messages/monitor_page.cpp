@@ -15,7 +15,7 @@ namespace {
 using N = TNumericDataType;
 
 constexpr int kFieldH = 20;
-constexpr int kCheckH = 15;
+constexpr int kCheckH = 14;
 
 // Label left of its field, on one row.
 TNumericField* Row(QWidget* box, int labelX, int fieldX, int y, int labelW, int fieldW, const QString& caption,
@@ -28,8 +28,8 @@ TNumericField* Row(QWidget* box, int labelX, int fieldX, int y, int labelW, int 
 // Label above its field, in a column.
 TNumericField* Column(QWidget* box, int x, int width, const QString& caption, const QString& name, N type,
                       const QString& mask, const QString& hint = {}) {
-    auto* field = MakeNumericField(box, name, type, mask, QRect(x, 33, 60, kFieldH), hint);
-    MakeFieldLabel(box, field, caption, QRect(x, 16, width, 14));
+    auto* field = MakeNumericField(box, name, type, mask, QRect(x, 38, 60, kFieldH), hint);
+    MakeFieldLabel(box, field, caption, QRect(x, 21, width, 14));
     return field;
 }
 
@@ -53,28 +53,28 @@ void BuildStateBox(QGroupBox* box) {
                       QStringLiteral("14 - TESTMODE 2"),
                       QStringLiteral("15 - TESTMODE 3"),
                       QStringLiteral("16 - TESTMODE 4")},
-                     QRect(8, 16, 330, 21));
-    Row(box, 420, 514, 16, 90, 52, QStringLiteral("Firmware versie"), QStringLiteral("onfFirmLo"), N::ndtByte,
+                     QRect(8, 20, 330, 20));
+    Row(box, 420, 514, 20, 90, 52, QStringLiteral("Firmware versie"), QStringLiteral("onfFirmLo"), N::ndtByte,
         QStringLiteral("999"), QStringLiteral("Firmware version|Firmware version"));
 
-    Row(box, 8, 96, 40, 86, 56, QStringLiteral("Retour T"), QStringLiteral("onfNTC1"), N::ndtReal,
+    Row(box, 8, 96, 43, 86, 56, QStringLiteral("Retour T"), QStringLiteral("onfNTC1"), N::ndtReal,
         QStringLiteral("###.##"), QStringLiteral("T1|NTC1 temperatuur"));
-    Row(box, 180, 284, 40, 100, 56, QStringLiteral("Koelmiddel uit"), QStringLiteral("onfRefrigOut"), N::ndtReal,
+    Row(box, 180, 284, 43, 100, 56, QStringLiteral("Koelmiddel uit"), QStringLiteral("onfRefrigOut"), N::ndtReal,
         QStringLiteral("###.#"),
         QStringLiteral("Refrigerant temperature|Refrigerant exiting heat exchanger temperature"));
-    Row(box, 368, 508, 40, 136, 56, QStringLiteral("Compressor stroom"), QStringLiteral("onfCompCurrent"),
+    Row(box, 368, 508, 43, 136, 56, QStringLiteral("Compressor stroom"), QStringLiteral("onfCompCurrent"),
         N::ndtReal, QStringLiteral("##.#"), QStringLiteral("Current|Compressor current"));
 
-    Row(box, 8, 96, 62, 86, 56, QStringLiteral("Aanvoer T"), QStringLiteral("onfNTC2"), N::ndtReal,
+    Row(box, 8, 96, 65, 86, 56, QStringLiteral("Aanvoer T"), QStringLiteral("onfNTC2"), N::ndtReal,
         QStringLiteral("###.##"), QStringLiteral("T2|NTC2 temperatuur"));
-    Row(box, 180, 284, 62, 100, 56, QStringLiteral("Koelmiddel in"), QStringLiteral("onfRefrigIn"), N::ndtReal,
+    Row(box, 180, 284, 65, 100, 56, QStringLiteral("Koelmiddel in"), QStringLiteral("onfRefrigIn"), N::ndtReal,
         QStringLiteral("##.#"),
         QStringLiteral("Refrigerant temperature|Refrigerant into heat exchanger temperature"));
-    Row(box, 368, 508, 62, 136, 56, QStringLiteral("Externe buitenvoeler"), QStringLiteral("onfSMT"), N::ndtReal,
+    Row(box, 368, 508, 65, 136, 56, QStringLiteral("Externe buitenvoeler"), QStringLiteral("onfSMT"), N::ndtReal,
         QStringLiteral("###.##"));
 
-    // The group is 206 high: eight rows of boxes fit only at a 15-pixel pitch.
-    const int top = 86;
+    // The group is 206 high: eight rows of boxes fit only at a 14-pixel pitch.
+    const int top = 87;
     auto check = [&](int x, int row, const char* name, const QString& caption, int width = 280) {
         MakeCheckBox(box, QLatin1String(name), caption, QRect(x, top + row * kCheckH, width, kCheckH));
     };
@@ -94,20 +94,20 @@ void BuildToshibaBox(QGroupBox* box) {
     auto* mode = MakeDropDownList(box, QStringLiteral("ocbOpMode"),
                                   {QStringLiteral("0: Auto"), QStringLiteral("1: Heat"), QStringLiteral("2: Dry"),
                                    QStringLiteral("3: Fan"), QStringLiteral("4: Cool")},
-                                  QRect(8, 33, 84, 21));
-    MakeFieldLabel(box, mode, QStringLiteral("Toshiba mode"), QRect(8, 16, 90, 14));
-    MakeCheckBox(box, QStringLiteral("cbOnOff"), QStringLiteral("ON"), QRect(104, 35, 80, 17));
-    Column(box, 200, 92, QStringLiteral("Gevraagd setpoint"), QStringLiteral("onfSetpoint"), N::ndtSmallInt,
+                                  QRect(8, 38, 84, 20));
+    MakeFieldLabel(box, mode, QStringLiteral("Toshiba mode"), QRect(8, 21, 90, 14));
+    MakeCheckBox(box, QStringLiteral("cbOnOff"), QStringLiteral("ON"), QRect(104, 39, 50, 17));
+    Column(box, 170, 110, QStringLiteral("Gevraagd setpoint"), QStringLiteral("onfSetpoint"), N::ndtSmallInt,
            QStringLiteral("iiiiii"), QStringLiteral("Water temperature|Requested water temperature setpoint"));
-    Column(box, 296, 92, QStringLiteral("Ta = 15.0"), QStringLiteral("onfWaterIn"), N::ndtReal,
+    Column(box, 290, 90, QStringLiteral("Ta = 15.0"), QStringLiteral("onfWaterIn"), N::ndtReal,
            QStringLiteral("##.#"), QStringLiteral("Water temperature|Water entering heat exchanger temperature"));
-    Column(box, 392, 92, QStringLiteral("Buitentemperatuur"), QStringLiteral("onfOutsideAir"), N::ndtReal,
+    Column(box, 390, 110, QStringLiteral("Buitentemperatuur"), QStringLiteral("onfOutsideAir"), N::ndtReal,
            QStringLiteral("##.#"), QStringLiteral("Outside temperature|Outside air temperature"));
-    Column(box, 488, 80, QStringLiteral("Ontdooien"), QStringLiteral("onfDefrost"), N::ndtWord,
+    Column(box, 500, 68, QStringLiteral("Ontdooien"), QStringLiteral("onfDefrost"), N::ndtWord,
            QStringLiteral("99999"));
 
     // Kept for the log, never shown: it lies under "Ontdooien".
-    auto* waterOut = Column(box, 488, 80, QStringLiteral("Water uit (invisible)"), QStringLiteral("onfWaterOut"),
+    auto* waterOut = Column(box, 500, 68, QStringLiteral("Water uit (invisible)"), QStringLiteral("onfWaterOut"),
                             N::ndtReal, QStringLiteral("##.#"),
                             QStringLiteral("Water temperature|Water exiting heat exchanger temperature"));
     waterOut->hide();
@@ -134,7 +134,7 @@ void BuildErrorBox(QGroupBox* box) {
     Column(box, 156, 140, QStringLiteral("Sticky foutcode"), QStringLiteral("onfStickyDiagCodes1"), N::ndtWord,
            QStringLiteral("99999"), QStringLiteral("Error|Error code"));
 
-    const int top = 62;
+    const int top = 66;
     const int pitch = 20;
     auto check = [&](int x, int row, const char* name, const QString& caption, int width = 290) {
         MakeCheckBox(box, QLatin1String(name), caption, QRect(x, top + row * pitch, width, 17));
@@ -151,9 +151,13 @@ void BuildErrorBox(QGroupBox* box) {
 }
 
 void BuildDipSwitches(QGroupBox* box, int firstNumber, const QStringList& captions) {
+    // The switch groups are narrow; one pixel less type keeps the longest captions whole.
+    QFont font = box->font();
+    font.setPixelSize(10);
     for (int i = 0; i < captions.size(); ++i) {
-        MakeCheckBox(box, QStringLiteral("cbDIP%1").arg(firstNumber + i), captions[i],
-                     QRect(8, 16 + i * 16, box->width() - 14, 16));
+        auto* dip = MakeCheckBox(box, QStringLiteral("cbDIP%1").arg(firstNumber + i), captions[i],
+                                 QRect(4, 19 + i * 16, box->width() - 6, 16));
+        dip->setFont(font);
     }
 }
 

@@ -8,7 +8,11 @@
 namespace korvel {
 
 void ApplyFormFont(QWidget* form) {
-    QFont font(QStringLiteral("Tahoma"));
+    // Narrow faces first: the fixed group widths were drawn for Tahoma, and a wider face would
+    // cut captions off.
+    QFont font = form->font();
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans Condensed")});
     font.setPixelSize(11);
     form->setFont(font);
 }

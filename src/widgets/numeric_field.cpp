@@ -125,8 +125,9 @@ void TNumericField::OnTextEdited(const QString& text) {
     const bool parsed = Parse(text, value);
     FEntryValid = parsed && (!FHasRange || (value >= FMin && value <= FMax));
     Colour(FEntryValid);
-    if (parsed) FValue = value;
-    if (FEntryValid) emit ValueEdited(value);
+    if (!FEntryValid) return;
+    FValue = value;
+    emit ValueEdited(value);
 }
 
 void TNumericField::Colour(bool ok) {
