@@ -1,0 +1,116 @@
+// CPU cost of waiting: the tool connected to the stand-in (a separate process, so only the
+// tool's cost is counted) while idle, and while an exchange waits out a silent board.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "comms/comms_data_module.h"
+#include "messages/message_ids.h"
+#include "real_clock_host.h"
+
+using namespace korvel;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Sim {
+    pid_t pid = -1;
+    std::string port;
+    Sim(const std::string& exe, std::vector<std::string> args) {
+        int out[2];
+        if (::pipe(out) != 0) throw std::runtime_error("pipe");
+        pid = ::fork();
+        if (pid == 0) {
+            ::dup2(out[1], 1);
+            ::close(out[0]);
+            std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(exe.c_str(), argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        char c;
+        while (::read(out[0], &c, 1) == 1 && c != '\n') port += c;
+        ::close(out[0]);
+        if (port.empty()) throw std::runtime_error("korvel-board-sim did not start: " + exe);
+    }
+    ~Sim() {
+        ::kill(pid, SIGTERM);
+        ::waitpid(pid, nullptr, 0);
+    }
+};
+
+double CpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct Measure {
+    double cpu0 = CpuSeconds();
+    Clock::time_point t0 = Clock::now();
+    void Report(const char* what, double limitPercent, bool& ok) const {
+        const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+        const double pct = 100.0 * (CpuSeconds() - cpu0) / wall;
+        const bool pass = pct <= limitPercent;
+        ok = ok && pass;
+        std::printf("%-44s wall %6.2f s  cpu %5.2f %% of a core  (target <= %.0f %%) %s\n", what, wall, pct,
+                    limitPercent, pass ? "ok" : "OVER");
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string exe = argv[0];
+    exe = exe.substr(0, exe.rfind('/') + 1) + "korvel-board-sim";
+    double idleSeconds = 10;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == "--idle-s") idleSeconds = std::atof(argv[++i]);
+    bool ok = true;
+
+    {
+        Sim sim(exe, {"--program", "--pace", "--report-ms", "1000"});
+        bench::RealClockHost host;
+        TCommsDataModule m(host);
+        int blocks = 0;
+        m.OnDatablock = [&](TCommsDataModule*, int32_t, const uint8_t*) { ++blocks; };
+        m.ZylSerialPort.SetCustomPortName(sim.port);
+        m.ZylSerialPort.SetPort(spCustom);
+        m.Connect();
+        Measure meas;
+        // The main loop of an idle window: wait for events, nothing else.
+        const auto end = Clock::now() + std::chrono::duration<double>(idleSeconds);
+        while (Clock::now() < end) host.ProcessEvents(100);
+        meas.Report("connected, idle (reports and 48 every second)", 5, ok);
+        std::printf("  blocks received: %d\n", blocks);
+        m.Disconnect();
+        host.Shutdown();
+    }
+    {
+        Sim sim(exe, {"--silent", "--report-ms", "0"});
+        bench::RealClockHost host;
+        TCommsDataModule m(host);
+        m.ZylSerialPort.SetCustomPortName(sim.port);
+        m.ZylSerialPort.SetPort(spCustom);
+        m.Connect();
+        Measure meas;
+        const uint8_t set[] = {P2KSETNVM, 0, 0, 1, 0};
+        const bool answered = m.TransceiveBlock(set, 5, K2PRSETNVM);
+        meas.Report("TransceiveBlock on a silent board", 5, ok);
+        std::printf("  answered: %s\n", answered ? "yes (unexpected)" : "no");
+        m.Disconnect();
+        host.Shutdown();
+    }
+    return ok ? 0 : 1;
+}
