@@ -40,17 +40,19 @@ public:
 
     const std::string& Path() const { return path_; }
 
-    // Blocks sent by the tool since the last call, waiting up to waitMs for the first byte.
+    // Blocks (or raw bytes) sent by the tool since the last look, waiting up to waitMs for the first byte.
     std::vector<std::vector<uint8_t>> Blocks(int waitMs = 50) {
         Drain(waitMs);
         auto out = std::move(blocks_);
         blocks_.clear();
+        raw_.clear();
         return out;
     }
     std::vector<uint8_t> RawBytes(int waitMs = 50) {
         Drain(waitMs);
         auto out = std::move(raw_);
         raw_.clear();
+        blocks_.clear();
         return out;
     }
 

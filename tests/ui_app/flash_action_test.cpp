@@ -1,0 +1,98 @@
+#include <QGuiApplication>
+#include <QLabel>
+#include <QTimer>
+
+#include "ui_app/main_form_fixture.h"
+#include "widgets/percentage_meter.h"
+
+namespace korvel::test {
+namespace {
+
+class FlashActionTest : public MainFormTest {
+protected:
+    // Connected, in service mode, the board has answered: the state the action starts from.
+    void InService() {
+        Connect();
+        ChooseService();
+        Receive({48});
+        Receive({32});
+        peer.Blocks();
+        host.ClearRecords();
+        ASSERT_TRUE(form->KeepInServiceModeTimer->isActive());
+        ASSERT_TRUE(form->FlashAction->isEnabled());
+    }
+    void ExpectRestored() {
+        EXPECT_TRUE(form->isEnabled());
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        EXPECT_TRUE(form->ModeServiceAction->isChecked());
+        EXPECT_TRUE(ServiceTabVisible());
+        EXPECT_FALSE(MonitorTabVisible());
+        // The service functions come back only with the board's answers.
+        EXPECT_FALSE(form->KeepInServiceModeTimer->isActive());
+        EXPECT_FALSE(form->FlashAction->isEnabled());
+        EXPECT_TRUE(form->ProgressMeter->isHidden());
+        EXPECT_EQ(form->ProgressLabel->text(), QString());
+    }
+};
+
+TEST_F(FlashActionTest, CancelledWarningChangesNothing) {
+    InService();
+    host.ScriptAnswers({TModalResult::mrCancel});
+    form->FlashActionExecute(KORVEL_TEST_DATA "/firmware/srec_cat_small.a43");
+    ASSERT_EQ(host.Boxes().size(), 1u);
+    EXPECT_EQ(host.Boxes()[0].type, TMsgDlgType::mtWarning);
+    EXPECT_EQ(host.Boxes()[0].buttons, TMsgDlgButtons::mbOKCancel);
+    EXPECT_EQ(host.Boxes()[0].text,
+              "U gaat nu nieuwe firmware naar het KORVEL bord sturen.\n"
+              "Mocht dit mislukken dan moet het bord terug naar de fabrikant voor service.");
+    EXPECT_TRUE(form->ModeServiceAction->isChecked());
+    EXPECT_TRUE(ServiceTabVisible());
+    EXPECT_TRUE(form->KeepInServiceModeTimer->isActive());
+    EXPECT_TRUE(form->FlashAction->isEnabled());
+    EXPECT_TRUE(peer.RawBytes().empty());
+}
+
+TEST_F(FlashActionTest, UnreadableFileRestoresTheWindowAndShowsTheError) {
+    InService();
+    form->Guarded([&] { form->FlashActionExecute("/nonexistent/firmware.a43"); });
+    ExpectRestored();
+    const auto boxes = host.Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].type, TMsgDlgType::mtError);
+    EXPECT_TRUE(peer.RawBytes().empty());
+}
+
+TEST_F(FlashActionTest, SilentBoardTimesOutWithTheWindowLockedMeanwhile) {
+    InService();
+    bool sawDisabled = false, sawCursor = false, sawEnabled = false;
+    host.OnProcessEvents = [&] {
+        (form->isEnabled() ? sawEnabled : sawDisabled) = true;
+        if (QGuiApplication::overrideCursor() != nullptr) sawCursor = true;
+    };
+    form->FlashActionExecute(KORVEL_TEST_DATA "/firmware/srec_cat_small.a43");
+    host.OnProcessEvents = nullptr;
+    EXPECT_TRUE(sawDisabled);
+    EXPECT_FALSE(sawEnabled);
+    EXPECT_TRUE(sawCursor);
+    ExpectRestored();
+    const auto boxes = host.Boxes();
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, "KORVEL bord geeft geen antwoord.");
+    const std::vector<uint8_t> raw = peer.RawBytes();
+    ASSERT_FALSE(raw.empty());
+    EXPECT_EQ(raw.back(), 'X');
+}
+
+TEST_F(FlashActionTest, DisconnectedErrorLeavesTheWindowWatching) {
+    form->Guarded([&] { form->FlashActionExecute(KORVEL_TEST_DATA "/firmware/srec_cat_small.a43"); });
+    EXPECT_TRUE(form->isEnabled());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(form->ModeServiceAction->isChecked());
+    EXPECT_TRUE(form->ModeSnifAction->isChecked());
+    EXPECT_TRUE(MonitorTabVisible());
+    ASSERT_FALSE(host.Boxes().empty());
+    EXPECT_EQ(host.Boxes().back().type, TMsgDlgType::mtError);
+}
+
+}  // namespace
+}  // namespace korvel::test
