@@ -17,14 +17,8 @@ constexpr int kFieldH = 20;
 
 TNumericField* Row(QWidget* box, int labelX, int labelW, int fieldX, int fieldW, int y, const QString& caption,
                    const QString& name, N type, const QString& mask, const QString& hint = {}) {
-    auto* field = MakeNumericField(box, name, type, mask, QRect(fieldX, y, fieldW, kFieldH), hint);
-    MakeFieldLabel(box, field, caption, QRect(labelX, y + 3, labelW, 14));
-    return field;
-}
-
-void Hide(QWidget* box, QWidget* field) {
-    field->hide();
-    box->findChild<QLabel*>(LabelNameFor(field->objectName()))->hide();
+    return MakeLabelledField(box, caption, QRect(labelX, y + 3, labelW, 14), name, type, mask,
+                             QRect(fieldX, y, fieldW, kFieldH), hint);
 }
 
 void BuildWeatherBox(QGroupBox* box) {
@@ -54,7 +48,7 @@ void BuildWeatherBox(QGroupBox* box) {
     right(1, QStringLiteral("Toshiba setpoint ketel aan"), "onf_ceonbon", "Setpoint for carrier unit");
     right(2, QStringLiteral("Ketel setpoint Toshiba aan"), "onf_beonbon", "Setpoint for boiler");
     right(3, QStringLiteral("Ketel setpoint Toshiba uit"), "onf_beoffbon", "Setpoint for boiler");
-    Hide(box, right(4, QStringLiteral("spare (invisible)"), "onf_ceonboff1", "Setpoint for carrier unit"));
+    HideWithLabel(right(4, QStringLiteral("spare (invisible)"), "onf_ceonboff1", "Setpoint for carrier unit"));
 }
 
 void BuildRoomBox(QGroupBox* box) {
@@ -75,9 +69,9 @@ void BuildModBusBox(QGroupBox* box) {
     row(76, QStringLiteral("Tzuig"), "nfModBus4413");
     row(102, QStringLiteral("Tliq"), "nfModBus4416");
     // Reported but unused by the outdoor unit.
-    Hide(box, row(128, QStringLiteral("4414"), "nfModBus4414"));
-    Hide(box, row(128, QStringLiteral("4415"), "nfModBus4415"));
-    Hide(box, row(128, QStringLiteral("4411"), "nfModBus4411"));
+    HideWithLabel(row(128, QStringLiteral("4414"), "nfModBus4414"));
+    HideWithLabel(row(128, QStringLiteral("4415"), "nfModBus4415"));
+    HideWithLabel(row(128, QStringLiteral("4411"), "nfModBus4411"));
 }
 
 void BuildDecisionFlags(QWidget* form) {

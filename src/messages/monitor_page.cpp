@@ -20,17 +20,15 @@ constexpr int kCheckH = 14;
 // Label left of its field, on one row.
 TNumericField* Row(QWidget* box, int labelX, int fieldX, int y, int labelW, int fieldW, const QString& caption,
                    const QString& name, N type, const QString& mask, const QString& hint = {}) {
-    auto* field = MakeNumericField(box, name, type, mask, QRect(fieldX, y, fieldW, kFieldH), hint);
-    MakeFieldLabel(box, field, caption, QRect(labelX, y + 3, labelW, 14));
-    return field;
+    return MakeLabelledField(box, caption, QRect(labelX, y + 3, labelW, 14), name, type, mask,
+                             QRect(fieldX, y, fieldW, kFieldH), hint);
 }
 
 // Label above its field, in a column.
 TNumericField* Column(QWidget* box, int x, int width, const QString& caption, const QString& name, N type,
                       const QString& mask, const QString& hint = {}) {
-    auto* field = MakeNumericField(box, name, type, mask, QRect(x, 38, 60, kFieldH), hint);
-    MakeFieldLabel(box, field, caption, QRect(x, 21, width, 14));
-    return field;
+    return MakeLabelledField(box, caption, QRect(x, 21, width, 14), name, type, mask, QRect(x, 38, 60, kFieldH),
+                             hint);
 }
 
 void BuildStateBox(QGroupBox* box) {
@@ -110,8 +108,7 @@ void BuildToshibaBox(QGroupBox* box) {
     auto* waterOut = Column(box, 500, 68, QStringLiteral("Water uit (invisible)"), QStringLiteral("onfWaterOut"),
                             N::ndtReal, QStringLiteral("##.#"),
                             QStringLiteral("Water temperature|Water exiting heat exchanger temperature"));
-    waterOut->hide();
-    box->findChild<QLabel*>(LabelNameFor(waterOut->objectName()))->hide();
+    HideWithLabel(waterOut);
 }
 
 void BuildOpenThermBox(QGroupBox* box) {
@@ -206,10 +203,8 @@ TMonitorPage::TMonitorPage(QWidget* parent) : QWidget(parent) {
     // Values the board reports that nobody needs to see; kept for completeness of the report.
     auto hidden = [this](int x, const QString& caption, const QString& name, N type, const QString& mask,
                          const QString& hint) {
-        auto* field = MakeNumericField(this, name, type, mask, QRect(x + 120, 384, 70, kFieldH), hint);
-        auto* label = MakeFieldLabel(this, field, caption, QRect(x, 387, 116, 14));
-        field->hide();
-        label->hide();
+        HideWithLabel(MakeLabelledField(this, caption, QRect(x, 387, 116, 14), name, type, mask,
+                                        QRect(x + 120, 384, 70, kFieldH), hint));
     };
     hidden(110, QStringLiteral("Tijdbasis (invisible)"), QStringLiteral("onfStateTimer"), N::ndtInteger,
            QStringLiteral("iiiiiiiiiii"), QStringLiteral("Timer for various purposes|Timer for various purposes"));

@@ -51,6 +51,22 @@ QLabel* MakeFieldLabel(QWidget* parent, QWidget* field, const QString& caption, 
     return label;
 }
 
+TNumericField* MakeLabelledField(QWidget* parent, const QString& caption, const QRect& labelGeometry,
+                                 const QString& name, TNumericDataType type, const QString& mask,
+                                 const QRect& fieldGeometry, const QString& hint) {
+    auto* field = MakeNumericField(parent, name, type, mask, fieldGeometry, hint);
+    MakeFieldLabel(parent, field, caption, labelGeometry);
+    return field;
+}
+
+void HideWithLabel(QWidget* field) {
+    field->hide();
+    if (QWidget* parent = field->parentWidget()) {
+        for (QLabel* label : parent->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+            if (label->buddy() == field) label->hide();
+    }
+}
+
 QCheckBox* MakeCheckBox(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry) {
     auto* box = new QCheckBox(caption, parent);
     box->setObjectName(name);

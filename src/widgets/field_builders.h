@@ -28,6 +28,14 @@ TNumericField* MakeNumericField(QWidget* parent, const QString& name, TNumericDa
 QLabel* MakeFieldLabel(QWidget* parent, QWidget* field, const QString& caption, const QRect& geometry);
 QString LabelNameFor(const QString& fieldName);
 
+// A display field with its label attached.
+TNumericField* MakeLabelledField(QWidget* parent, const QString& caption, const QRect& labelGeometry,
+                                 const QString& name, TNumericDataType type, const QString& mask,
+                                 const QRect& fieldGeometry, const QString& hint = {});
+
+// Hides a field and the labels attached to it.
+void HideWithLabel(QWidget* field);
+
 QCheckBox* MakeCheckBox(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry);
 
 // A drop-down list without free text, item 0 selected.
