@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Qt-free core with its Win32 serial backend, so the Windows code cannot rot unseen.
+# Usage: scripts/windows-cross-build.sh [build-dir]   (default build-win32)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DKORVEL_CORE_ONLY=ON
-cmake --build build-win32
+build_dir="${1:-build-win32}"
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DKORVEL_CORE_ONLY=ON
+cmake --build "$build_dir" -j2
