@@ -1,0 +1,144 @@
+// The whole window against the board stand-in over a real pseudo-terminal, on the real Qt host.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+
+#include "app/main_form.h"
+#include "app/qt_ui_host.h"
+#include "board_sim.h"
+#include "messages/advanced_view_form.h"
+#include "messages/message_ids.h"
+
+namespace korvel {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host.MessageBoxHook = [this](TMsgDlgType, const std::string& text, TMsgDlgButtons) {
+            boxes.push_back(text);
+            return TModalResult::mrOk;
+        };
+        view = std::make_unique<TAdvancedViewForm>();
+        AdvancedViewForm = view.get();
+        form = std::make_unique<TMainForm>(host);
+    }
+    void TearDown() override {
+        host.Shutdown();
+        form.reset();
+        AdvancedViewForm = nullptr;
+    }
+    template <typename Pred>
+    bool PumpUntil(Pred done, int ms) {
+        const auto end = Clock::now() + std::chrono::milliseconds(ms);
+        while (!done() && Clock::now() < end) host.ProcessEvents(20);
+        return done();
+    }
+    void PumpFor(int ms) {
+        PumpUntil([] { return false; }, ms);
+    }
+    size_t CountSent(const sim::BoardSim& board, uint8_t id) const {
+        const auto blocks = board.ReceivedBlocks();
+        return static_cast<size_t>(
+            std::count_if(blocks.begin(), blocks.end(), [id](const auto& b) { return b.size() == 1 && b[0] == id; }));
+    }
+
+    QtUiHost host;
+    std::vector<std::string> boxes;
+    std::unique_ptr<TAdvancedViewForm> view;
+    std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(EndToEnd, ServiceModeKeepAliveReportsAndLog) {
+    sim::BoardSimOptions options;
+    options.program = true;
+    options.reportMs = 250;
+    sim::BoardSim board(options);
+    const std::string slave = board.Start();
+    QTemporaryDir dir;
+    const QString logPath = dir.filePath("e2e.csv");
+
+    const std::vector<std::string> before = form->LogColumns();
+    auto& port = form->CommsDataModule->ZylSerialPort;
+    port.SetCustomPortName(slave);
+    port.SetPort(spCustom);
+    form->ConnectAction->trigger();
+    ASSERT_EQ(form->CommsDataModule->ConnectionState(), csConnected) << (boxes.empty() ? "" : boxes.back());
+    form->StartLoggingActionAccept(logPath);
+    const auto logStart = Clock::now();
+
+    form->ModeServiceAction->trigger();
+    ASSERT_EQ(boxes, std::vector<std::string>{"Zet de RUN/PROGRAM schakelaar in de stand PROGRAM."});
+
+    // The board asks, the tool answers, the board stays, the settings are fetched once.
+    ASSERT_TRUE(PumpUntil([&] { return board.InServiceMode() && form->GetSettingsAction->isEnabled(); }, 8000));
+    EXPECT_TRUE(form->ServiceBox->isEnabled());
+    EXPECT_TRUE(form->KeepInServiceModeTimer->isActive());
+    ASSERT_TRUE(PumpUntil([&] { return CountSent(board, P2KGETNVM) == 1; }, 3000));
+    const size_t answered = CountSent(board, P2KSETCOMMAND);
+    EXPECT_GE(answered, 1u);
+
+    // Reports alone do not hold the board: the keep-alive goes out within about 5 s.
+    ASSERT_TRUE(PumpUntil([&] { return CountSent(board, P2KSETCOMMAND) > answered; }, 7000));
+    EXPECT_TRUE(board.InServiceMode());
+    EXPECT_EQ(CountSent(board, P2KGETNVM), 1u);
+
+    EXPECT_NE(form->LogColumns(), before);  // reports reached the fields
+
+    // Long enough for a second row.
+    PumpUntil([&] { return Clock::now() - logStart > std::chrono::milliseconds(5600); }, 6000);
+    form->StopLoggingAction->trigger();
+    QFile log(logPath);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(log.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 3);  // header, first row, one 5 s later
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Date/Time;")));
+    EXPECT_EQ(lines[1].count(QLatin1Char(';')), 49);
+
+    form->DisconnectAction->trigger();
+    EXPECT_FALSE(form->ModeServiceAction->isChecked());
+    EXPECT_EQ(boxes.size(), 1u);
+}
+
+TEST_F(EndToEnd, PulledAdapterShowsDisconnected) {
+    sim::BoardSimOptions options;
+    options.reportMs = 100;
+    sim::BoardSim board(options);
+    const std::string slave = board.Start();
+    auto& port = form->CommsDataModule->ZylSerialPort;
+    port.SetCustomPortName(slave);
+    port.SetPort(spCustom);
+    form->ConnectAction->trigger();
+    ASSERT_EQ(form->CommsDataModule->ConnectionState(), csConnected);
+    PumpFor(300);
+    board.HangUp();
+    EXPECT_TRUE(PumpUntil([&] { return form->ConnectAction->isEnabled(); }, 5000));
+    EXPECT_FALSE(form->DisconnectAction->isEnabled());
+    EXPECT_FALSE(form->ModeServiceAction->isEnabled());
+}
+
+TEST(ProgramStart, UnknownOptionsPrintUsageAndExitTwo) {
+    for (const QStringList& args : {QStringList{"--bogus"}, QStringList{"--port"}, QStringList{"extra"}}) {
+        QProcess p;
+        p.setProcessEnvironment([] {
+            auto env = QProcessEnvironment::systemEnvironment();
+            env.insert("QT_QPA_PLATFORM", "offscreen");
+            return env;
+        }());
+        p.start(QStringLiteral(KORVEL_BIN_DIR "/korvel-service"), args);
+        ASSERT_TRUE(p.waitForFinished(20000)) << args.join(' ').toStdString();
+        EXPECT_EQ(p.exitCode(), 2);
+        EXPECT_TRUE(p.readAllStandardError().contains("usage: korvel-service"));
+    }
+}
+
+}  // namespace
+}  // namespace korvel
