@@ -1,0 +1,171 @@
+// A whole firmware download against the paced stand-in: wall time against the time the bytes
+// need on the wire at 9600 baud 8N2, and what the waiting costs the tool's process in CPU. The
+// stand-in runs in a forked child so its own work is not counted.
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "board_sim.h"
+#include "comms/comms_data_module.h"
+#include "comms/flash_image.h"
+#include "comms/frame_codec.h"
+#include "real_clock_host.h"
+
+using namespace korvel;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr double kWallFactor = 1.05;
+constexpr double kCpuPercent = 5.0;
+
+double CpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+bool ReadFull(int fd, void* buf, size_t n, int timeoutMs) {
+    auto* p = static_cast<uint8_t*>(buf);
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (n > 0) {
+        pollfd pfd{fd, POLLIN, 0};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0 || ::poll(&pfd, 1, static_cast<int>(left)) <= 0) return false;
+        const ssize_t r = ::read(fd, p, n);
+        if (r <= 0) return false;
+        p += r;
+        n -= static_cast<size_t>(r);
+    }
+    return true;
+}
+
+void WriteFull(int fd, const void* buf, size_t n) {
+    const auto* p = static_cast<const uint8_t*>(buf);
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w <= 0) return;
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+}
+
+// Child: plays the board until its loader has the image or the parent gives up, then hands the
+// image back with the moment it was complete.
+[[noreturn]] void RunBoard(int toParent, int fromParent) {
+    sim::BoardSimOptions o;
+    o.program = true;
+    o.pace = true;
+    o.reportMs = 0;
+    sim::BoardSim board(o);
+    const std::string path = board.Start() + "\n";
+    WriteFull(toParent, path.data(), path.size());
+    // The download ends when the last byte has crossed the wire, not when the tool wrote it.
+    int64_t doneNs = 0;
+    for (pollfd pfd{fromParent, POLLIN, 0}; ::poll(&pfd, 1, 1) == 0;) {
+        if (board.LoaderDone()) {
+            doneNs = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+            break;
+        }
+    }
+    const auto image = board.LoaderImage();
+    const uint32_t chunks = board.LoaderChunksReceived();
+    WriteFull(toParent, &doneNs, sizeof doneNs);
+    WriteFull(toParent, &chunks, sizeof chunks);
+    WriteFull(toParent, image.data(), image.size());
+    board.Stop();
+    ::_exit(0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string file = argc > 1 ? argv[1] : KORVEL_TEST_DATA "/firmware/srec_cat_full.a43";
+
+    ::signal(SIGPIPE, SIG_IGN);  // the child may be gone when it is told to go
+    // Fork before any thread exists.
+    int up[2], down[2];
+    if (::pipe(up) != 0 || ::pipe(down) != 0) return 2;
+    const pid_t child = ::fork();
+    if (child < 0) return 2;
+    if (child == 0) {
+        ::close(up[0]);
+        ::close(down[1]);
+        RunBoard(up[1], down[0]);
+    }
+    ::close(up[1]);
+    ::close(down[0]);
+    std::string port;
+    for (char c; ReadFull(up[0], &c, 1, 5000) && c != '\n';) port += c;
+    if (port.empty()) {
+        std::fprintf(stderr, "the stand-in did not start\n");
+        return 2;
+    }
+
+    const uint8_t start[] = {0xA3, 'K', 'I', 'C', 'K', 'O', 'F', 'F'};
+    const size_t frame = EncodeFrame(start, sizeof start).size();
+    const double wireBytes = 480.0 * 64 + 480 + static_cast<double>(frame);
+    const double limit = wireBytes * 11.0 / 9600.0 + 1.0;
+
+    double wall = 0, toolWall = 0, cpu = 0;
+    bool downloaded = false;
+    bool back = false;
+    uint32_t chunks = 0;
+    std::vector<uint8_t> got(480 * 64);
+    {
+        bench::RealClockHost host;
+        TCommsDataModule m(host);
+        m.ZylSerialPort.SetCustomPortName(port);
+        m.ZylSerialPort.SetPort(spCustom);
+        double cpu0 = 0;
+        auto t0 = Clock::now();
+        try {
+            m.Connect();
+            cpu0 = CpuSeconds();
+            t0 = Clock::now();
+            m.FlashFirmware(file);
+            downloaded = true;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "download failed: %s\n", e.what());
+        }
+        // The tool's CPU over its own run; the port stays open until the board is done.
+        const auto toolEnd = Clock::now();
+        cpu = CpuSeconds() - cpu0;
+        if (!downloaded) WriteFull(down[1], "x", 1);
+        int64_t doneNs = 0;
+        back = ReadFull(up[0], &doneNs, sizeof doneNs, 10000) && ReadFull(up[0], &chunks, sizeof chunks, 1000) &&
+               ReadFull(up[0], got.data(), got.size(), 10000);
+        const auto end = std::max(toolEnd, Clock::time_point(std::chrono::nanoseconds(doneNs)));
+        wall = std::chrono::duration<double>(end - t0).count();
+        toolWall = std::chrono::duration<double>(toolEnd - t0).count();
+    }
+    WriteFull(down[1], "x", 1);
+    ::waitpid(child, nullptr, 0);
+
+    TFlashImage img;
+    img.ReadHexFile(file);
+    bool same = back && chunks == 480;
+    for (uint32_t i = 0; same && i < got.size(); ++i) same = got[i] == img.GetMemory(0x8800 + i);
+
+    const double cpuPct = toolWall > 0 ? 100.0 * cpu / toolWall : 0;
+    const bool wallOk = wall <= kWallFactor * limit;
+    const bool cpuOk = cpuPct <= kCpuPercent;
+    std::printf("firmware download of %s\n", file.c_str());
+    std::printf("  wire-time limit %.2f s (%.0f bytes at 9600 8N2 + 1 s pause)\n", limit, wireBytes);
+    std::printf("  wall %.2f s = %.3f x limit (target <= %.2f) %s\n", wall, wall / limit, kWallFactor,
+                wallOk ? "ok" : "OVER");
+    std::printf("  cpu %.2f s in %.2f s = %.2f %% of a core (target <= %.0f %%) %s\n", cpu, toolWall, cpuPct, kCpuPercent,
+                cpuOk ? "ok" : "OVER");
+    std::printf("  board received %u chunks, image %s\n", chunks, same ? "identical" : "DIFFERS");
+    return downloaded && same && wallOk && cpuOk ? 0 : 1;
+}
