@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "comms/comms_data_module.h"
+#include "messages/monitor_page.h"
 #include "host/ui_host.h"
 
 class QAction;
@@ -25,7 +26,6 @@ class QDialog;
 
 namespace korvel {
 
-class TMonitorPage;
 class TAdvancedViewForm;
 class TPercentageMeter;
 class TDataLog;

@@ -1,0 +1,59 @@
+#include "app/program_start.h"
+
+#include <QRegularExpression>
+
+namespace korvel {
+
+void PreselectPort(TZylSerialPort& port, const std::string& name) {
+    static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]{0,2})$"));
+    const auto match = comName.match(QString::fromStdString(name));
+    if (match.hasMatch() && match.captured(1).toInt() <= 254) {
+        port.SetPort(TZylSerialPort::StringToCommPort(name));
+    } else {
+        port.SetCustomPortName(name);
+        port.SetPort(spCustom);
+    }
+}
+
+TProgram::TProgram(const TProgramOptions& options) {
+    std::string portName = options.port;
+    if (options.demo) {
+        sim::BoardSimOptions simOptions;
+        simOptions.program = true;
+        simOptions.reportMs = 1000;
+        DemoBoard = std::make_unique<sim::BoardSim>(simOptions);
+        portName = DemoBoard->Start();
+    }
+
+    Form = std::make_unique<TMainForm>(Host);
+    MainForm = Form.get();
+    if (options.demo) Form->setWindowTitle(Form->windowTitle() + QStringLiteral(" (demo)"));
+    if (!portName.empty()) PreselectPort(Form->CommsDataModule->ZylSerialPort, portName);
+
+    // The About box and the advanced settings window get their content with their own work;
+    // until then they are hidden, empty windows, so every step that touches them finds one.
+    About = std::make_unique<QDialog>();
+    About->setObjectName(QStringLiteral("AboutForm"));
+    AboutForm = About.get();
+    AdvancedView = std::make_unique<TAdvancedViewForm>();
+    AdvancedViewForm = AdvancedView.get();
+    AdvancedSettings = std::make_unique<QWidget>(nullptr, Qt::Tool);
+    AdvancedSettings->setObjectName(QStringLiteral("AdvancedSettingsForm"));
+    AdvancedSettings->setWindowTitle(QStringLiteral("Geavanceerde instellingen"));
+    AdvancedSettingsForm = AdvancedSettings.get();
+}
+
+TProgram::~TProgram() {
+    // No hand-over may wait for a UI thread that is closing the port.
+    Host.Shutdown();
+    Form.reset();  // closes the port and the log while the other windows still exist
+    AdvancedSettingsForm = nullptr;
+    AdvancedViewForm = nullptr;
+    AboutForm = nullptr;
+    AdvancedSettings.reset();
+    AdvancedView.reset();
+    About.reset();
+    DemoBoard.reset();
+}
+
+}  // namespace korvel

@@ -1,0 +1,41 @@
+// What program start creates, in its order: the Qt host, the main window, then the About box, the
+// advanced view and the advanced settings window, hidden. Shared by the tool, its screenshot
+// program and the start-up benchmark, so they all measure and show the real thing.
+#pragma once
+
+#include <QDialog>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "app/main_form.h"
+#include "app/qt_ui_host.h"
+#include "board_sim.h"
+#include "messages/advanced_view_form.h"
+
+namespace korvel {
+
+struct TProgramOptions {
+    std::string port;   // "COM5" or a device path; empty keeps the default
+    bool demo = false;  // the built-in stand-in on a pty, preselected
+};
+
+class TProgram {
+public:
+    explicit TProgram(const TProgramOptions& options);  // needs the QApplication
+    ~TProgram();
+    TProgram(const TProgram&) = delete;
+    TProgram& operator=(const TProgram&) = delete;
+
+    QtUiHost Host;
+    std::unique_ptr<sim::BoardSim> DemoBoard;
+    std::unique_ptr<QDialog> About;
+    std::unique_ptr<TAdvancedViewForm> AdvancedView;
+    std::unique_ptr<QWidget> AdvancedSettings;
+    std::unique_ptr<TMainForm> Form;
+};
+
+// Sets the serial port from a name given on the command line.
+void PreselectPort(TZylSerialPort& port, const std::string& name);
+
+}  // namespace korvel

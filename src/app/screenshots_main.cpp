@@ -1,0 +1,83 @@
+// Renders the main window's two pages and the advanced view to PNG files, with a plausible
+// real-time report applied so the fields show values. Usage: korvel-screenshots [output dir]
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTabWidget>
+#include <array>
+#include <cstdio>
+
+#include "app/program_start.h"
+#include "messages/message_ids.h"
+
+namespace {
+
+void PutS16(std::array<uint8_t, 515>& b, size_t at, int v) {
+    b[at] = static_cast<uint8_t>(v & 0xFF);
+    b[at + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+}
+
+std::array<uint8_t, 515> SampleReport() {
+    std::array<uint8_t, 515> b{};
+    b[0] = korvel::K2MSENDMONDATA;
+    const struct {
+        size_t at;
+        int value;
+    } words[] = {
+        {1, 2150},  {3, 2630},  {5, 0x8200}, {9, 310},   {11, 85},   {15, 250},  {17, 420},  {19, 285},
+        {21, 7},    {25, 35},   {29, 10240}, {37, 5248}, {39, 5056}, {43, 14080}, {54, 80},  {57, 1234},
+        {61, -120}, {63, 300},  {65, 50},    {67, 330},  {69, 355},  {75, 239},  {77, 350},  {81, 400},
+        {83, 600},  {85, 550},  {91, -3},    {93, 198},  {95, 12},   {98, -2},   {102, 65},  {104, 3},
+        {110, 30},
+    };
+    for (const auto& w : words) PutS16(b, w.at, w.value);
+    b[47] = 0x54;  // heat requested, heating allowed, cooling supported
+    b[48] = 4;     // "4 - Buitenunit + ketel"
+    b[52] = 0x05;
+    b[53] = 0x02;
+    b[87] = 0x15;
+    b[89] = 1;  // "1: Heat"
+    b[90] = 1;
+    return b;
+}
+
+bool Save(QWidget& w, const QDir& dir, const char* name) {
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    const bool ok = w.grab().save(path);
+    std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "wrote" : "cannot write", qPrintable(path));
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Korvel"));
+    const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
+    if (!QDir().mkpath(dir.path())) return 1;
+
+    korvel::TProgram program(korvel::TProgramOptions{});
+    korvel::TMainForm& form = *program.Form;
+    const auto report = SampleReport();
+    form.DatablockNotification(nullptr, static_cast<int32_t>(korvel::REALTIME_REPORT_SIZE + 2), report.data());
+    form.show();
+    QApplication::processEvents();
+
+    bool ok = Save(form, dir, "main_monitor.png");
+
+    // The service page as it looks once the board has confirmed service mode.
+    QTabWidget& pages = *form.PageControl1;
+    pages.setTabVisible(pages.indexOf(form.TabSheetService), true);
+    pages.setCurrentWidget(form.TabSheetService);
+    pages.setTabVisible(pages.indexOf(form.TabSheetToshiba), false);
+    form.ServiceBox->setEnabled(true);
+    for (QAction* a : {form.FlashAction, form.GetSettingsAction, form.SetSettingsAction}) a->setEnabled(true);
+    QApplication::processEvents();
+    ok = Save(form, dir, "main_service.png") && ok;
+
+    program.AdvancedView->ShowFrom(form.windowTitle());
+    QApplication::processEvents();
+    ok = Save(*program.AdvancedView, dir, "advanced_view.png") && ok;
+    return ok ? 0 : 1;
+}
