@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCloseEvent>
 #include <cstdio>
 
 #include "app/program_start.h"
@@ -18,6 +19,15 @@ bool ParseOptions(const QStringList& args, korvel::TProgramOptions& options) {
     return true;
 }
 
+// The run ends when the main window closes, whatever other windows are still open.
+class QuitOnClose : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Close && event->isAccepted()) QCoreApplication::quit();
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -30,6 +40,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     korvel::TProgram program(options);
+    QuitOnClose quitOnClose;
+    program.Form->installEventFilter(&quitOnClose);
     program.Form->show();
     return QApplication::exec();
 }
