@@ -72,7 +72,8 @@ struct PeerDeframer {
                     inFrame = false;
                     if (cur.size() >= 2) {
                         const uint16_t got = static_cast<uint16_t>(cur[cur.size() - 2] | (cur.back() << 8));
-                        cur.resize(cur.size() - 2);
+                        cur.pop_back();
+                        cur.pop_back();
                         if (PeerCrc(cur) == got) {
                             blocks.push_back(cur);
                             continue;
