@@ -323,7 +323,14 @@ void BoardSim::Impl::Flush(Clock::time_point now) {
     n = std::min(n, sizeof buf);
     std::copy_n(out.begin(), n, buf);
     const ssize_t w = ::write(master, buf, n);
-    if (w <= 0) return;  // full or gone: try again at the next wake
+    if (w < 0 && errno == EAGAIN) {
+        // Nobody reads the port. A wire keeps no backlog either: what finds no listener is lost,
+        // so a tool that opens the port later does not get minutes of stale reports.
+        out.clear();
+        outDue = Clock::time_point{};
+        return;
+    }
+    if (w <= 0) return;
     out.erase(out.begin(), out.begin() + w);
     if (options.pace) {
         outLineFree = outDue + kByteTime * (w - 1);
