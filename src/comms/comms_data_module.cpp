@@ -27,6 +27,11 @@ TCommsDataModule::TCommsDataModule(UiHost& host) : ZylSerialPort(host), DelayTim
 }
 
 TCommsDataModule::~TCommsDataModule() {
+    // The owner is being torn down around us: no event may call back into it now.
+    OnStatusChange = nullptr;
+    OnProgress = nullptr;
+    OnDatablock = nullptr;
+    OnDataError = nullptr;
     try {
         DataModuleDestroy();
     } catch (...) {
