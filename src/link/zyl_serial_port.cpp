@@ -129,16 +129,20 @@ public:
     }
     void PriorityChanged() { priorityChanged_ = true; }
 
-    // Raises OnDisconnect, gives the device back and marks the owner Closed; runs once, from the
+    // Raises OnDisconnect, gives the device back and marks the owner Closed. Runs from the
     // thread's end or from a Close nested in one of its handlers (direct: already on the
-    // handler's thread, so no hand-over).
+    // handler's thread, so no hand-over); each half happens once, so a Close inside OnDisconnect
+    // still frees the device before the handler returns, and a port reopened there stays open.
     void Teardown(bool direct) {
-        if (tornDown_.exchange(true)) return;
-        const auto port = static_cast<TCommPort>(Owner.d->connectedTo.load());
-        if (port != spNone) DoExecuteDisconnect(port, direct);
-        ComDevice->Purge(true, true);
-        ComDevice->Close();
-        Owner.d->connectedTo = spNone;
+        if (!eventRaised_.exchange(true)) {
+            const auto port = static_cast<TCommPort>(Owner.d->connectedTo.load());
+            if (port != spNone) DoExecuteDisconnect(port, direct);
+        }
+        if (!closed_.exchange(true)) {
+            ComDevice->Purge(true, true);
+            ComDevice->Close();
+            Owner.d->connectedTo = spNone;
+        }
     }
 
     TZylSerialPort& Owner;
@@ -202,7 +206,8 @@ private:
     std::condition_variable cv_;
     bool stop_ = false;
     std::atomic<bool> finished_{false};
-    std::atomic<bool> tornDown_{false};
+    std::atomic<bool> eventRaised_{false};
+    std::atomic<bool> closed_{false};
     std::atomic<bool> priorityChanged_{true};
 };
 

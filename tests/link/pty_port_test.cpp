@@ -312,6 +312,33 @@ TEST(PtyPort, HangUpEndsTheConnectionWithoutSpinning) {
     EXPECT_EQ(f.disconnects.size(), 1u);
 }
 
+TEST(PtyPort, ClosingAndReopeningInsideTheDisconnectHandler) {
+    Fixture f;
+    ASSERT_TRUE(f.pty.Ok());
+    Pty spare;
+    ASSERT_TRUE(spare.Ok());
+    bool connectedAfterClose = true;
+    f.port.OnDisconnect = [&](TZylSerialPort* sender, TCommPort p) {
+        f.disconnects.push_back(p);
+        if (f.disconnects.size() > 1) return;
+        sender->Close();
+        connectedAfterClose = sender->IsConnected();
+        sender->SetCustomPortName(spare.Slave());
+        sender->Open();
+    };
+    f.port.Open();
+    f.pty.CloseMaster();
+    ASSERT_TRUE(f.PumpUntil([&] { return !f.disconnects.empty(); }));
+    EXPECT_FALSE(connectedAfterClose);
+    f.host.PumpUntil([] { return false; }, 100);  // the old thread ends meanwhile
+    EXPECT_TRUE(f.port.IsConnected()) << "the old thread's end undid the new connection";
+    EXPECT_EQ(f.connects.size(), 2u);
+    spare.Write("new line");
+    ASSERT_TRUE(f.PumpUntil([&] { return f.received == "new line"; }));
+    f.port.Close();
+    EXPECT_EQ(f.disconnects.size(), 2u);
+}
+
 TEST(PtyPort, CloseServesAHandOverThatIsAlreadyWaiting) {
     Fixture f;
     ASSERT_TRUE(f.pty.Ok());
