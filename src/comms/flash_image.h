@@ -19,6 +19,7 @@ public:
     uint32_t FirstUsedAddress() const { return FMinUsedAddress; }
     uint32_t LastUsedAddress() const { return FMaxUsedAddress; }
     bool MapError() const { return FMapError; }
+    const std::array<uint8_t, 0x10000>& Map() const { return FMap; }  // the whole image at once
 
 private:
     std::array<uint8_t, 0x10000> FMap{};
