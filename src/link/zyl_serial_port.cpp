@@ -159,22 +159,24 @@ private:
         cv_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return stop_; });
     }
 
-    // Runs fn where the handlers belong: on the UI thread (waiting for it) or right here.
+    // Runs fn where the handlers belong: on the UI thread (waiting for it) or right here. A
+    // handler's error stops at this boundary: thrown into the UI thread's event loop it would
+    // leave this thread waiting forever, thrown here it would end the program.
     void Deliver(const std::function<void()>& fn, bool direct) {
-        if (Owner.d->eventsMuted) return;
-        if (direct || !Owner.NeedSynchronization) {
-            fn();
-            return;
-        }
-        Owner.host_.RunOnUiThreadAndWait([&] {
+        auto guarded = [&] {
             if (Owner.d->eventsMuted) return;
-            ++Owner.d->handOverDepth;
             try {
                 fn();
             } catch (...) {
-                --Owner.d->handOverDepth;
-                throw;
             }
+        };
+        if (direct || !Owner.NeedSynchronization) {
+            guarded();
+            return;
+        }
+        Owner.host_.RunOnUiThreadAndWait([&] {
+            ++Owner.d->handOverDepth;
+            guarded();
             --Owner.d->handOverDepth;
         });
     }

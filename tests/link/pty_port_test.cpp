@@ -398,6 +398,28 @@ TEST(PtyPort, DestroyingTheComponentMidHandOverNeitherHangsNorCallsBack) {
     EXPECT_EQ(calls, 0);
 }
 
+TEST(PtyPort, AThrowingHandlerLosesNothingAndBlocksNothing) {
+    for (const bool sync : {true, false}) {
+        Fixture f;
+        ASSERT_TRUE(f.pty.Ok());
+        f.port.NeedSynchronization = sync;
+        std::atomic<int> chunks{0};
+        f.port.OnReceive = [&](TZylSerialPort*, const ByteString&) {
+            ++chunks;
+            throw EZylSerialPortException("handler failed");
+        };
+        f.port.OnDisconnect = [&](TZylSerialPort*, TCommPort) { throw std::runtime_error("also failed"); };
+        f.port.Open();
+        f.pty.Write("a");
+        ASSERT_TRUE(f.PumpUntil([&] { return chunks == 1; })) << "sync " << sync;
+        f.pty.Write("b");
+        ASSERT_TRUE(f.PumpUntil([&] { return chunks == 2; })) << "sync " << sync;
+        f.pty.CloseMaster();
+        ASSERT_TRUE(f.PumpUntil([&] { return !f.port.IsConnected(); })) << "sync " << sync;
+        f.port.Close();
+    }
+}
+
 TEST(PtyPort, WithoutSynchronizationHandlersRunOnTheReceiveThread) {
     Fixture f;
     ASSERT_TRUE(f.pty.Ok());
