@@ -39,11 +39,15 @@ void TFlashImage::SetMemory(uint32_t Index, uint8_t Value) {
     if (Index <= MAXRAM) FMap[Index] = Value;
 }
 
-void TFlashImage::ReadHexFile(const std::string& FileName) {
+void TFlashImage::Reset() {
     FMap.fill(0xFF);
     FMinUsedAddress = 0xFFFF;
     FMaxUsedAddress = 0;
     FMapError = false;
+}
+
+void TFlashImage::ReadHexFile(const std::string& FileName) {
+    Reset();  // a file that cannot be read leaves no old image behind
 
     const auto fail = [&](const char* what) {
         throw std::system_error(errno, std::generic_category(),
@@ -69,10 +73,7 @@ void TFlashImage::ReadHexFile(const std::string& FileName) {
 }
 
 void TFlashImage::ReadHexText(const std::string& Text) {
-    FMap.fill(0xFF);
-    FMinUsedAddress = 0xFFFF;
-    FMaxUsedAddress = 0;
-    FMapError = false;
+    Reset();
 
     const std::string_view t(Text);
     size_t pos = 0;

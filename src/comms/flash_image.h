@@ -22,6 +22,8 @@ public:
     const std::array<uint8_t, 0x10000>& Map() const { return FMap; }  // the whole image at once
 
 private:
+    void Reset();  // erased flash, nothing used, no error
+
     std::array<uint8_t, 0x10000> FMap{};
     uint32_t FMinUsedAddress = 0xFFFF;
     uint32_t FMaxUsedAddress = 0;
