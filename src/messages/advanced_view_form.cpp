@@ -128,6 +128,12 @@ TAdvancedViewForm::TAdvancedViewForm(QWidget* parent)
     BuildRoomBox(RoomBox);
     BuildModBusBox(ModBusBox);
     BuildDecisionFlags(this);
+    FFields = IndexFields(this);
+}
+
+QWidget* TAdvancedViewForm::Field(std::string_view name) const {
+    const auto it = FFields.find(name);
+    return it == FFields.end() ? nullptr : it->second;
 }
 
 void TAdvancedViewForm::ShowFrom(const QString& mainCaption) {

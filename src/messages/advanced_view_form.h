@@ -2,6 +2,9 @@
 #pragma once
 
 #include <QWidget>
+#include <string_view>
+
+#include "widgets/field_builders.h"
 
 class QGroupBox;
 class QLabel;
@@ -17,10 +20,16 @@ public:
     // one takes the main window's caption and is shown, non-modal.
     void ShowFrom(const QString& mainCaption);
 
+    // The field with this component name, or nullptr.
+    QWidget* Field(std::string_view name) const;
+
     QLabel* lblTitle = nullptr;
     QGroupBox* WeatherBox = nullptr;  // "Weersafhankelijke regeling"
     QGroupBox* RoomBox = nullptr;     // no caption
     QGroupBox* ModBusBox = nullptr;   // "ModBus gegevens"
+
+private:
+    TFieldIndex FFields;
 };
 
 }  // namespace korvel

@@ -214,6 +214,12 @@ TMonitorPage::TMonitorPage(QWidget* parent) : QWidget(parent) {
            QStringLiteral("###.#"), QStringLiteral("Setpoint from Plexor|Setpoint from Plexor"));
 
     setMinimumSize(892, 414);
+    FFields = IndexFields(this);
+}
+
+QWidget* TMonitorPage::Field(std::string_view name) const {
+    const auto it = FFields.find(name);
+    return it == FFields.end() ? nullptr : it->second;
 }
 
 }  // namespace korvel

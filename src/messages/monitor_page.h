@@ -2,6 +2,9 @@
 #pragma once
 
 #include <QWidget>
+#include <string_view>
+
+#include "widgets/field_builders.h"
 
 class QGroupBox;
 class QPushButton;
@@ -13,6 +16,9 @@ class TMonitorPage : public QWidget {
 public:
     explicit TMonitorPage(QWidget* parent = nullptr);
 
+    // The field with this component name, or nullptr.
+    QWidget* Field(std::string_view name) const;
+
     QGroupBox* KorvelStateBox = nullptr;  // "KORVEL bedrijfsstand"
     QGroupBox* C2EBox = nullptr;          // "Toshiba"
     QGroupBox* OpenThermBox = nullptr;    // "OpenTherm"
@@ -20,6 +26,9 @@ public:
     QGroupBox* DipSwitchABox = nullptr;   // "DIP switch A"
     QGroupBox* DipSwitchBBox = nullptr;   // "DIP switch B"
     QPushButton* btnShowAdvancedViewer = nullptr;  // "Geavanceerd"
+
+private:
+    TFieldIndex FFields;
 };
 
 }  // namespace korvel

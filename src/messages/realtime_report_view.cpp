@@ -13,10 +13,9 @@ namespace korvel {
 
 namespace {
 
-QWidget* FindField(std::string_view name, TMonitorPage& page, TAdvancedViewForm& view) {
-    const QString qname = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-    if (auto* w = page.findChild<QWidget*>(qname)) return w;
-    return view.findChild<QWidget*>(qname);
+QWidget* FindField(std::string_view name, const TMonitorPage& page, const TAdvancedViewForm& view) {
+    if (QWidget* w = page.Field(name)) return w;
+    return view.Field(name);
 }
 
 }  // namespace

@@ -67,6 +67,14 @@ void HideWithLabel(QWidget* field) {
     }
 }
 
+TFieldIndex IndexFields(QWidget* root) {
+    TFieldIndex index;
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        if (!w->objectName().isEmpty()) index.emplace(w->objectName().toStdString(), w);
+    }
+    return index;
+}
+
 QCheckBox* MakeCheckBox(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry) {
     auto* box = new QCheckBox(caption, parent);
     box->setObjectName(name);

@@ -3,6 +3,9 @@
 
 #include <QRect>
 #include <QString>
+#include <map>
+#include <string>
+#include <string_view>
 
 #include "widgets/numeric_field.h"
 
@@ -35,6 +38,11 @@ TNumericField* MakeLabelledField(QWidget* parent, const QString& caption, const 
 
 // Hides a field and the labels attached to it.
 void HideWithLabel(QWidget* field);
+
+// The named widgets of a finished form, for lookups by component name that must be cheap (every
+// report sets some ninety fields; a tree search per field costs more than the rest together).
+using TFieldIndex = std::map<std::string, QWidget*, std::less<>>;
+TFieldIndex IndexFields(QWidget* root);
 
 QCheckBox* MakeCheckBox(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry);
 

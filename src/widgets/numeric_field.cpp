@@ -131,16 +131,16 @@ void TNumericField::OnTextEdited(const QString& text) {
 }
 
 void TNumericField::Colour(bool ok) {
-    // Only entry fields warn; a display field shows what the board sent. The disabled colours
-    // stay the style's, so a field in a disabled group still looks greyed.
+    // Only entry fields warn; a display field shows what the board sent.
     const bool warn = !isReadOnly() && !ok;
+    if (warn == FWarning) return;
+    FWarning = warn;
+    // The disabled colours stay the style's, so a field in a disabled group still looks greyed.
     const QPalette normal = QApplication::palette(this);
     QPalette pal = palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive}) {
-        const QColor wanted = warn ? QColor(Qt::red) : normal.color(group, QPalette::Text);
-        pal.setColor(group, QPalette::Text, wanted);
-    }
-    if (pal != palette()) setPalette(pal);
+    for (auto group : {QPalette::Active, QPalette::Inactive})
+        pal.setColor(group, QPalette::Text, warn ? QColor(Qt::red) : normal.color(group, QPalette::Text));
+    setPalette(pal);
 }
 
 QSize TNumericField::sizeHint() const {

@@ -69,6 +69,7 @@ private:
     double FMax = 0.0;
     bool FHasRange = false;
     bool FEntryValid = true;
+    bool FWarning = false;
 };
 
 }  // namespace korvel
