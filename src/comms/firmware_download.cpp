@@ -5,13 +5,13 @@
 
 #include "comms/comms_data_module.h"
 #include "comms/flash_image.h"
+#include "messages/message_ids.h"
 
 namespace korvel {
 
 namespace {
 
 constexpr char MAGICTEXT[] = "KICKOFF";
-constexpr uint8_t P2KBLASTFW = 0xA3;
 constexpr uint32_t kFirstAddress = 0x8800;
 constexpr uint32_t kChunkSize = 64;
 constexpr uint32_t kPassesPerChunk = 1000;
