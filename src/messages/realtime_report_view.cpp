@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <algorithm>
 #include <string>
 
 #include "messages/advanced_view_form.h"
@@ -24,9 +25,9 @@ void ShowRealtimeReport(const uint8_t* Data, int32_t Size, TMonitorPage& page, T
                         UiHost& host) {
     // Size includes the two check bytes. Reading a short report at the fixed offsets would show
     // its check bytes and bytes of earlier blocks as values, so it is left out.
-    const int64_t blockSize = int64_t{Size} - 2;
-    if (Data == nullptr || blockSize < int64_t{REALTIME_REPORT_SIZE}) {
-        host.Trace("Realtime report ignored: " + std::to_string(blockSize < 0 ? 0 : blockSize) + " bytes, " +
+    const int64_t blockSize = Data == nullptr ? 0 : std::max<int64_t>(int64_t{Size} - 2, 0);
+    if (blockSize < int64_t{REALTIME_REPORT_SIZE}) {
+        host.Trace("Realtime report ignored: " + std::to_string(blockSize) + " bytes, " +
                    std::to_string(REALTIME_REPORT_SIZE) + " expected");
         return;
     }
