@@ -217,6 +217,7 @@ void TComThread::Execute() {
     auto& d = *Owner.d;
     std::vector<uint8_t> buffer;
     bool hungUp = false;
+    bool wokeForInput = false;
     while (!Stopping()) {
         if (priorityChanged_.exchange(false)) SerialDevice::SetCurrentThreadPriority(PriorityLevel(d.FPriority));
 
@@ -241,9 +242,14 @@ void TComThread::Execute() {
                 Pause(kPollSliceMs);  // a transient failure must not turn into a spin
                 continue;
             }
-            if (ComDevice->WaitForInput(kPollSliceMs) == SerialDevice::Wait::HangUp) hungUp = true;
+            // Woken for input that then was not there: pace such wake-ups instead of spinning.
+            if (wokeForInput) Pause(1);
+            const SerialDevice::Wait w = ComDevice->WaitForInput(kPollSliceMs);
+            if (w == SerialDevice::Wait::HangUp) hungUp = true;
+            wokeForInput = w == SerialDevice::Wait::Ready;
             continue;
         }
+        wokeForInput = false;
         d.isReceiving = true;
         try {
             buffer.resize(std::min<uint64_t>(static_cast<uint64_t>(waiting.count), kMaxChunk));
