@@ -6,16 +6,13 @@
 #include <QGroupBox>
 #include <QLabel>
 
+#include "ui_monitor/form_lookup.h"
 #include "widgets/numeric_field.h"
 
 namespace korvel {
 namespace {
 
-QLabel* LabelOf(QWidget* root, QWidget* field) {
-    for (QLabel* label : root->findChildren<QLabel*>())
-        if (label->buddy() == field) return label;
-    return nullptr;
-}
+using test::LabelOf;
 
 TEST(AdvancedView, WindowTitleAndGroups) {
     TAdvancedViewForm view;
@@ -47,47 +44,12 @@ TEST(AdvancedView, WindowTitleAndGroups) {
     }
 }
 
-TEST(AdvancedView, FieldsWithLabelsMasksAndVisibility) {
+TEST(AdvancedView, LabelsLeftOfFieldsAndModBusInOrder) {
     TAdvancedViewForm view;
-    struct F {
-        const char* field;
-        const char* caption;
-        const char* mask;
-        bool hidden;
-    };
-    const F fields[] = {
-        {"onfDegMinsTimer", "Graadminuten", "iiiiiiiiiii", false},
-        {"onfDeltaTSysReq", "Berekende delta-T", "###.#", false},
-        {"onfTMeanReq", "Gevraagde T gemiddeld", "###.#", false},
-        {"onfTaReq", "Gevraagde T aanvoer", "###.#", false},
-        {"onfTMean", "(NTC1 + NTC2) / 2", "###.#", false},
-        {"onf_ceonboff0", "Toshiba setpoint ketel uit", "###.#", false},
-        {"onf_ceonbon", "Toshiba setpoint ketel aan", "###.#", false},
-        {"onf_beonbon", "Ketel setpoint Toshiba aan", "###.#", false},
-        {"onf_beoffbon", "Ketel setpoint Toshiba uit", "###.#", false},
-        {"onf_ceonboff1", "spare (invisible)", "###.#", true},
-        {"onfOldRoomTemperature", "Oude kamer temperatuur", "##.#", false},
-        {"onfDeltaRoomTemperature", "Verschil met oude kamer temp.", "##.#", false},
-        {"onfHiberTimer", "Vertraging voor slaapstand", "iiiiiiiiiii", false},
-        {"nfModBus4410", "Tevap", "iiiiii", false},
-        {"nfModBus4412", "Tpers", "iiiiii", false},
-        {"nfModBus4413", "Tzuig", "iiiiii", false},
-        {"nfModBus4416", "Tliq", "iiiiii", false},
-        {"nfModBus4414", "4414", "iiiiii", true},
-        {"nfModBus4415", "4415", "iiiiii", true},
-        {"nfModBus4411", "4411", "iiiiii", true},
-    };
-    for (const auto& f : fields) {
-        auto* field = view.findChild<TNumericField*>(QLatin1String(f.field));
-        ASSERT_NE(field, nullptr) << f.field;
+    for (auto* field : view.findChildren<TNumericField*>()) {
         QLabel* label = LabelOf(&view, field);
-        ASSERT_NE(label, nullptr) << f.field;
-        EXPECT_EQ(label->text(), QString::fromUtf8(f.caption)) << f.field;
-        EXPECT_EQ(field->PictureMask(), QLatin1String(f.mask)) << f.field;
-        EXPECT_EQ(field->isVisibleTo(&view), !f.hidden) << f.field;
-        EXPECT_EQ(label->isVisibleTo(&view), !f.hidden) << f.field;
-        // Labels stand left of their fields.
-        EXPECT_LT(label->x(), field->x()) << f.field;
+        ASSERT_NE(label, nullptr);
+        EXPECT_LT(label->x(), field->x()) << field->objectName().toStdString();
     }
     // The ModBus values read top to bottom in this order.
     auto y = [&](const char* n) { return view.findChild<QWidget*>(QLatin1String(n))->y(); };
