@@ -6,20 +6,6 @@
 namespace korvel {
 namespace {
 
-TEST(ProgramStart, PortNamesFromTheCommandLine) {
-    QtUiHost host;
-    TZylSerialPort port(host);
-    PreselectPort(port, "COM5");
-    EXPECT_EQ(port.GetPort(), static_cast<TCommPort>(5));
-    PreselectPort(port, "COM254");
-    EXPECT_EQ(port.GetPort(), static_cast<TCommPort>(254));
-    for (const char* path : {"/dev/ttyUSB0", "COM255", "COM0", "com3"}) {
-        PreselectPort(port, path);
-        EXPECT_EQ(port.GetPort(), spCustom) << path;
-        EXPECT_EQ(port.GetCustomPortName(), path);
-    }
-}
-
 TEST(ProgramStart, DemoCreatesEveryWindowHiddenAndPreselectsTheStandIn) {
     {
         TProgramOptions options;
