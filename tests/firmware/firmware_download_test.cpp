@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -13,6 +14,13 @@
 #include "comms/flash_image.h"
 #include "firmware/srecord_text.h"
 #include "support/fake_ui_host.h"
+
+namespace korvel::test {
+bool operator==(const ShownBox& a, const ShownBox& b) {
+    return a.type == b.type && a.text == b.text && a.buttons == b.buttons;
+}
+void PrintTo(const ShownBox& b, std::ostream* os) { *os << static_cast<int>(b.type) << " \"" << b.text << "\""; }
+}  // namespace korvel::test
 
 using namespace korvel;
 using korvel::test::FakeUiHost;
@@ -65,7 +73,7 @@ struct Rig {
         m.OnProgress = [this](TCommsDataModule*, uint32_t p, uint32_t max, bool err, const std::string& s, bool&) {
             progress.push_back({p, max, err, s});
             flashingSeen.push_back(m.FlashingFirmware());
-            if (onChunk && s == "Flashing firmware.") onChunk(p);
+            if (onProgress) onProgress(s, p);
         };
     }
     void Connect() {
@@ -76,7 +84,7 @@ struct Rig {
     }
     // The board's characters, handed over at the next event pass inside the module's wait.
     void ReceiveLater(const std::string& chars) {
-        host.Post([this, chars] { m.ZylSerialPort.OnReceive(&m.ZylSerialPort, chars); });
+        if (!chars.empty()) host.Post([this, chars] { m.ZylSerialPort.OnReceive(&m.ZylSerialPort, chars); });
     }
     bool BoardGot(uint32_t chunks) {
         return host.PumpUntil([&] { return board.LoaderChunksReceived() >= chunks; }, 10000);
@@ -87,10 +95,15 @@ struct Rig {
     TCommsDataModule m;
     std::vector<ProgressEvent> progress;
     std::vector<bool> flashingSeen;
-    std::function<void(uint32_t address)> onChunk;
+    std::function<void(const std::string& status, uint32_t progress)> onProgress;
 };
 
 const ProgressEvent kCleared{0, 0, false, ""};
+
+ShownBox Confirmation(const std::string& file) {
+    return {TMsgDlgType::mtConfirmation, "De firmware van\n" + file + "\nwordt nu verstuurd naar het KORVEL bord.",
+            TMsgDlgButtons::mbOKCancel};
+}
 
 }  // namespace
 
@@ -98,18 +111,15 @@ TEST(FirmwareDownload, SendsTheWholeLoaderRangeWithProgress) {
     Rig r;
     r.Connect();
     // Each "A" comes amid other characters; the extra "A" of a chunk must not release two.
-    r.onChunk = [&](uint32_t) { r.ReceiveLater(std::string("\x10\x02zAA\xFF", 6)); };
+    r.onProgress = [&](const std::string& status, uint32_t) {
+        if (status == "Flashing firmware.") r.ReceiveLater(std::string("\x10\x02zAA\xFF", 6));
+    };
     const std::string file = kData + "srec_cat_small.a43";  // 300 bytes and a vector, 0xFF between
     r.m.FlashFirmware(file);
 
-    const auto boxes = r.host.Boxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].type, TMsgDlgType::mtConfirmation);
-    EXPECT_EQ(boxes[0].buttons, TMsgDlgButtons::mbOKCancel);
-    EXPECT_EQ(boxes[0].text, "De firmware van\n" + file + "\nwordt nu verstuurd naar het KORVEL bord.");
-    EXPECT_EQ(boxes[1].type, TMsgDlgType::mtInformation);
-    EXPECT_EQ(boxes[1].text, "Nieuwe firmware staat er in.");
-    EXPECT_EQ(boxes[1].buttons, TMsgDlgButtons::mbOK);
+    EXPECT_EQ(r.host.Boxes(), (std::vector<ShownBox>{Confirmation(file), {TMsgDlgType::mtInformation,
+                                                                           "Nieuwe firmware staat er in.",
+                                                                           TMsgDlgButtons::mbOK}}));
 
     ASSERT_EQ(r.progress.size(), kChunks + 2);
     EXPECT_EQ(r.progress.front(), (ProgressEvent{0, 0, false, "Flashen van de firmware."}));
@@ -126,59 +136,53 @@ TEST(FirmwareDownload, SendsTheWholeLoaderRangeWithProgress) {
     EXPECT_EQ(r.m.ConnectionState(), csConnected);
 }
 
-TEST(FirmwareDownload, ManyReadyCharactersInOneLookReleaseOneChunk) {
-    Rig r;
-    r.Connect();
-    r.onChunk = [&](uint32_t address) {
-        if (address == 0x8800) r.ReceiveLater(std::string(kChunks, 'A'));
+// A board that stops answering gets nothing more, and its message says so. Ready characters that
+// came before the "X" belong to no chunk; many in one look release one chunk.
+TEST(FirmwareDownload, SilentBoardGetsNoMoreChunks) {
+    struct Row {
+        const char* name;
+        const char* readyAtStart;  // handed over during the pause before the "X"
+        uint32_t readyAtFirstChunk;
+        uint32_t chunks;
+    } rows[] = {
+        {"never answers", "", 0, 0},
+        {"answers before the X", "AAAA", 0, 0},
+        {"many ready characters in one look", "", kChunks, 1},
     };
-    r.m.FlashFirmware(kData + "objcopy_small.srec");
-    ASSERT_EQ(r.host.Boxes().size(), 2u);
-    EXPECT_EQ(r.host.Boxes()[1].type, TMsgDlgType::mtError);
-    EXPECT_EQ(r.host.Boxes()[1].text, "KORVEL bord geeft geen antwoord.");
-    ASSERT_TRUE(r.BoardGot(1));
-    EXPECT_EQ(r.board.LoaderChunksReceived(), 1u);
-    EXPECT_EQ(r.progress.size(), 4u);  // start, two chunk waits, cleared
-}
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig r;
+        r.Connect();
+        r.onProgress = [&](const std::string& status, uint32_t address) {
+            if (status == "Flashen van de firmware.") r.ReceiveLater(row.readyAtStart);
+            if (address == 0x8800) r.ReceiveLater(std::string(row.readyAtFirstChunk, 'A'));
+        };
+        const uint32_t start = r.host.TickCount();
+        r.m.FlashFirmware(kData + "objcopy_small.srec");
+        const uint32_t took = r.host.TickCount() - start;
+        ASSERT_EQ(r.host.Boxes().size(), 2u);
+        EXPECT_EQ(r.host.Boxes()[1].type, TMsgDlgType::mtError);
+        EXPECT_EQ(r.host.Boxes()[1].text, "KORVEL bord geeft geen antwoord.");
+        EXPECT_EQ(r.host.Boxes()[1].buttons, TMsgDlgButtons::mbOK);
+        // The last wait gave the board 1000 old 15.625 ms ticks.
+        const uint32_t least = 1000u + 15625u;
+        EXPECT_GE(took, least);
+        EXPECT_LT(took, least + 200u + 100u * row.chunks);
+        ASSERT_EQ(r.progress.size(), row.chunks + 3);
+        EXPECT_EQ(r.progress[row.chunks + 1], (ProgressEvent{0x8800 + 64 * row.chunks, 65536, false, "Flashing firmware."}));
+        EXPECT_EQ(r.progress.back(), kCleared);
 
-TEST(FirmwareDownload, BoardThatNeverAnswersGetsOnlyTheStartBlockAndX) {
-    Rig r;
-    r.Connect();
-    const uint32_t start = r.host.TickCount();
-    r.m.FlashFirmware(kData + "objcopy_small.srec");
-    const uint32_t took = r.host.TickCount() - start;
-    ASSERT_EQ(r.host.Boxes().size(), 2u);
-    EXPECT_EQ(r.host.Boxes()[1].type, TMsgDlgType::mtError);
-    EXPECT_EQ(r.host.Boxes()[1].text, "KORVEL bord geeft geen antwoord.");
-    EXPECT_EQ(r.host.Boxes()[1].buttons, TMsgDlgButtons::mbOK);
-    // The board was once given 1000 old 15.625 ms ticks, after the one-second pause.
-    EXPECT_GE(took, 1000u + 15625u);
-    EXPECT_LT(took, 1000u + 15625u + 200u);
-    EXPECT_EQ(r.progress, (std::vector<ProgressEvent>{
-                              {0, 0, false, "Flashen van de firmware."}, {0x8800, 65536, false, "Flashing firmware."}, kCleared}));
-    r.host.PumpUntil([] { return false; }, 100);
-    EXPECT_EQ(r.board.ReceivedBlocks(), std::vector<std::vector<uint8_t>>{kStartBlock});
-    EXPECT_TRUE(r.board.InLoader());  // "X" started its chunk phase...
-    EXPECT_EQ(r.board.LoaderChunksReceived(), 0u);  // ...and no chunk followed
-}
-
-TEST(FirmwareDownload, ReadyCharactersBeforeTheXAreDiscarded) {
-    Rig r;
-    r.Connect();
-    // "A" during the pause after the start block belongs to no chunk.
-    r.m.OnProgress = [&](TCommsDataModule*, uint32_t p, uint32_t, bool, const std::string& s, bool&) {
-        r.progress.push_back({p, 0, false, s});
-        if (s == "Flashen van de firmware.") r.ReceiveLater("AAAA");
-    };
-    r.m.FlashFirmware(kData + "objcopy_small.srec");
-    ASSERT_EQ(r.host.Boxes().size(), 2u);
-    EXPECT_EQ(r.host.Boxes()[1].text, "KORVEL bord geeft geen antwoord.");
-    r.host.PumpUntil([] { return false; }, 100);
-    EXPECT_EQ(r.board.LoaderChunksReceived(), 0u);
+        r.host.PumpUntil([&] { return r.board.LoaderChunksReceived() >= row.chunks; }, 2000);
+        r.host.PumpUntil([] { return false; }, 50);
+        EXPECT_EQ(r.board.ReceivedBlocks(), std::vector<std::vector<uint8_t>>{kStartBlock});
+        EXPECT_TRUE(r.board.InLoader());  // "X" started its chunk phase
+        EXPECT_EQ(r.board.LoaderChunksReceived(), row.chunks);
+    }
 }
 
 TEST(FirmwareDownload, RefusalsSendNothingAndClearTheStrip) {
     const std::string badCheck = TempFile("bad.a43", "S10688001122330A\nS9030000FC\n");
+    const std::string small = kData + "objcopy_small.srec";
     struct Row {
         const char* name;
         std::string file;
@@ -189,18 +193,10 @@ TEST(FirmwareDownload, RefusalsSendNothingAndClearTheStrip) {
     } rows[] = {
         {"not a valid firmware file", badCheck, {}, true,
          {{TMsgDlgType::mtError, "Geen geldig firmware bestand.", TMsgDlgButtons::mbOK}}, nullptr},
-        {"cancelled at the confirmation", kData + "objcopy_small.srec", {TModalResult::mrCancel}, true,
-         {{TMsgDlgType::mtConfirmation,
-           "De firmware van\n" + kData + "objcopy_small.srec\nwordt nu verstuurd naar het KORVEL bord.",
-           TMsgDlgButtons::mbOKCancel}},
-         nullptr},
+        {"cancelled at the confirmation", small, {TModalResult::mrCancel}, true, {Confirmation(small)}, nullptr},
         {"file missing", kData + "missing.a43", {}, true, {}, "missing.a43"},
         {"data past the top of memory", TempFile("past.a43", S1(0xFFFF, {1, 2})), {}, true, {}, "0xFFFF"},
-        {"port not open", kData + "objcopy_small.srec", {}, false,
-         {{TMsgDlgType::mtConfirmation,
-           "De firmware van\n" + kData + "objcopy_small.srec\nwordt nu verstuurd naar het KORVEL bord.",
-           TMsgDlgButtons::mbOKCancel}},
-         "not open"},
+        {"port not open", small, {}, false, {Confirmation(small)}, "not open"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -214,13 +210,7 @@ TEST(FirmwareDownload, RefusalsSendNothingAndClearTheStrip) {
             ASSERT_NE(row.error, nullptr) << e.what();
             EXPECT_NE(std::string(e.what()).find(row.error), std::string::npos) << e.what();
         }
-        const auto boxes = r.host.Boxes();
-        ASSERT_EQ(boxes.size(), row.boxes.size());
-        for (size_t i = 0; i < boxes.size(); ++i) {
-            EXPECT_EQ(boxes[i].type, row.boxes[i].type);
-            EXPECT_EQ(boxes[i].text, row.boxes[i].text);
-            EXPECT_EQ(boxes[i].buttons, row.boxes[i].buttons);
-        }
+        EXPECT_EQ(r.host.Boxes(), row.boxes);
         ASSERT_FALSE(r.progress.empty());
         EXPECT_EQ(r.progress.back(), kCleared);
         EXPECT_FALSE(r.m.FlashingFirmware());
@@ -253,7 +243,7 @@ TEST(FirmwareDownload, PulledAdapterEndsTheDownloadAtOnce) {
     Rig r(FakeUiHost::Clock::Real, false);
     r.Connect();
     std::chrono::steady_clock::time_point pulled{};
-    r.onChunk = [&](uint32_t address) {
+    r.onProgress = [&](const std::string&, uint32_t address) {
         if (address == 0x8800 + 64 * 20) {
             r.board.HangUp();
             pulled = std::chrono::steady_clock::now();
