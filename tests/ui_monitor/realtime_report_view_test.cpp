@@ -5,10 +5,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLocale>
+#include <QStyle>
 #include <array>
 
 #include "messages/advanced_view_form.h"
 #include "messages/monitor_page.h"
+#include "messages/realtime_report.h"
 #include "support/fake_ui_host.h"
 #include "widgets/numeric_field.h"
 
@@ -152,6 +154,38 @@ TEST_F(ReportView, HiddenAdvancedViewIsUpdatedAndShowsTheValuesWhenOpened) {
     view.ShowFrom(QStringLiteral("caption"));
     EXPECT_EQ(Text("onfTMean"), QStringLiteral(" 21,5"));
     EXPECT_TRUE(Box("cbU1")->isChecked());
+}
+
+}  // namespace
+}  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// A field narrower than its text scrolls and hides the leading digits or the minus sign: the
+// extremes the report can carry must show whole.
+TEST(ReportViewWidths, ExtremeValuesFitTheirFields) {
+    TMonitorPage page;
+    TAdvancedViewForm view;
+    test::FakeUiHost host;
+    for (bool lowest : {true, false}) {
+        std::array<uint8_t, 515> data{};
+        data[0] = 16;
+        for (const TReportField& f : RealtimeReportFields()) {
+            const bool s16 = f.Type == TReportType::s16;
+            data[f.Offset] = lowest && s16 ? 0x00 : 0xFF;
+            if (f.Type != TReportType::u8) data[f.Offset + 1] = lowest && s16 ? 0x80 : (s16 ? 0x7F : 0xFF);
+        }
+        ShowRealtimeReport(data.data(), 114, page, view, host);
+        for (QWidget* root : {static_cast<QWidget*>(&page), static_cast<QWidget*>(&view)}) {
+            for (auto* field : root->findChildren<TNumericField*>()) {
+                const int frame = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, field);
+                const int room = field->width() - 2 * frame - 4;
+                EXPECT_LE(field->fontMetrics().horizontalAdvance(field->text()), room)
+                    << field->objectName().toStdString() << " '" << field->text().toStdString() << "'";
+            }
+        }
+    }
 }
 
 }  // namespace
