@@ -20,6 +20,8 @@ constexpr size_t kMaxFileSize = 16u * 1024 * 1024;
 
 constexpr int kEndMark = -1;
 
+uint8_t HexValue(int c) { return static_cast<uint8_t>(c <= '9' ? c - '0' : c - 'A' + 10); }
+
 bool Significant(uint8_t c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == 'S'; }
 
 // Inside a record only these may stand between digits: records split over lines need them.
@@ -69,7 +71,11 @@ void TFlashImage::ReadHexFile(const std::string& FileName) {
         if (n < kSlice) break;
     }
     if (std::ferror(f.get())) fail("Cannot read");
-    ReadHexText(text);
+    try {
+        ReadHexText(text);
+    } catch (const std::runtime_error& e) {
+        throw std::runtime_error("Firmware file \"" + FileName + "\": " + e.what());
+    }
 }
 
 void TFlashImage::ReadHexText(const std::string& Text) {
@@ -114,7 +120,7 @@ void TFlashImage::ReadHexText(const std::string& Text) {
             File_End = true;
             return 0;
         }
-        return static_cast<uint8_t>(c <= '9' ? c - '0' : c - 'A' + 10);
+        return HexValue(c);
     };
 
     const auto FileByte = [&]() -> uint8_t {
@@ -160,7 +166,7 @@ void TFlashImage::ReadHexText(const std::string& Text) {
                 line = atLine;
                 return;
             }
-            check = static_cast<uint8_t>(check * 16 + (c <= '9' ? c - '0' : c - 'A' + 10));
+            check = static_cast<uint8_t>(check * 16 + HexValue(c));
         }
         if (static_cast<uint8_t>(~sum) != check) FMapError = true;
         recordTail = true;
@@ -186,7 +192,7 @@ void TFlashImage::ReadHexText(const std::string& Text) {
             const uint8_t data = FileByte();
             if (File_End) return;  // cut short: store no invented zeros
             if (address > MAXRAM)
-                throw std::runtime_error("Firmware file: the data record at line " + std::to_string(line) +
+                throw std::runtime_error("The data record at line " + std::to_string(line) +
                                          " runs past address 0xFFFF.");
             FMap[address] = data;
             if (address >= FMaxUsedAddress) FMaxUsedAddress = address;
