@@ -37,6 +37,10 @@ TNumericField::TNumericField(QWidget* parent) : QLineEdit(parent) {
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setReadOnly(true);
     connect(this, &QLineEdit::textEdited, this, &TNumericField::OnTextEdited);
+    // A finished valid entry takes the field's own format; a wrong one stays as typed, in red.
+    connect(this, &QLineEdit::editingFinished, this, [this] {
+        if (FEntryValid) ShowValue();
+    });
     ShowValue();
 }
 

@@ -86,6 +86,11 @@ TEST_F(NumericFieldTest, EntryParsesWithTheLocaleAndColoursErrors) {
         EXPECT_EQ(f.palette().color(QPalette::Active, QPalette::Text), e.valid ? normal : QColor(Qt::red)) << e.text;
     }
     EXPECT_EQ(edited.count(), 2);
+    emit f.editingFinished();
+    EXPECT_EQ(f.text(), QStringLiteral("12,0"));
+    Type(f, "1,25");
+    emit f.editingFinished();
+    EXPECT_EQ(f.text(), QStringLiteral("1,25"));  // outside the limits: left for the user to see
 
     // A value set from outside is checked against the limits as well.
     f.SetValue(5);
