@@ -179,10 +179,8 @@ void TMainForm::BuildActions() {
         NewAction("DefaultSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen &standaard"));
     HelpAboutAction = NewAction("HelpAboutAction", "&Help", QStringLiteral("&Over..."));
 
-    // Auto-check in a group of its own: once used it stays checked, as the original does.
+    // Auto-check alone in its group: each use flips its check mark.
     StopLoggingAction->setCheckable(true);
-    auto* stopGroup = new QActionGroup(this);
-    stopGroup->addAction(StopLoggingAction);
 
     ModeGroup = new QActionGroup(this);
     ModeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
