@@ -14,7 +14,7 @@
 
 #include "comms/comms_data_module.h"
 #include "messages/message_ids.h"
-#include "real_clock_host.h"
+#include "support/fake_ui_host.h"
 
 using namespace korvel;
 using Clock = std::chrono::steady_clock;
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
 
     {
         Sim sim(exe, {"--program", "--pace", "--report-ms", "1000"});
-        bench::RealClockHost host;
+        test::FakeUiHost host(test::FakeUiHost::Clock::Real);
         TCommsDataModule m(host);
         int blocks = 0;
         m.OnDatablock = [&](TCommsDataModule*, int32_t, const uint8_t*) { ++blocks; };
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
     }
     {
         Sim sim(exe, {"--silent", "--report-ms", "0"});
-        bench::RealClockHost host;
+        test::FakeUiHost host(test::FakeUiHost::Clock::Real);
         TCommsDataModule m(host);
         m.ZylSerialPort.SetCustomPortName(sim.port);
         m.ZylSerialPort.SetPort(spCustom);

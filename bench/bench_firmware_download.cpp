@@ -18,7 +18,7 @@
 #include "comms/comms_data_module.h"
 #include "comms/flash_image.h"
 #include "comms/frame_codec.h"
-#include "real_clock_host.h"
+#include "support/fake_ui_host.h"
 
 using namespace korvel;
 using Clock = std::chrono::steady_clock;
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     uint32_t chunks = 0;
     std::vector<uint8_t> got(480 * 64);
     {
-        bench::RealClockHost host;
+        test::FakeUiHost host(test::FakeUiHost::Clock::Real);
         TCommsDataModule m(host);
         m.ZylSerialPort.SetCustomPortName(port);
         m.ZylSerialPort.SetPort(spCustom);

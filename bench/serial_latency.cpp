@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "link/zyl_serial_port.h"
-#include "real_clock_host.h"
+#include "support/fake_ui_host.h"
 
 using namespace korvel;
 using Clock = std::chrono::steady_clock;
@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     }
     const std::string slave = ptsname(master);
 
-    bench::RealClockHost host;
+    test::FakeUiHost host(test::FakeUiHost::Clock::Real);
     TZylSerialPort port(host);
     port.SetCustomPortName(slave);
     port.SetPort(spCustom);
