@@ -182,6 +182,7 @@ TEST(FirmwareDownload, SilentBoardGetsNoMoreChunks) {
 
 TEST(FirmwareDownload, RefusalsSendNothingAndClearTheStrip) {
     const std::string badCheck = TempFile("bad.a43", "S10688001122330A\nS9030000FC\n");
+    const std::string past = TempFile("past.a43", S1(0xFFFF, {1, 2}));
     const std::string small = kData + "objcopy_small.srec";
     struct Row {
         const char* name;
@@ -195,7 +196,7 @@ TEST(FirmwareDownload, RefusalsSendNothingAndClearTheStrip) {
          {{TMsgDlgType::mtError, "Geen geldig firmware bestand.", TMsgDlgButtons::mbOK}}, nullptr},
         {"cancelled at the confirmation", small, {TModalResult::mrCancel}, true, {Confirmation(small)}, nullptr},
         {"file missing", kData + "missing.a43", {}, true, {}, "missing.a43"},
-        {"data past the top of memory", TempFile("past.a43", S1(0xFFFF, {1, 2})), {}, true, {}, "0xFFFF"},
+        {"data past the top of memory", past, {}, true, {}, "0xFFFF"},
         {"port not open", small, {}, false, {Confirmation(small)}, "not open"},
     };
     for (const auto& row : rows) {
@@ -219,6 +220,7 @@ TEST(FirmwareDownload, RefusalsSendNothingAndClearTheStrip) {
         EXPECT_FALSE(r.board.InLoader());
     }
     fs::remove(badCheck);
+    fs::remove(past);
 }
 
 // Over the pty with the stand-in's own loader, at full speed.
