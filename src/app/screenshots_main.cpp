@@ -2,8 +2,8 @@
 // real-time report applied so the fields show values. Usage: korvel-screenshots [output dir]
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPixmap>
-#include <QTabWidget>
 #include <array>
 #include <cstdio>
 
@@ -57,25 +57,34 @@ int main(int argc, char** argv) {
     const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
     if (!QDir().mkpath(dir.path())) return 1;
 
-    korvel::TProgram program(korvel::TProgramOptions{});
+    // Connected to the built-in stand-in, so both pages show a state the tool really reaches.
+    korvel::TProgramOptions options;
+    options.demo = true;
+    korvel::TProgram program(options);
     korvel::TMainForm& form = *program.Form;
+    program.Host.MessageBoxHook = [](korvel::TMsgDlgType, const std::string&, korvel::TMsgDlgButtons) {
+        return korvel::TModalResult::mrOk;
+    };
+    form.show();
+    form.ConnectAction->trigger();
+    QApplication::processEvents();
+
+    // A fixed report, shown just before the grab, keeps the picture the same from run to run.
     const auto report = SampleReport();
     form.DatablockNotification(nullptr, static_cast<int32_t>(korvel::REALTIME_REPORT_SIZE + 2), report.data());
-    form.show();
-    QApplication::processEvents();
-
     bool ok = Save(form, dir, "main_monitor.png");
 
-    // The service page as it looks once the board has confirmed service mode.
-    QTabWidget& pages = *form.PageControl1;
-    pages.setTabVisible(pages.indexOf(form.TabSheetService), true);
-    pages.setCurrentWidget(form.TabSheetService);
-    pages.setTabVisible(pages.indexOf(form.TabSheetToshiba), false);
-    form.ServiceBox->setEnabled(true);
-    for (QAction* a : {form.FlashAction, form.GetSettingsAction, form.SetSettingsAction}) a->setEnabled(true);
-    QApplication::processEvents();
+    // The service page once the board has confirmed service mode.
+    form.ModeServiceAction->trigger();
+    QElapsedTimer waited;
+    waited.start();
+    while (!form.ServiceBox->isEnabled() && waited.elapsed() < 10000) program.Host.ProcessEvents(50);
+    if (!form.ServiceBox->isEnabled()) std::fprintf(stderr, "the stand-in did not confirm service mode\n");
     ok = Save(form, dir, "main_service.png") && ok;
 
+    form.ModeSnifAction->trigger();
+    QApplication::processEvents();
+    form.DatablockNotification(nullptr, static_cast<int32_t>(korvel::REALTIME_REPORT_SIZE + 2), report.data());
     program.AdvancedView->ShowFrom(form.windowTitle());
     QApplication::processEvents();
     ok = Save(*program.AdvancedView, dir, "advanced_view.png") && ok;
