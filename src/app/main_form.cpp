@@ -305,6 +305,7 @@ void TMainForm::BuildClientArea() {
     ProgressMeter->setStatusTip(QStringLiteral("How far a lengthy operation has progressed"));
     strip->addWidget(ProgressLabel);
     strip->addWidget(ProgressMeter, 1);
+    ProgressMeter->hide();  // the strip starts as a cleared one: nothing is in progress yet
     column->addWidget(Panel2);
 
     ConnectedIndicator = new QFrame(client);
