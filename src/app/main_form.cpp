@@ -134,7 +134,7 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
     };
     CommsDataModule->OnDataError = [this](TCommsDataModule* s) { DataErrorNotification(s); };
     // A pulled adapter must not leave the window showing a connection.
-    CommsDataModule->OnStatusChange = [this](TCommsDataModule*) { SetAllowances(); };
+    CommsDataModule->OnStatusChange = [this](TCommsDataModule*) { StatusChanged(); };
     DataLog = std::make_unique<TDataLog>(host_);
     DataLog->OnLoggingChange = [this] { SetAllowances(); };
     SettingsCollected = false;
@@ -372,8 +372,27 @@ void TMainForm::ConnectActionExecute() {
 }
 
 void TMainForm::DisconnectActionExecute() {
+    FDisconnecting = true;
+    struct Reset {
+        bool& f;
+        ~Reset() { f = false; }
+    } reset{FDisconnecting};
     CommsDataModule->Disconnect();
     SetAllowances();
+}
+
+void TMainForm::StatusChanged() {
+    const bool connected = CommsDataModule->ConnectionState() == csConnected;
+    // A download that loses the line says so itself.
+    const bool lost = FWasConnected && !connected && !FDisconnecting && !CommsDataModule->FlashingFirmware();
+    FWasConnected = connected;
+    SetAllowances();
+    // Shown after the hand-over that reported it has returned, so the port's ending thread is
+    // not held up by an open box.
+    if (lost)
+        QTimer::singleShot(0, this, [this] {
+            host_.MessageBox(TMsgDlgType::mtWarning, MSG_LINE_LOST, TMsgDlgButtons::mbOK);
+        });
 }
 
 void TMainForm::ChangeModeActionExecute() {

@@ -35,6 +35,9 @@ inline constexpr const char* MSG_PROGRESS_ERROR =
     "Er is een fout opgetreden. De gegevens zijn mogelijk niet compleet.";
 inline constexpr const char* MSG_SWITCH_TO_PROGRAM = "Zet de RUN/PROGRAM schakelaar in de stand PROGRAM.";
 inline constexpr const char* MSG_SWITCH_TO_RUN = "Zet de RUN/PROGRAM schakelaar in de stand RUN.";
+// A line that went away by itself (adapter pulled, board unpowered): values stop changing, so the
+// engineer is told rather than left to notice the indicator.
+inline constexpr const char* MSG_LINE_LOST = "De verbinding met het KORVEL bord is verbroken.";
 inline constexpr const char* MSG_FLASH_WARNING =
     "U gaat nu nieuwe firmware naar het KORVEL bord sturen.\n"
     "Mocht dit mislukken dan moet het bord terug naar de fabrikant voor service.";
@@ -118,8 +121,11 @@ private:
     void FlashActionOpen();
     void SendOneByteRequest(uint8_t id);
     QWidget* FindDisplayField(const char* name) const;
+    void StatusChanged();
 
     UiHost& host_;
+    bool FWasConnected = false;
+    bool FDisconnecting = false;
     std::unique_ptr<TDataLog> DataLog;
 };
 

@@ -123,6 +123,18 @@ TEST_F(EndToEnd, PulledAdapterShowsDisconnected) {
     EXPECT_TRUE(PumpUntil([&] { return form->ConnectAction->isEnabled(); }, 5000));
     EXPECT_FALSE(form->DisconnectAction->isEnabled());
     EXPECT_FALSE(form->ModeServiceAction->isEnabled());
+    EXPECT_TRUE(PumpUntil([&] { return !boxes.empty(); }, 1000));
+    EXPECT_EQ(boxes, std::vector<std::string>{MSG_LINE_LOST});
+
+    // Disconnecting on purpose is no loss to report.
+    boxes.clear();
+    sim::BoardSim second(options);
+    port.SetCustomPortName(second.Start());
+    form->ConnectAction->trigger();
+    ASSERT_EQ(form->CommsDataModule->ConnectionState(), csConnected);
+    form->DisconnectAction->trigger();
+    PumpFor(100);
+    EXPECT_TRUE(boxes.empty());
 }
 
 TEST(ProgramStart, UnknownOptionsPrintUsageAndExitTwo) {
