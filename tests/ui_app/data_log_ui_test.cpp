@@ -134,13 +134,13 @@ TEST_F(DataLogUiTest, StartFailureLeavesLoggingOffAndReachesTheErrorDisplay) {
     EXPECT_FALSE(form->StopLoggingAction->isEnabled());
 }
 
-TEST_F(DataLogUiTest, ArrivalTextLeavesTheTimeOutAtMidnight) {
-    QLocale::setDefault(QLocale(QLocale::Dutch, QLocale::Netherlands));
-    const QLocale nl;
+TEST_F(DataLogUiTest, ArrivalTextInTheLocaleWithoutZoneAndNoTimeAtMidnight) {
     const QDate day(2026, 3, 14);
-    EXPECT_EQ(TMainForm::ArrivalText(QDateTime(day, QTime(0, 0))), nl.toString(day, QLocale::ShortFormat));
-    EXPECT_EQ(TMainForm::ArrivalText(QDateTime(day, QTime(0, 0, 1))),
-              nl.toString(day, QLocale::ShortFormat) + " " + nl.toString(QTime(0, 0, 1), QLocale::LongFormat));
+    QLocale::setDefault(QLocale(QLocale::Dutch, QLocale::Netherlands));
+    EXPECT_EQ(TMainForm::ArrivalText(QDateTime(day, QTime(0, 0))), QStringLiteral("14-03-2026"));
+    EXPECT_EQ(TMainForm::ArrivalText(QDateTime(day, QTime(0, 0, 1))), QStringLiteral("14-03-2026 00:00:01"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(TMainForm::ArrivalText(QDateTime(day, QTime(13, 5, 9))), QStringLiteral("3/14/26 1:05:09 PM"));
 }
 
 TEST_F(DataLogUiTest, ClosingTheWindowKeepsTheLastRow) {
