@@ -2,7 +2,7 @@
 # Installs what the build, the tool and its tests need from Debian 12's packages, when missing.
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config
-      qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+      qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-liberation
       libgtest-dev libgmock-dev libbenchmark-dev
       clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix
       srecord binutils)
