@@ -134,7 +134,8 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
     };
     CommsDataModule->OnDataError = [this](TCommsDataModule* s) { DataErrorNotification(s); };
     // A pulled adapter must not leave the window showing a connection.
-    CommsDataModule->OnStatusChange = [this](TCommsDataModule*) { StatusChanged(); };
+    CommsDataModule->OnStatusChange = [this](TCommsDataModule*) { SetAllowances(); };
+    CommsDataModule->OnLineLost = [this](TCommsDataModule*) { LineLost(); };
     DataLog = std::make_unique<TDataLog>(host_);
     DataLog->OnLoggingChange = [this] { SetAllowances(); };
     SettingsCollected = false;
@@ -372,27 +373,17 @@ void TMainForm::ConnectActionExecute() {
 }
 
 void TMainForm::DisconnectActionExecute() {
-    FDisconnecting = true;
-    struct Reset {
-        bool& f;
-        ~Reset() { f = false; }
-    } reset{FDisconnecting};
     CommsDataModule->Disconnect();
     SetAllowances();
 }
 
-void TMainForm::StatusChanged() {
-    const bool connected = CommsDataModule->ConnectionState() == csConnected;
-    // A download that loses the line says so itself.
-    const bool lost = FWasConnected && !connected && !FDisconnecting && !CommsDataModule->FlashingFirmware();
-    FWasConnected = connected;
-    SetAllowances();
+void TMainForm::LineLost() {
+    if (CommsDataModule->FlashingFirmware()) return;  // the download says so itself
     // Shown after the hand-over that reported it has returned, so the port's ending thread is
     // not held up by an open box.
-    if (lost)
-        QTimer::singleShot(0, this, [this] {
-            host_.MessageBox(TMsgDlgType::mtWarning, MSG_LINE_LOST, TMsgDlgButtons::mbOK);
-        });
+    QTimer::singleShot(0, this, [this] {
+        host_.MessageBox(TMsgDlgType::mtWarning, MSG_LINE_LOST, TMsgDlgButtons::mbOK);
+    });
 }
 
 void TMainForm::ChangeModeActionExecute() {

@@ -121,11 +121,9 @@ private:
     void FlashActionOpen();
     void SendOneByteRequest(uint8_t id);
     QWidget* FindDisplayField(const char* name) const;
-    void StatusChanged();
+    void LineLost();
 
     UiHost& host_;
-    bool FWasConnected = false;
-    bool FDisconnecting = false;
     std::unique_ptr<TDataLog> DataLog;
 };
 

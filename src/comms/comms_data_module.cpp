@@ -29,6 +29,7 @@ TCommsDataModule::TCommsDataModule(UiHost& host) : ZylSerialPort(host), DelayTim
 TCommsDataModule::~TCommsDataModule() {
     // The owner is being torn down around us: no event may call back into it now.
     OnStatusChange = nullptr;
+    OnLineLost = nullptr;
     OnProgress = nullptr;
     OnDatablock = nullptr;
     OnDataError = nullptr;
@@ -86,6 +87,7 @@ void TCommsDataModule::LineLost() {
     if (FClosingPort || FConnectionState == csDisconnected) return;
     FConnectionState = csDisconnected;
     if (OnStatusChange) OnStatusChange(this);
+    if (OnLineLost) OnLineLost(this);
 }
 
 void TCommsDataModule::SendBlock(const uint8_t* Data, uint32_t Size) {

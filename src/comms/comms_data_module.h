@@ -47,6 +47,9 @@ public:
     bool FlashingFirmware() const { return FFlashingFirmware; }
 
     TCommsStatusChange OnStatusChange;
+    // The line went away by itself (adapter pulled), raised after OnStatusChange; a Disconnect
+    // on purpose does not raise it.
+    TCommsStatusChange OnLineLost;
     TCommsProgressNotification OnProgress;
     TCommsDatablockNotification OnDatablock;
     TCommsDataErrorNotification OnDataError;
