@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <charconv>
 
 namespace korvel {
 
@@ -60,6 +61,44 @@ std::string FormatPicture(double value, std::string_view mask, std::string_view 
 
 std::string FormatPicture(double value, std::string_view mask, char decimalSeparator) {
     return FormatPicture(value, mask, std::string_view(&decimalSeparator, 1));
+}
+
+std::optional<double> ParsePicture(std::string_view text, std::string_view mask, std::string_view decimalSeparator) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    const auto maskPoint = mask.find('.');
+    const size_t maskWhole = maskPoint == std::string_view::npos ? mask.size() : maskPoint;
+    const bool signAllowed = mask.find_first_of("#i") != std::string_view::npos;
+
+    std::string plain;  // the entry with a '.' for its separator
+    bool negative = false;
+    if (!text.empty() && text.front() == '-') {
+        if (!signAllowed) return std::nullopt;
+        negative = true;
+        text.remove_prefix(1);
+        plain += '-';
+    }
+    size_t whole = 0;
+    while (whole < text.size() && text[whole] >= '0' && text[whole] <= '9') ++whole;
+    plain.append(text.substr(0, whole));
+    text.remove_prefix(whole);
+    size_t decimals = 0;
+    if (!text.empty()) {
+        if (maskPoint == std::string_view::npos || decimalSeparator.empty() || !text.starts_with(decimalSeparator))
+            return std::nullopt;
+        text.remove_prefix(decimalSeparator.size());
+        while (decimals < text.size() && text[decimals] >= '0' && text[decimals] <= '9') ++decimals;
+        if (decimals != text.size()) return std::nullopt;
+        plain += '.';
+        plain.append(text);
+    }
+    if (whole + decimals == 0) return std::nullopt;
+    if (whole + (negative ? 1 : 0) > maskWhole) return std::nullopt;
+    if (decimals > static_cast<size_t>(PictureDecimals(mask))) return std::nullopt;
+    // from_chars, not strtod: the program's C locale may use a comma.
+    double value = 0;
+    std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    return value;
 }
 
 }  // namespace korvel

@@ -1,6 +1,7 @@
 // Display text of a numeric field from its picture mask ("###.##", "999", "iiiiii" ...).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,12 @@ int PictureDecimals(std::string_view mask);
 // a field that cuts digits off would show a different number, and the log would record it.
 std::string FormatPicture(double value, std::string_view mask, std::string_view decimalSeparator);
 std::string FormatPicture(double value, std::string_view mask, char decimalSeparator);
+
+// The value of an entry that fits the mask, blanks around it ignored: digits, one decimal
+// separator only where the mask has a point and no more decimals than it has, a leading minus
+// only where the mask allows a sign ('#' or 'i', not '9'), and no more places before the point
+// than the mask has, the sign taking one. Anything else gives nothing, so a field never holds a
+// value other than the one it shows.
+std::optional<double> ParsePicture(std::string_view text, std::string_view mask, std::string_view decimalSeparator);
 
 }  // namespace korvel

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace korvel {
@@ -83,6 +84,40 @@ TEST(PictureMask, DecimalsCountAfterThePoint) {
     EXPECT_EQ(PictureDecimals("##.#"), 1);
     EXPECT_EQ(PictureDecimals("iiiiii"), 0);
     EXPECT_EQ(PictureDecimals(""), 0);
+}
+
+TEST(PictureMask, EntriesParseOnlyWhereTheyFitTheMask) {
+    const struct {
+        const char* text;
+        const char* mask;
+        const char* separator;
+        std::optional<double> value;
+    } cases[] = {
+        {"-20.0", "###.#", ".", -20.0},
+        {" 100.0 ", "###.#", ".", 100.0},
+        {"19,3", "###.#", ",", 19.3},
+        {"7", "###.#", ".", 7.0},
+        {".5", "###.#", ".", 0.5},
+        {"-100.0", "###.#", ".", std::nullopt},  // four places before the point
+        {"1.25", "###.#", ".", std::nullopt},    // a decimal the field cannot show
+        {"19.3", "###.#", ",", std::nullopt},    // not this locale's separator
+        {"-9.9", "##.#", ".", -9.9},
+        {"-10", "##.#", ".", std::nullopt},
+        {"65535", "99999", ".", 65535.0},
+        {"-1", "99999", ".", std::nullopt},      // no sign in an unsigned mask
+        {"123456", "99999", ".", std::nullopt},
+        {"1.0", "99999", ".", std::nullopt},
+        {"-32768", "iiiiii", ".", -32768.0},
+        {"-30", "iii", ".", -30.0},
+        {"-100", "iii", ".", std::nullopt},
+        {"", "iii", ".", std::nullopt},
+        {"-", "iii", ".", std::nullopt},
+        {"+5", "iii", ".", std::nullopt},
+        {"1e2", "iiiiii", ".", std::nullopt},
+        {"1 2", "iiiiii", ".", std::nullopt},
+        {"0x10", "iiiiii", ".", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParsePicture(c.text, c.mask, c.separator), c.value) << c.text << " " << c.mask;
 }
 
 }  // namespace
