@@ -29,6 +29,9 @@
 #include "messages/message_ids.h"
 #include "messages/monitor_page.h"
 #include "messages/msg2text.h"
+#include "settings/advanced_settings_form.h"
+#include "settings/settings_page.h"
+#include "settings/settings_transfer.h"
 #include "widgets/percentage_meter.h"
 
 namespace korvel {
@@ -36,7 +39,7 @@ namespace korvel {
 TMainForm* MainForm = nullptr;
 QDialog* AboutForm = nullptr;
 TAdvancedViewForm* AdvancedViewForm = nullptr;
-QWidget* AdvancedSettingsForm = nullptr;
+TAdvancedSettingsForm* AdvancedSettingsForm = nullptr;
 
 namespace {
 
@@ -136,6 +139,7 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
     // A pulled adapter must not leave the window showing a connection.
     CommsDataModule->OnStatusChange = [this](TCommsDataModule*) { SetAllowances(); };
     CommsDataModule->OnLineLost = [this](TCommsDataModule*) { LineLost(); };
+    SettingsTransfer = std::make_unique<TSettingsTransfer>(*this);
     DataLog = std::make_unique<TDataLog>(host_);
     DataLog->OnLoggingChange = [this] { SetAllowances(); };
     SettingsCollected = false;
@@ -203,8 +207,10 @@ void TMainForm::BuildActions() {
     bind(ModeServiceAction, &TMainForm::ChangeModeActionExecute);
     bind(FlashAction, &TMainForm::FlashActionOpen);
     bind(GetSettingsAction, &TMainForm::GetSettingsActionExecute);
-    // PortOptionsAction, SetSettingsAction, DefaultSettingsAction and HelpAboutAction get their
-    // handlers with the port dialog, the settings transfer and the About box.
+    bind(SetSettingsAction, &TMainForm::SetSettingsActionExecute);
+    bind(DefaultSettingsAction, &TMainForm::DefaultSettingsActionExecute);
+    // PortOptionsAction and HelpAboutAction get their handlers with the port dialog and the
+    // About box.
 }
 
 void TMainForm::BuildMenusAndToolBar() {
@@ -266,25 +272,11 @@ void TMainForm::BuildClientArea() {
         connect(TabSheetToshiba->btnShowAdvancedViewer, &QPushButton::clicked, this,
                 [this] { Guarded([this] { btnShowAdvancedViewerClick(); }); });
 
-    TabSheetService = new QWidget(PageControl1);
-    TabSheetService->setObjectName(QStringLiteral("TabSheetService"));
-    auto* servicePage = new QVBoxLayout(TabSheetService);
-    servicePage->setContentsMargins(0, 0, 0, 0);
-    ServiceBox = new QFrame(TabSheetService);
-    ServiceBox->setObjectName(QStringLiteral("ServiceBox"));
-    servicePage->addWidget(ServiceBox);
-    auto* serviceColumn = new QVBoxLayout(ServiceBox);
-    auto* buttons = new QHBoxLayout;
-    for (QAction* a : {GetSettingsAction, SetSettingsAction, DefaultSettingsAction, FlashAction}) {
-        auto* button = new QToolButton(ServiceBox);
-        button->setObjectName(QStringLiteral("btn") + a->objectName());
-        button->setDefaultAction(a);
-        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        buttons->addWidget(button);
-    }
-    buttons->addStretch(1);
-    serviceColumn->addLayout(buttons);
-    serviceColumn->addStretch(1);
+    TabSheetService = new TSettingsPage(GetSettingsAction, SetSettingsAction, DefaultSettingsAction, FlashAction,
+                                        PageControl1);
+    ServiceBox = TabSheetService->ServiceBox;
+    connect(TabSheetService->btnShowAdvancedSettings, &QPushButton::clicked, this,
+            [this] { Guarded([this] { btnShowAdvancedSettingsClick(); }); });
     PageControl1->addTab(TabSheetService, QStringLiteral("&Instellingen"));
     PageControl1->setCurrentWidget(TabSheetToshiba);
     column->addWidget(PageControl1, 1);
@@ -364,6 +356,17 @@ void TMainForm::SetAllowances() {
 
     StopLoggingAction->setEnabled(Logging());
     StartLoggingAction->setEnabled(!Logging());
+    SettingsFileActionsAllowances();
+
+    // The service tab's show and hide follow its visibility here, where it changes, so they do
+    // not depend on whether the window itself is on screen.
+    if (service != FServiceTabShown) {
+        FServiceTabShown = service;
+        if (service)
+            TabSheetServiceShow();
+        else
+            TabSheetServiceHide();
+    }
 }
 
 void TMainForm::ConnectActionExecute() {
@@ -378,7 +381,8 @@ void TMainForm::DisconnectActionExecute() {
 }
 
 void TMainForm::LineLost() {
-    if (CommsDataModule->FlashingFirmware()) return;  // the download says so itself
+    // The download and the settings write say so themselves.
+    if (CommsDataModule->FlashingFirmware() || SettingsTransfer->Running()) return;
     // Shown after the hand-over that reported it has returned, so the port's ending thread is
     // not held up by an open box.
     QTimer::singleShot(0, this, [this] {
@@ -410,7 +414,26 @@ void TMainForm::KeepInServiceModeTimerTimer() {
     if (KeepInServiceModeTicker >= 10) SendOneByteRequest(P2KSETCOMMAND);
 }
 
-void TMainForm::GetSettingsActionExecute() { SendOneByteRequest(P2KGETNVM); }
+void TMainForm::GetSettingsActionExecute() { SettingsTransfer->Fetch(); }
+void TMainForm::SetSettingsActionExecute() { SettingsTransfer->Write(); }
+void TMainForm::DefaultSettingsActionExecute() { SetDefaults(); }
+void TMainForm::SetDefaults() { SettingsTransfer->SetDefaults(); }
+void TMainForm::TabSheetServiceShow() { SettingsTransfer->TabSheetServiceShow(); }
+void TMainForm::TabSheetServiceHide() { SettingsTransfer->TabSheetServiceHide(); }
+
+void TMainForm::btnShowAdvancedSettingsClick() {
+    if (AdvancedSettingsForm == nullptr) return;
+    if (AdvancedSettingsForm->isVisible()) {
+        AdvancedSettingsForm->raise();
+        AdvancedSettingsForm->activateWindow();
+        return;
+    }
+    if (!AskPinCode(host_)) return;
+    AdvancedSettingsForm->setWindowTitle(windowTitle());
+    AdvancedSettingsForm->show();
+}
+
+void TMainForm::SettingsFileActionsAllowances() {}
 
 void TMainForm::ProgressNotification(TCommsDataModule*, uint32_t Progress, uint32_t MaxProgress, bool Error,
                                      const std::string& Status, bool&) {

@@ -27,8 +27,11 @@ class QDialog;
 namespace korvel {
 
 class TAdvancedViewForm;
+class TAdvancedSettingsForm;
 class TPercentageMeter;
 class TDataLog;
+class TSettingsPage;
+class TSettingsTransfer;
 
 inline constexpr const char* MAIN_CAPTION = "Korvel Service gereedschap";
 inline constexpr const char* MSG_PROGRESS_ERROR =
@@ -70,7 +73,7 @@ public:
     QActionGroup* ModeGroup = nullptr;
     QTabWidget* PageControl1 = nullptr;
     TMonitorPage* TabSheetToshiba = nullptr;
-    QWidget* TabSheetService = nullptr;
+    TSettingsPage* TabSheetService = nullptr;
     QWidget* ServiceBox = nullptr;
     QWidget* Panel2 = nullptr;
     QLabel* ProgressLabel = nullptr;
@@ -79,6 +82,7 @@ public:
     QTimer* KeepInServiceModeTimer = nullptr;
 
     std::unique_ptr<TCommsDataModule> CommsDataModule;
+    std::unique_ptr<TSettingsTransfer> SettingsTransfer;
 
     // State.
     bool Logging() const;
@@ -90,7 +94,16 @@ public:
     void DisconnectActionExecute();
     void ChangeModeActionExecute();
     void KeepInServiceModeTimerTimer();
+    // Service settings; the work is done by SettingsTransfer.
     void GetSettingsActionExecute();
+    void SetSettingsActionExecute();
+    void DefaultSettingsActionExecute();
+    void SetDefaults();
+    void TabSheetServiceShow();
+    void TabSheetServiceHide();
+    void btnShowAdvancedSettingsClick();
+    // Enables the settings-file commands: in service mode, once the controls hold a report.
+    void SettingsFileActionsAllowances();
     void ProgressNotification(TCommsDataModule* Sender, uint32_t Progress, uint32_t MaxProgress, bool Error,
                               const std::string& Status, bool& Cancel);
     void DatablockNotification(TCommsDataModule* Sender, int32_t Size, const uint8_t* Data);
@@ -125,12 +138,13 @@ private:
 
     UiHost& host_;
     std::unique_ptr<TDataLog> DataLog;
+    bool FServiceTabShown = false;
 };
 
 // One instance each for the whole run; set by program start (null until created).
 extern TMainForm* MainForm;
 extern QDialog* AboutForm;
 extern TAdvancedViewForm* AdvancedViewForm;
-extern QWidget* AdvancedSettingsForm;
+extern TAdvancedSettingsForm* AdvancedSettingsForm;
 
 }  // namespace korvel

@@ -30,16 +30,14 @@ TProgram::TProgram(const TProgramOptions& options) {
     if (options.demo) Form->setWindowTitle(Form->windowTitle() + QStringLiteral(" (demo)"));
     if (!portName.empty()) PreselectPort(Form->CommsDataModule->ZylSerialPort, portName);
 
-    // The About box and the advanced settings window get their content with their own work;
-    // until then they are hidden, empty windows, so every step that touches them finds one.
+    // The About box gets its content with its own work; until then it is a hidden, empty window,
+    // so every step that touches it finds one.
     About = std::make_unique<QDialog>();
     About->setObjectName(QStringLiteral("AboutForm"));
     AboutForm = About.get();
     AdvancedView = std::make_unique<TAdvancedViewForm>();
     AdvancedViewForm = AdvancedView.get();
-    AdvancedSettings = std::make_unique<QWidget>(nullptr, Qt::Tool);
-    AdvancedSettings->setObjectName(QStringLiteral("AdvancedSettingsForm"));
-    AdvancedSettings->setWindowTitle(QStringLiteral("Geavanceerde instellingen"));
+    AdvancedSettings = std::make_unique<TAdvancedSettingsForm>();
     AdvancedSettingsForm = AdvancedSettings.get();
 }
 

@@ -12,6 +12,7 @@
 #include "app/qt_ui_host.h"
 #include "board_sim.h"
 #include "messages/advanced_view_form.h"
+#include "settings/advanced_settings_form.h"
 
 namespace korvel {
 
@@ -31,7 +32,7 @@ public:
     std::unique_ptr<sim::BoardSim> DemoBoard;
     std::unique_ptr<QDialog> About;
     std::unique_ptr<TAdvancedViewForm> AdvancedView;
-    std::unique_ptr<QWidget> AdvancedSettings;
+    std::unique_ptr<TAdvancedSettingsForm> AdvancedSettings;
     std::unique_ptr<TMainForm> Form;
 };
 

@@ -5,6 +5,8 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QLoggingCategory>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
@@ -105,6 +107,15 @@ TModalResult QtUiHost::MessageBox(TMsgDlgType type, const std::string& text, TMs
     QMessageBox box(icon, title, QString::fromStdString(text), shown, QApplication::activeWindow());
     box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok ? TModalResult::mrOk : TModalResult::mrCancel;
+}
+
+std::string QtUiHost::InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText) {
+    if (InputBoxHook) return InputBoxHook(caption, prompt, defaultText);
+    bool ok = false;
+    const QString text = QInputDialog::getText(QApplication::activeWindow(), QString::fromStdString(caption),
+                                               QString::fromStdString(prompt), QLineEdit::Normal,
+                                               QString::fromStdString(defaultText), &ok);
+    return ok ? text.toStdString() : defaultText;
 }
 
 void QtUiHost::Trace(const std::string& line) {

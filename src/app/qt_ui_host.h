@@ -23,6 +23,7 @@ public:
     void ProcessEvents(uint32_t maxWaitMs) override;
     uint32_t TickCount() override;
     TModalResult MessageBox(TMsgDlgType type, const std::string& text, TMsgDlgButtons buttons) override;
+    std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText) override;
     void Trace(const std::string& line) override;
 
     // Refuses further hand-overs and releases every worker still waiting for one.
@@ -31,6 +32,8 @@ public:
     // When set, boxes are answered here instead of being shown.
     std::function<TModalResult(TMsgDlgType, const std::string&, TMsgDlgButtons)> MessageBoxHook;
     std::function<void(const std::string&)> TraceHook;
+    std::function<std::string(const std::string& caption, const std::string& prompt, const std::string& defaultText)>
+        InputBoxHook;
 
 private:
     struct Call;

@@ -1,4 +1,4 @@
-// Renders the main window's two pages and the advanced view to PNG files, with a plausible
+// Renders the main window's two pages, the advanced view and the advanced settings to PNG files, with a plausible
 // real-time report applied so the fields show values. Usage: korvel-screenshots [output dir]
 #include <QApplication>
 #include <QDir>
@@ -80,7 +80,13 @@ int main(int argc, char** argv) {
     waited.start();
     while (!form.ServiceBox->isEnabled() && waited.elapsed() < 10000) program.Host.ProcessEvents(50);
     if (!form.ServiceBox->isEnabled()) std::fprintf(stderr, "the stand-in did not confirm service mode\n");
+    while (!form.SettingsCollected && waited.elapsed() < 10000) program.Host.ProcessEvents(50);
     ok = Save(form, dir, "main_service.png") && ok;
+    program.AdvancedSettings->setWindowTitle(form.windowTitle());
+    program.AdvancedSettings->show();
+    QApplication::processEvents();
+    ok = Save(*program.AdvancedSettings, dir, "advanced_settings.png") && ok;
+    program.AdvancedSettings->hide();
 
     form.ModeSnifAction->trigger();
     QApplication::processEvents();

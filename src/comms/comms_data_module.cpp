@@ -139,13 +139,16 @@ bool TCommsDataModule::TransceiveBlock(const uint8_t* Data, uint32_t Size, uint8
         ~Unwatch() { w.pop_back(); }
     } unwatch{FResponseWatchers};
 
+    // A line that goes away during the wait (adapter pulled) cannot bring the answer any more:
+    // the caller learns it at once instead of after the whole wait.
+    const bool wasConnected = FConnectionState == csConnected;
     SendBlock(Data, Size);
     TPassBudget budget(DelayTimer, 1000);
     for (;;) {
         // The watcher set, not ResponseSeen alone: a nested exchange may have cleared the flag.
         ResponseSeen = false;
         if (delivered.test(ExpectedResponsecode)) return true;
-        if (budget.Exhausted()) return false;
+        if (budget.Exhausted() || (wasConnected && FConnectionState != csConnected)) return false;
         budget.Pass();
     }
 }

@@ -31,6 +31,14 @@ public:
     // Modal message box with a fixed text; returns the button chosen.
     virtual TModalResult MessageBox(TMsgDlgType type, const std::string& text, TMsgDlgButtons buttons) = 0;
 
+    // Single-line input dialog: the edited text on OK, defaultText on Cancel. A host without
+    // dialogs answers as Cancel.
+    virtual std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText) {
+        (void)caption;
+        (void)prompt;
+        return defaultText;
+    }
+
     // Developer trace line (debug output), never shown to the user.
     virtual void Trace(const std::string& line) = 0;
 };

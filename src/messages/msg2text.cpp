@@ -7,15 +7,9 @@
 #include "app/main_form.h"
 #include "messages/message_catalogue.h"
 #include "messages/realtime_report_view.h"
+#include "settings/settings_transfer.h"
 
 namespace korvel {
-
-namespace {
-
-// Seam for the parameter decoding, which arrives with the settings page.
-void DecodeNvmContents(TMainForm&, const uint8_t*, int32_t) {}
-
-}  // namespace
 
 void Handle485Message(TMainForm& Form, const uint8_t* Data, int32_t Size) {
     UiHost& host = Form.Host();
@@ -58,7 +52,7 @@ void Handle485Message(TMainForm& Form, const uint8_t* Data, int32_t Size) {
         case K2PRFLASHNVM:
             Emit(MessageName(id));
             Form.KeepInServiceModeTicker = 0;
-            DecodeNvmContents(Form, Data, Size);
+            Form.SettingsTransfer->DecodeNvmContents(Data, Size);
             break;
         case K2PGETCOMMAND:
             Emit(MessageName(id));

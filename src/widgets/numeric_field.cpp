@@ -103,16 +103,15 @@ double TNumericField::ToDataType(double value) const {
 }
 
 bool TNumericField::Parse(const QString& text, double& value) const {
-    // Group separators are refused: in a comma locale "21.5" would otherwise read as 215.
-    QLocale locale;
-    locale.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    const double parsed = locale.toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(parsed)) return false;
+    // The mask decides what may be typed: a field must never hold digits it cannot show. Group
+    // separators are refused with it: in a comma locale "21.5" would otherwise read as 215.
+    const auto parsed =
+        ParsePicture(text.toStdString(), FMask.toStdString(), QLocale().decimalPoint().toStdString());
+    if (!parsed || !std::isfinite(*parsed)) return false;
     const TypeLimits limits = LimitsOf(FDataType);
-    if (limits.integral && parsed != std::round(parsed)) return false;
-    if (parsed < limits.lo || parsed > limits.hi) return false;
-    value = ToDataType(parsed);
+    if (limits.integral && *parsed != std::round(*parsed)) return false;
+    if (*parsed < limits.lo || *parsed > limits.hi) return false;
+    value = ToDataType(*parsed);
     return true;
 }
 
@@ -139,11 +138,14 @@ void TNumericField::Colour(bool ok) {
     const bool warn = !isReadOnly() && !ok;
     if (warn == FWarning) return;
     FWarning = warn;
-    // The disabled colours stay the style's, so a field in a disabled group still looks greyed.
+    // Red behind black text, readable on any style; the disabled colours stay the style's, so a
+    // field in a disabled group still looks greyed.
     const QPalette normal = QApplication::palette(this);
     QPalette pal = palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive})
-        pal.setColor(group, QPalette::Text, warn ? QColor(Qt::red) : normal.color(group, QPalette::Text));
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        pal.setColor(group, QPalette::Base, warn ? QColor(Qt::red) : normal.color(group, QPalette::Base));
+        pal.setColor(group, QPalette::Text, warn ? QColor(Qt::black) : normal.color(group, QPalette::Text));
+    }
     setPalette(pal);
 }
 

@@ -85,6 +85,15 @@ TModalResult FakeUiHost::MessageBox(TMsgDlgType type, const std::string& text, T
     return r;
 }
 
+std::string FakeUiHost::InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText) {
+    std::lock_guard lock(m_);
+    inputPrompts_.push_back(caption + '|' + prompt + '|' + defaultText);
+    if (inputs_.empty()) return defaultText;
+    const std::optional<std::string> answer = inputs_.front();
+    inputs_.pop_front();
+    return answer.value_or(defaultText);
+}
+
 void FakeUiHost::Trace(const std::string& line) {
     std::lock_guard lock(m_);
     traces_.push_back(line);
@@ -111,6 +120,16 @@ void FakeUiHost::ScriptAnswers(std::vector<TModalResult> answers) {
     answers_.assign(answers.begin(), answers.end());
 }
 
+void FakeUiHost::ScriptInputs(std::vector<std::optional<std::string>> inputs) {
+    std::lock_guard lock(m_);
+    inputs_.assign(inputs.begin(), inputs.end());
+}
+
+std::vector<std::string> FakeUiHost::InputPrompts() const {
+    std::lock_guard lock(m_);
+    return inputPrompts_;
+}
+
 std::vector<ShownBox> FakeUiHost::Boxes() const {
     std::lock_guard lock(m_);
     return boxes_;
@@ -125,6 +144,7 @@ void FakeUiHost::ClearRecords() {
     std::lock_guard lock(m_);
     boxes_.clear();
     traces_.clear();
+    inputPrompts_.clear();
 }
 
 bool FakeUiHost::PumpUntil(const std::function<bool()>& pred, uint32_t realTimeoutMs) {

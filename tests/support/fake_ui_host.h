@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ public:
     void ProcessEvents(uint32_t maxWaitMs) override;
     uint32_t TickCount() override;
     TModalResult MessageBox(TMsgDlgType type, const std::string& text, TMsgDlgButtons buttons) override;
+    std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText) override;
     void Trace(const std::string& line) override;
 
     // Test side.
@@ -40,6 +42,9 @@ public:
     void AdvanceTime(uint32_t ms);               // fake clock only
     void SetTime(uint32_t tick);                 // fake clock only
     void ScriptAnswers(std::vector<TModalResult> answers);  // then mrOk once used up
+    // Texts the next input boxes return; nullopt answers as Cancel, and so does an empty script.
+    void ScriptInputs(std::vector<std::optional<std::string>> inputs);
+    std::vector<std::string> InputPrompts() const;  // "caption|prompt|default" of each box shown
     std::vector<ShownBox> Boxes() const;
     std::vector<std::string> Traces() const;
     void ClearRecords();
@@ -68,6 +73,8 @@ private:
     uint64_t processCalls_ = 0;
     std::deque<TModalResult> answers_;
     std::vector<ShownBox> boxes_;
+    std::deque<std::optional<std::string>> inputs_;
+    std::vector<std::string> inputPrompts_;
     std::vector<std::string> traces_;
 };
 

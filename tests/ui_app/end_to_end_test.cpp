@@ -78,18 +78,19 @@ TEST_F(EndToEnd, ServiceModeKeepAliveReportsAndLog) {
     form->ModeServiceAction->trigger();
     ASSERT_EQ(boxes, std::vector<std::string>{"Zet de RUN/PROGRAM schakelaar in de stand PROGRAM."});
 
-    // The board asks, the tool answers, the board stays, the settings are fetched once.
+    // The board asks, the tool answers, the board stays; the settings are fetched when the tab
+    // shows and once more when the board confirms.
     ASSERT_TRUE(PumpUntil([&] { return board.InServiceMode() && form->GetSettingsAction->isEnabled(); }, 8000));
     EXPECT_TRUE(form->ServiceBox->isEnabled());
     EXPECT_TRUE(form->KeepInServiceModeTimer->isActive());
-    ASSERT_TRUE(PumpUntil([&] { return CountSent(board, P2KGETNVM) == 1; }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return CountSent(board, P2KGETNVM) == 2; }, 3000));
     const size_t answered = CountSent(board, P2KSETCOMMAND);
     EXPECT_GE(answered, 1u);
 
     // Reports alone do not hold the board: the keep-alive goes out within about 5 s.
     ASSERT_TRUE(PumpUntil([&] { return CountSent(board, P2KSETCOMMAND) > answered; }, 7000));
     EXPECT_TRUE(board.InServiceMode());
-    EXPECT_EQ(CountSent(board, P2KGETNVM), 1u);
+    EXPECT_EQ(CountSent(board, P2KGETNVM), 2u);
 
     EXPECT_NE(form->LogColumns(), before);  // reports reached the fields
 
@@ -103,9 +104,11 @@ TEST_F(EndToEnd, ServiceModeKeepAliveReportsAndLog) {
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Date/Time;")));
     EXPECT_EQ(lines[1].count(QLatin1Char(';')), 49);
 
+    // Leaving the settings tab after a fetch reminds the engineer to store what he changed.
     form->DisconnectAction->trigger();
     EXPECT_FALSE(form->ModeServiceAction->isChecked());
-    EXPECT_EQ(boxes.size(), 1u);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1], "Vergeet niet de instellingen op te slaan indien u die gewijzigd hebt.");
 }
 
 TEST_F(EndToEnd, PulledAdapterShowsDisconnected) {

@@ -11,6 +11,8 @@
 #include "app/main_form.h"
 #include "messages/advanced_view_form.h"
 #include "messages/monitor_page.h"
+#include "settings/advanced_settings_form.h"
+#include "settings/settings_page.h"
 #include "support/fake_ui_host.h"
 #include "ui_app/pty_peer.h"
 
@@ -21,7 +23,7 @@ protected:
     void SetUp() override {
         view = std::make_unique<TAdvancedViewForm>();
         AdvancedViewForm = view.get();
-        settings = std::make_unique<QWidget>(nullptr, Qt::Tool);
+        settings = std::make_unique<TAdvancedSettingsForm>();
         AdvancedSettingsForm = settings.get();
         form = std::make_unique<TMainForm>(host);
     }
@@ -60,7 +62,7 @@ protected:
     FakeUiHost host;
     PtyPeer peer;
     std::unique_ptr<TAdvancedViewForm> view;
-    std::unique_ptr<QWidget> settings;
+    std::unique_ptr<TAdvancedSettingsForm> settings;
     std::unique_ptr<TMainForm> form;
 };
 

@@ -116,8 +116,9 @@ TEST_F(MainFormTest, ModeChangesWarnOnlyWhenConnected) {
     EXPECT_FALSE(MonitorTabVisible());
     EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheetService);
     EXPECT_FALSE(view->isVisible());
-    // Nothing is sent on entering service mode, and nothing is enabled before the board answers.
-    EXPECT_TRUE(peer.Blocks().empty());
+    // Showing the settings tab fetches once; nothing else is sent, and nothing is enabled before
+    // the board answers.
+    EXPECT_EQ(peer.Blocks(), (Blocks{{166}}));
     EXPECT_FALSE(form->KeepInServiceModeTimer->isActive());
     EXPECT_FALSE(form->ServiceBox->isEnabled());
 
@@ -170,6 +171,7 @@ TEST_F(MainFormTest, ConnectFailureLeavesTheWindowDisconnectedAndShowsThePortErr
 TEST_F(MainFormTest, KeepAliveEveryFiveSecondsPostponedByTrafficNotByReports) {
     Connect();
     ChooseService();
+    peer.Blocks();  // the settings tab's fetch
     Receive({48});
     EXPECT_EQ(peer.Blocks(), (Blocks{{160}}));
     EXPECT_TRUE(form->KeepInServiceModeTimer->isActive());

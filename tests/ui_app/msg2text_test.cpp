@@ -28,8 +28,8 @@ TEST_F(MainFormTest, DecoderTracesAndTickerByIdentifier) {
         {35, {}, true},
         {36, {}, true},
         {37, {}, true},
-        {38, {"NVM contents received"}, true},
-        {39, {"NVM contents received"}, true},
+        {38, {"NVM contents received", "NVM report ignored: 1 bytes, 231 expected"}, true},
+        {39, {"NVM contents received", "NVM report ignored: 1 bytes, 231 expected"}, true},
         {160, {}, false},
         {167, {}, false},
     };
@@ -55,6 +55,7 @@ TEST_F(MainFormTest, AreYouThereIsAnsweredOnlyInServiceMode) {
     EXPECT_FALSE(form->KeepInServiceModeTimer->isActive());
 
     ChooseService();
+    peer.Blocks();  // the settings tab's fetch
     host.ClearRecords();
     form->KeepInServiceModeTicker = 4;
     Receive({48});
@@ -87,11 +88,11 @@ TEST_F(MainFormTest, StayInServiceModeEnablesTheServiceFunctionsAndFetchesOnce) 
     EXPECT_TRUE(peer.Blocks().empty());
     EXPECT_TRUE(form->GetSettingsAction->isEnabled());
 
-    // After a new mode change the first answer fetches again.
+    // After a new mode change the settings tab and the first answer fetch again.
     form->ModeSnifAction->trigger();
     ChooseService();
     Receive({32});
-    EXPECT_EQ(peer.Blocks(), (Blocks{{166}}));
+    EXPECT_EQ(peer.Blocks(), (Blocks{{166}, {166}}));
 }
 
 TEST_F(MainFormTest, RealtimeReportReachesTheFieldsAndAShortOneIsIgnored) {

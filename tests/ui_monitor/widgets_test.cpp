@@ -63,7 +63,7 @@ TEST_F(NumericFieldTest, EntryParsesWithTheLocaleAndColoursErrors) {
     f.SetEditable(true);
     f.SetRange(10, 30);
     f.SetValue(20);
-    const QColor normal = f.palette().color(QPalette::Active, QPalette::Text);
+    const QColor normal = f.palette().color(QPalette::Active, QPalette::Base);
     QSignalSpy edited(&f, &TNumericField::ValueEdited);
 
     struct Entry {
@@ -77,13 +77,17 @@ TEST_F(NumericFieldTest, EntryParsesWithTheLocaleAndColoursErrors) {
         {"abc", false, 21.5},
         {"", false, 21.5},
         {"35", false, 21.5},    // a number, but outside the limits
+        {"21,55", false, 21.5}, // a decimal the mask cannot show
         {" 12,0", true, 12},
     };
     for (const auto& e : entries) {
         Type(f, e.text);
         EXPECT_EQ(f.EntryValid(), e.valid) << e.text;
         EXPECT_DOUBLE_EQ(f.Value(), e.value) << e.text;
-        EXPECT_EQ(f.palette().color(QPalette::Active, QPalette::Text), e.valid ? normal : QColor(Qt::red)) << e.text;
+        EXPECT_EQ(f.palette().color(QPalette::Active, QPalette::Base), e.valid ? normal : QColor(Qt::red)) << e.text;
+        if (!e.valid) {
+            EXPECT_EQ(f.palette().color(QPalette::Active, QPalette::Text), QColor(Qt::black)) << e.text;
+        }
     }
     EXPECT_EQ(edited.count(), 2);
     emit f.editingFinished();
@@ -94,9 +98,9 @@ TEST_F(NumericFieldTest, EntryParsesWithTheLocaleAndColoursErrors) {
 
     // A value set from outside is checked against the limits as well.
     f.SetValue(5);
-    EXPECT_EQ(f.palette().color(QPalette::Active, QPalette::Text), QColor(Qt::red));
+    EXPECT_EQ(f.palette().color(QPalette::Active, QPalette::Base), QColor(Qt::red));
     f.SetValue(15);
-    EXPECT_EQ(f.palette().color(QPalette::Active, QPalette::Text), normal);
+    EXPECT_EQ(f.palette().color(QPalette::Active, QPalette::Base), normal);
 }
 
 TEST_F(NumericFieldTest, IntegerEntryRefusesFractionsAndTypeOverflow) {
@@ -110,10 +114,10 @@ TEST_F(NumericFieldTest, IntegerEntryRefusesFractionsAndTypeOverflow) {
 
 TEST_F(NumericFieldTest, DisplayFieldNeverTurnsRed) {
     TNumericField f(QStringLiteral("r"), TNumericDataType::ndtReal, QStringLiteral("##.#"));
-    const QColor normal = f.palette().color(QPalette::Active, QPalette::Text);
+    const QColor normal = f.palette().color(QPalette::Active, QPalette::Base);
     f.SetRange(0, 10);
     f.SetValue(99);
-    EXPECT_EQ(f.palette().color(QPalette::Active, QPalette::Text), normal);
+    EXPECT_EQ(f.palette().color(QPalette::Active, QPalette::Base), normal);
     EXPECT_TRUE(f.isReadOnly());
 }
 

@@ -1,0 +1,42 @@
+// Content of the settings tab "&Instellingen": the everyday parameters, the heating and cooling
+// curves and the test modes, with the buttons of the settings actions.
+#pragma once
+
+#include <QWidget>
+
+class QAction;
+class QFrame;
+class QGroupBox;
+class QPushButton;
+
+namespace korvel {
+
+class TRadioGroup;
+class TStookLijnFrame;
+class TNumericField;
+
+class TSettingsPage : public QWidget {
+    Q_OBJECT
+public:
+    // The buttons carry these actions, in this order, before "Geavanceerd".
+    TSettingsPage(QAction* getSettings, QAction* setSettings, QAction* defaultSettings, QAction* flash,
+                  QWidget* parent = nullptr);
+
+    QFrame* ServiceBox = nullptr;
+    QPushButton* btnShowAdvancedSettings = nullptr;
+    QGroupBox* GeneralBox = nullptr;  // "Algemeen"
+    QGroupBox* HeatingBox = nullptr;  // "Verwarmen"
+    QGroupBox* CoolingBox = nullptr;  // "Koelen"
+    QGroupBox* CurvesBox = nullptr;   // "Stook- en koellijnen"
+    TStookLijnFrame* StooklijnCool = nullptr;
+    TStookLijnFrame* StooklijnRH = nullptr;
+    TStookLijnFrame* StooklijnRL = nullptr;
+    TStookLijnFrame* StooklijnFH = nullptr;
+    TStookLijnFrame* StooklijnFL = nullptr;
+    TRadioGroup* rgTestmode = nullptr;
+    TNumericField* onfRadiatorDrop = nullptr;
+    // Free room at the bottom right, beside the test modes.
+    QRect SpareArea() const;
+};
+
+}  // namespace korvel

@@ -1,0 +1,226 @@
+#include "settings/settings_transfer.h"
+
+#include <QGuiApplication>
+#include <QLocale>
+#include <span>
+#include <string>
+
+#include "app/main_form.h"
+#include "host/text_format.h"
+#include "messages/message_ids.h"
+#include "settings/advanced_settings_form.h"
+#include "settings/settings_page.h"
+#include "widgets/percentage_meter.h"
+#include "widgets/picture_mask.h"
+
+namespace korvel {
+
+namespace {
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += "- " + line + '\n';
+    if (!text.empty()) text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+TSettingsTransfer::TSettingsTransfer(TMainForm& form) : Form(form) {}
+
+TParameterControls TSettingsTransfer::Controls() const {
+    return TParameterControls(Form.TabSheetService, AdvancedSettingsForm);
+}
+
+QString TSettingsTransfer::Shown(const TNvmParameter& p, double value) {
+    if (p.Kind == TNvmFieldKind::RadioGroup) return QString::number(static_cast<int>(value));
+    const std::string text = FormatPicture(value, p.Mask, QLocale().decimalPoint().toStdString());
+    return QString::fromStdString(text).trimmed();
+}
+
+void TSettingsTransfer::DecodeNvmContents(const uint8_t* Data, int32_t Size) {
+    UiHost& host = Form.Host();
+    Form.KeepInServiceModeTicker = 0;
+    // Size counts the two check bytes. A report too short for the whole image would fill the
+    // controls from bytes of earlier blocks, and a write after it would send them to the board.
+    const size_t blockSize = Data == nullptr || Size < 2 ? 0 : static_cast<size_t>(Size) - 2;
+    const std::span<const uint8_t> block(Data, blockSize);
+    const auto values = DecodeNvmReport(block);
+    if (!values) {
+        host.Trace("NVM report ignored: " + std::to_string(blockSize) + " bytes, " + std::to_string(NVM_REPORT_SIZE) +
+                   " expected");
+        return;
+    }
+    if (FAwaitingStore && Data[0] == K2PRFLASHNVM) FStoredImage.emplace(block.begin() + 1, block.begin() + NVM_REPORT_SIZE);
+    Controls().SetValues(*values);
+    Form.SettingsCollected = true;
+    FHoldsValues = true;
+    Form.SettingsFileActionsAllowances();
+}
+
+void TSettingsTransfer::Fetch() {
+    // A fetch inside a write run would refill the controls while they are being written.
+    if (FRunning) return;
+    DataOut[0] = P2KGETNVM;
+    Form.CommsDataModule->SendBlock(DataOut, 1);
+    Form.KeepInServiceModeTicker = 0;
+}
+
+void TSettingsTransfer::SetDefaults() {
+    TParameterControls controls = Controls();
+    const auto table = NvmParameters();
+    for (size_t i = 0; i < table.size(); ++i)
+        if (table[i].HasDefault) controls.SetValue(i, table[i].Default);
+    FHoldsValues = true;
+}
+
+void TSettingsTransfer::TabSheetServiceShow() {
+    if (!Form.SettingsCollected) Fetch();
+}
+
+void TSettingsTransfer::TabSheetServiceHide() {
+    if (Form.SettingsCollected)
+        Form.Host().MessageBox(TMsgDlgType::mtConfirmation, MSG_SAVE_REMINDER, TMsgDlgButtons::mbOK);
+}
+
+bool TSettingsTransfer::LineUp() const { return Form.CommsDataModule->ConnectionState() == csConnected; }
+
+bool TSettingsTransfer::CheckWritable(const TParameterControls& controls) {
+    UiHost& host = Form.Host();
+    if (!FHoldsValues || !controls.Complete()) {
+        host.MessageBox(TMsgDlgType::mtError, MSG_NOTHING_TO_WRITE, TMsgDlgButtons::mbOK);
+        return false;
+    }
+    std::vector<std::string> invalid;
+    const auto table = NvmParameters();
+    for (size_t i = 0; i < table.size(); ++i)
+        if (!controls.Valid(i))
+            invalid.push_back(NvmDisplayName(table[i]) + ": " + controls.Shown(i).toStdString());
+    if (invalid.empty()) return true;
+    host.MessageBox(TMsgDlgType::mtError, FormatText(MSG_INVALID_ENTRIES, {Lines(invalid)}), TMsgDlgButtons::mbOK);
+    return false;
+}
+
+bool TSettingsTransfer::SendItem(int64_t Address, int64_t Value) {
+    const auto request = EncodeNvmWrite(Address, Value);
+    std::copy(request.begin(), request.end(), DataOut);
+    if (OK) {
+        OK = Form.CommsDataModule->TransceiveBlock(DataOut, static_cast<uint32_t>(request.size()), K2PRSETNVM);
+        if (!OK && !LineUp()) FLineLost = true;
+    }
+    Form.KeepInServiceModeTicker = 0;
+    Progress += 2;
+    Form.ProgressMeter->SetPercent(static_cast<int>(Progress * 100 / MaxProgress));
+    return OK;
+}
+
+// The row of an address scales the value: tenths and 1/256 truncated toward zero, the
+// single-precision fields to the tenth they show.
+bool TSettingsTransfer::Send10xItem(int64_t Address, double Value) {
+    return SendItem(Address, ScaleNvmValue(NvmParameters()[static_cast<size_t>(Address) / 2], Value));
+}
+
+bool TSettingsTransfer::Send256xItem(int64_t Address, double Value) {
+    return SendItem(Address, ScaleNvmValue(NvmParameters()[static_cast<size_t>(Address) / 2], Value));
+}
+
+bool TSettingsTransfer::BurnNVM() {
+    DataOut[0] = P2KFLASHNVM;
+    FStoredImage.reset();
+    FAwaitingStore = true;
+    OK = Form.CommsDataModule->TransceiveBlock(DataOut, 1, K2PRFLASHNVM);
+    FAwaitingStore = false;
+    if (!OK && !LineUp()) FLineLost = true;
+    Form.KeepInServiceModeTicker = 0;
+    return OK;
+}
+
+void TSettingsTransfer::Write() {
+    if (FRunning) return;
+    TParameterControls controls = Controls();
+    if (!CheckWritable(controls)) return;
+
+    UiHost& host = Form.Host();
+    OK = true;
+    FLineLost = false;
+    Progress = 0;
+    MaxProgress = 2 * NVM_PARAMETER_COUNT;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    Form.ProgressMeter->SetPercent(0);
+    Form.ProgressMeter->show();
+    // While the run waits for the board, nothing may change what is being written or start a
+    // second run, a fetch, a mode change or a download: the windows take no input until it ends.
+    FRunning = true;
+    Form.setEnabled(false);
+    if (AdvancedSettingsForm != nullptr) AdvancedSettingsForm->setEnabled(false);
+    struct Restore {
+        TSettingsTransfer& t;
+        ~Restore() {
+            t.Form.ProgressMeter->SetPercent(0);
+            t.Form.ProgressMeter->hide();
+            QGuiApplication::restoreOverrideCursor();
+            t.FRunning = false;
+            t.FAwaitingStore = false;
+            t.Form.setEnabled(true);
+            if (AdvancedSettingsForm != nullptr) AdvancedSettingsForm->setEnabled(true);
+            t.Form.SettingsFileActionsAllowances();
+        }
+    } restore{*this};
+
+    const auto table = NvmParameters();
+    std::vector<uint16_t> written;
+    std::vector<QString> shown;
+    written.reserve(table.size());
+    for (size_t i = 0; i < table.size() && !FLineLost; ++i) {
+        const TNvmParameter& p = table[i];
+        const double value = controls.Value(i);
+        written.push_back(NvmWordOf(ScaleNvmValue(p, value)));
+        shown.push_back(controls.Shown(i));
+        switch (p.Encoding) {
+            case TNvmEncoding::Raw: SendItem(p.Address, ScaleNvmValue(p, value)); break;
+            case TNvmEncoding::Tenths: Send10xItem(p.Address, value); break;
+            case TNvmEncoding::Div256: Send256xItem(p.Address, value); break;
+        }
+    }
+    if (FLineLost) {
+        host.MessageBox(TMsgDlgType::mtError, MSG_WRITE_LINE_LOST, TMsgDlgButtons::mbOK);
+        return;
+    }
+    if (!OK) {
+        host.MessageBox(TMsgDlgType::mtError, MSG_COMMS_FAILED, TMsgDlgButtons::mbOK);
+        return;
+    }
+    BurnNVM();
+    if (FLineLost) {
+        host.MessageBox(TMsgDlgType::mtError, MSG_WRITE_LINE_LOST, TMsgDlgButtons::mbOK);
+        return;
+    }
+    if (!OK) {
+        host.MessageBox(TMsgDlgType::mtError, MSG_NOT_PROGRAMMED, TMsgDlgButtons::mbOK);
+        return;
+    }
+    host.MessageBox(TMsgDlgType::mtInformation, MSG_PROGRAMMED, TMsgDlgButtons::mbOK);
+    VerifyStore(written, shown);
+}
+
+void TSettingsTransfer::VerifyStore(const std::vector<uint16_t>& written, const std::vector<QString>& shown) {
+    UiHost& host = Form.Host();
+    if (!FStoredImage) {
+        host.MessageBox(TMsgDlgType::mtWarning, MSG_STORE_UNVERIFIED, TMsgDlgButtons::mbOK);
+        return;
+    }
+    std::vector<std::string> differing;
+    const auto table = NvmParameters();
+    for (size_t i = 0; i < table.size(); ++i) {
+        const TNvmParameter& p = table[i];
+        const uint16_t stored = NvmWordAt(*FStoredImage, p.Address);
+        if (stored == written[i]) continue;
+        differing.push_back(NvmDisplayName(p) + ": weggeschreven " + shown[i].toStdString() + ", opgeslagen " +
+                            Shown(p, DecodeNvmWord(p, stored)).toStdString());
+    }
+    if (!differing.empty())
+        host.MessageBox(TMsgDlgType::mtWarning, FormatText(MSG_STORE_DIFFERS, {Lines(differing)}),
+                        TMsgDlgButtons::mbOK);
+}
+
+}  // namespace korvel

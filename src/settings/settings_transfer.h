@@ -1,0 +1,83 @@
+// Moves the parameters between the board and the controls: fetch, write word by word with the
+// store in flash, reset to defaults, the reminder when the settings tab is left, and the settings
+// file (save, load, compare). The main window's settings handlers end here.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "settings/nvm_parameters.h"
+#include "settings/parameter_fields.h"
+
+namespace korvel {
+
+class TMainForm;
+
+inline constexpr const char* MSG_PROGRAMMED = "Geprogrammeerd.";
+inline constexpr const char* MSG_NOT_PROGRAMMED = "NIET geprogrammeerd.";
+inline constexpr const char* MSG_COMMS_FAILED = "Communicatie niet gelukt...";
+inline constexpr const char* MSG_SAVE_REMINDER = "Vergeet niet de instellingen op te slaan indien u die gewijzigd hebt.";
+inline constexpr const char* MSG_NOTHING_TO_WRITE =
+    "Er is niets weggeschreven: haal eerst de instellingen op van het KORVEL bord, of kies \"Instellingen standaard\".";
+inline constexpr const char* MSG_INVALID_ENTRIES =
+    "Er is niets weggeschreven. Deze instellingen zijn niet geldig:\n%s\nVerbeter ze en schrijf opnieuw weg.";
+inline constexpr const char* MSG_WRITE_LINE_LOST =
+    "De verbinding met het KORVEL bord is verbroken tijdens het wegschrijven van de instellingen. "
+    "Er is niets in het geheugen van het bord opgeslagen.";
+inline constexpr const char* MSG_STORE_DIFFERS =
+    "Het KORVEL bord heeft niet alles opgeslagen zoals het is weggeschreven:\n%s\n"
+    "Controleer deze instellingen en schrijf ze opnieuw weg.";
+inline constexpr const char* MSG_STORE_UNVERIFIED =
+    "Het KORVEL bord heeft niet teruggemeld wat het heeft opgeslagen. "
+    "Haal de instellingen opnieuw op om ze te controleren.";
+
+class TSettingsTransfer {
+public:
+    explicit TSettingsTransfer(TMainForm& form);
+
+    // The board's parameter report (38) or its answer to the store request (39).
+    void DecodeNvmContents(const uint8_t* Data, int32_t Size);
+
+    void Fetch();        // GetSettingsActionExecute
+    void Write();        // SetSettingsActionExecute
+    void SetDefaults();  // DefaultSettingsActionExecute
+    void TabSheetServiceShow();
+    void TabSheetServiceHide();
+
+    // A write run is under way (it waits for the board inside).
+    bool Running() const { return FRunning; }
+    // The controls hold a report from the board, the defaults or a loaded file, not the
+    // contents they were created with.
+    bool HoldsValues() const { return FHoldsValues; }
+
+    TParameterControls Controls() const;
+    // What a control shows for a value of its row, trimmed.
+    static QString Shown(const TNvmParameter& p, double value);
+
+private:
+    bool CheckWritable(const TParameterControls& controls);
+    bool SendItem(int64_t Address, int64_t Value);
+    bool Send10xItem(int64_t Address, double Value);
+    bool Send256xItem(int64_t Address, double Value);
+    bool BurnNVM();
+    void VerifyStore(const std::vector<uint16_t>& written, const std::vector<QString>& shown);
+    bool LineUp() const;
+
+    TMainForm& Form;
+    bool FRunning = false;
+    bool FHoldsValues = false;
+    // State of one write run, shared with its sending operations.
+    bool OK = false;
+    uint32_t Progress = 0;
+    uint32_t MaxProgress = 0;
+    bool FLineLost = false;
+    uint8_t DataOut[128] = {};
+    // The image the board sent with its answer to the store request, before it reached the
+    // controls; empty until one arrives.
+    std::optional<std::vector<uint8_t>> FStoredImage;
+    bool FAwaitingStore = false;
+};
+
+}  // namespace korvel
