@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QLocale>
+#include <exception>
 #include <span>
 #include <string>
 
@@ -79,11 +80,14 @@ void TSettingsTransfer::TabSheetServiceShow() {
 }
 
 void TSettingsTransfer::TabSheetServiceHide() {
-    if (Form.SettingsCollected)
+    // A write run that loses the line says so itself; nothing could be stored now anyway.
+    if (Form.SettingsCollected && !FRunning)
         Form.Host().MessageBox(TMsgDlgType::mtConfirmation, MSG_SAVE_REMINDER, TMsgDlgButtons::mbOK);
 }
 
-bool TSettingsTransfer::LineUp() const { return Form.CommsDataModule->ConnectionState() == csConnected; }
+bool TSettingsTransfer::LineUp() const {
+    return Form.CommsDataModule->ConnectionState() == csConnected && Form.CommsDataModule->ZylSerialPort.IsConnected();
+}
 
 bool TSettingsTransfer::CheckWritable(const TParameterControls& controls) {
     UiHost& host = Form.Host();
@@ -101,13 +105,23 @@ bool TSettingsTransfer::CheckWritable(const TParameterControls& controls) {
     return false;
 }
 
+bool TSettingsTransfer::Exchange(uint32_t Size, uint8_t ExpectedResponsecode) {
+    try {
+        OK = Form.CommsDataModule->TransceiveBlock(DataOut, Size, ExpectedResponsecode);
+    } catch (const std::exception&) {
+        // A port that closed under the send (adapter pulled) is the line lost, not an error of
+        // its own.
+        if (LineUp()) throw;
+        OK = false;
+    }
+    if (!OK && !LineUp()) FLineLost = true;
+    return OK;
+}
+
 bool TSettingsTransfer::SendItem(int64_t Address, int64_t Value) {
     const auto request = EncodeNvmWrite(Address, Value);
     std::copy(request.begin(), request.end(), DataOut);
-    if (OK) {
-        OK = Form.CommsDataModule->TransceiveBlock(DataOut, static_cast<uint32_t>(request.size()), K2PRSETNVM);
-        if (!OK && !LineUp()) FLineLost = true;
-    }
+    if (OK) Exchange(static_cast<uint32_t>(request.size()), K2PRSETNVM);
     Form.KeepInServiceModeTicker = 0;
     Progress += 2;
     Form.ProgressMeter->SetPercent(static_cast<int>(Progress * 100 / MaxProgress));
@@ -128,9 +142,8 @@ bool TSettingsTransfer::BurnNVM() {
     DataOut[0] = P2KFLASHNVM;
     FStoredImage.reset();
     FAwaitingStore = true;
-    OK = Form.CommsDataModule->TransceiveBlock(DataOut, 1, K2PRFLASHNVM);
+    Exchange(1, K2PRFLASHNVM);
     FAwaitingStore = false;
-    if (!OK && !LineUp()) FLineLost = true;
     Form.KeepInServiceModeTicker = 0;
     return OK;
 }

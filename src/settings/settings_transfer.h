@@ -58,6 +58,7 @@ public:
 
 private:
     bool CheckWritable(const TParameterControls& controls);
+    bool Exchange(uint32_t Size, uint8_t ExpectedResponsecode);
     bool SendItem(int64_t Address, int64_t Value);
     bool Send10xItem(int64_t Address, double Value);
     bool Send256xItem(int64_t Address, double Value);

@@ -77,6 +77,7 @@ uint32_t FakeUiHost::TickCount() {
 }
 
 TModalResult FakeUiHost::MessageBox(TMsgDlgType type, const std::string& text, TMsgDlgButtons buttons) {
+    if (OnMessageBox) OnMessageBox({type, text, buttons});
     std::lock_guard lock(m_);
     boxes_.push_back({type, text, buttons});
     if (answers_.empty()) return TModalResult::mrOk;

@@ -55,6 +55,7 @@ public:
     void Shutdown();
 
     std::function<void()> OnProcessEvents;  // called at the start of every ProcessEvents
+    std::function<void(const ShownBox&)> OnMessageBox;  // called as a box is shown
 
 private:
     bool RunPending();

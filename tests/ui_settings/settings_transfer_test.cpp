@@ -1,0 +1,209 @@
+#include <QLineEdit>
+#include <algorithm>
+#include <chrono>
+
+#include "ui_settings/settings_fixture.h"
+
+namespace korvel::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+TEST_F(SettingsTest, WriteSendsWhatTheControlsShowAndTheBoardStoresIt) {
+    StartBoard();
+    form->SetDefaults();
+    Field("onfNightOff")->SetValue(19.3);
+    Field("onfCoolingOn")->SetValue(1.3);  // single precision: must still go out as 13
+    Field("onfMinBoilerOnTime")->SetValue(40000);
+    Field("onfFixedTempTime")->SetValue(900);
+    Field("onfTableSame16")->SetValue(-7);
+    Controls().SetValue(FindNvmParameter("rgTestmode")->Address / 2, 3);
+    const std::vector<uint16_t> expected = ShownWords();
+
+    int maxPercent = 0;
+    bool locked = true;
+    host.OnProcessEvents = [&] {
+        maxPercent = std::max(maxPercent, form->ProgressMeter->Percent());
+        locked = locked && !form->isEnabled() && !settings->isEnabled() && QGuiApplication::overrideCursor();
+    };
+    form->SetSettingsActionExecute();
+    host.OnProcessEvents = nullptr;
+
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{MSG_PROGRAMMED});
+    const auto writes = Sent(P2KSETNVM);
+    ASSERT_EQ(writes.size(), NVM_PARAMETER_COUNT);
+    for (size_t i = 0; i < writes.size(); ++i) {
+        ASSERT_EQ(writes[i].size(), 5u);
+        EXPECT_EQ(writes[i][1] | writes[i][2] << 8, static_cast<int>(2 * i));
+        EXPECT_EQ(writes[i][3] | writes[i][4] << 8, expected[i]) << NvmParameters()[i].Control;
+    }
+    EXPECT_EQ(Sent(P2KFLASHNVM), (Blocks{{P2KFLASHNVM}}));
+    EXPECT_EQ(Words(board->Nvm()), expected);
+    EXPECT_EQ(maxPercent, 100);
+    EXPECT_TRUE(locked);
+    EXPECT_TRUE(form->isEnabled());
+    EXPECT_TRUE(settings->isEnabled());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(form->ProgressMeter->isHidden());
+    EXPECT_EQ(form->ProgressMeter->Percent(), 0);
+    // The controls now show what the board sent back: the word 40000 reads signed.
+    EXPECT_EQ(Field("onfMinBoilerOnTime")->Value(), -25536);
+    EXPECT_TRUE(form->SettingsCollected);
+}
+
+TEST_F(SettingsTest, UnansweredRequestsEndTheRunWithTheirMessage) {
+    const struct {
+        const char* name;
+        uint32_t dropAnswer;
+        const char* box;
+        size_t writes;
+        size_t stores;
+    } rows[] = {
+        {"11th write", 11, MSG_COMMS_FAILED, 11, 0},
+        {"store", 116, MSG_NOT_PROGRAMMED, 115, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (board) form->DisconnectActionExecute();
+        sim::BoardSimOptions options;
+        options.dropAnswer = row.dropAnswer;
+        StartBoard(options);
+        form->SetDefaults();
+        host.ClearRecords();
+        int percentAtTheEnd = 0;
+        host.OnMessageBox = [&](const ShownBox&) { percentAtTheEnd = form->ProgressMeter->Percent(); };
+        form->SetSettingsActionExecute();
+        host.OnMessageBox = nullptr;
+        EXPECT_EQ(BoxTexts(), std::vector<std::string>{row.box});
+        EXPECT_EQ(host.Boxes().back().type, TMsgDlgType::mtError);
+        EXPECT_EQ(Sent(P2KSETNVM).size(), row.writes);
+        EXPECT_EQ(Sent(P2KFLASHNVM).size(), row.stores);
+        EXPECT_EQ(percentAtTheEnd, 100);  // the walk goes on to the end without sending
+        EXPECT_TRUE(form->ProgressMeter->isHidden());
+        EXPECT_TRUE(form->isEnabled());
+    }
+}
+
+TEST_F(SettingsTest, PulledAdapterEndsTheRunAtOnceAndStoresNothing) {
+    StartBoard();
+    form->SetDefaults();
+    bool pulled = false;
+    Clock::time_point pulledAt;
+    host.OnProcessEvents = [&] {
+        if (!pulled && Sent(P2KSETNVM).size() >= 20) {
+            board->HangUp();
+            pulled = true;
+            pulledAt = Clock::now();
+        }
+    };
+    form->SetSettingsActionExecute();
+    host.OnProcessEvents = nullptr;
+    ASSERT_TRUE(pulled);
+    EXPECT_LT(Clock::now() - pulledAt, std::chrono::seconds(3));
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{MSG_WRITE_LINE_LOST});
+    EXPECT_LE(Sent(P2KSETNVM).size(), 21u);
+    EXPECT_TRUE(Sent(P2KFLASHNVM).empty());
+    EXPECT_TRUE(form->isEnabled());
+    EXPECT_TRUE(form->ConnectAction->isEnabled());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(SettingsTest, WriteIsRefusedWhileTheControlsHoldNothingToWrite) {
+    StartBoard();
+    form->SetSettingsActionExecute();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{MSG_NOTHING_TO_WRITE});
+
+    // An entry the field shows as invalid is named, and nothing goes out.
+    form->SetDefaults();
+    host.ClearRecords();
+    TNumericField* pump = Field("onfPumpDelayCooling");
+    pump->setText(QStringLiteral("12a"));
+    emit pump->textEdited(pump->text());
+    TNumericField* curve = Field("StooklijnFH.YMax");
+    curve->setText(QStringLiteral("120.0"));
+    emit curve->textEdited(curve->text());
+    form->SetSettingsActionExecute();
+    ASSERT_EQ(host.Boxes().size(), 1u);
+    const std::string text = host.Boxes()[0].text;
+    EXPECT_NE(text.find("- Pomp nalooptijd (s) (Koelen): 12a"), std::string::npos) << text;
+    EXPECT_NE(text.find("- Vloerverwarming stooklijn hoog YMax: 120.0"), std::string::npos) << text;
+    EXPECT_TRUE(board->ReceivedBlocks().empty());
+}
+
+TEST_F(SettingsTest, DefaultsTouch113ControlsAndSendNothing) {
+    StartBoard();
+    TParameterControls controls = Controls();
+    for (size_t i = 0; i < NVM_PARAMETER_COUNT; ++i) controls.SetValue(i, 1);
+    form->SetDefaults();
+    size_t changed = 0;
+    for (size_t i = 0; i < NVM_PARAMETER_COUNT; ++i) changed += controls.Value(i) != 1;
+    EXPECT_EQ(changed, 113u);
+    EXPECT_EQ(Field("onfFixedTempTime")->Value(), 1);
+    EXPECT_EQ(Field("onfFixedTempValue")->Value(), 1);
+    EXPECT_EQ(qobject_cast<TRadioGroup*>(controls.Control(112))->ItemIndex(), 0);
+    EXPECT_FALSE(form->SettingsCollected);
+    EXPECT_TRUE(host.Boxes().empty());
+    EXPECT_TRUE(board->ReceivedBlocks().empty());
+}
+
+TEST_F(SettingsTest, ReportFillsEveryControlAndAShortOneIsIgnored) {
+    std::vector<uint8_t> report(NVM_REPORT_SIZE);
+    report[0] = K2PRGETNVM;
+    for (size_t i = 1; i < report.size(); ++i) report[i] = static_cast<uint8_t>(i * 37 + 11);
+    const std::vector<double> expected = *DecodeNvmReport(report);
+    for (uint8_t id : {K2PRGETNVM, K2PRFLASHNVM}) {
+        form->SetDefaults();
+        form->SettingsCollected = false;
+        form->KeepInServiceModeTicker = 5;
+        report[0] = id;
+        Receive(report);
+        const std::vector<double> shown = Controls().Values();
+        for (size_t i = 0; i < shown.size(); ++i)  // single-precision fields hold floats
+            EXPECT_FLOAT_EQ(static_cast<float>(shown[i]), static_cast<float>(expected[i])) << int(id) << " " << i;
+        EXPECT_TRUE(form->SettingsCollected);
+        EXPECT_EQ(form->KeepInServiceModeTicker, 0);
+    }
+    // One byte short: its last word would come from stale bytes; nothing changes.
+    form->SetDefaults();
+    const std::vector<double> defaults = Controls().Values();
+    form->SettingsCollected = false;
+    report.pop_back();
+    Receive(report);
+    EXPECT_EQ(Controls().Values(), defaults);
+    EXPECT_FALSE(form->SettingsCollected);
+    EXPECT_EQ(host.Traces().back(), "NVM report ignored: 230 bytes, 231 expected");
+}
+
+TEST_F(SettingsTest, TheSettingsTabFetchesWhenShownAndRemindsWhenLeft) {
+    std::vector<uint8_t> report(NVM_REPORT_SIZE);
+    report[0] = K2PRGETNVM;
+    Connect();  // a bare peer: only the tool's own requests arrive
+    ChooseService();
+    EXPECT_EQ(peer.Blocks(), (Blocks{{P2KGETNVM}}));
+    Receive(report);
+    ASSERT_TRUE(form->SettingsCollected);
+
+    // A mode change clears the flag before the tab hides: no reminder, and a fetch on return.
+    host.ClearRecords();
+    form->ModeSnifAction->trigger();
+    ChooseService();
+    EXPECT_EQ(peer.Blocks(), (Blocks{{P2KGETNVM}}));
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Zet de RUN/PROGRAM schakelaar in de stand RUN.",
+                                                    "Zet de RUN/PROGRAM schakelaar in de stand PROGRAM."}));
+
+    // Shown again with the settings collected: nothing is fetched.
+    Receive(report);
+    form->TabSheetServiceShow();
+    EXPECT_TRUE(peer.Blocks().empty());
+
+    // Closing the connection hides the tab with the settings collected.
+    host.ClearRecords();
+    form->DisconnectActionExecute();
+    ASSERT_EQ(host.Boxes().size(), 1u);
+    EXPECT_EQ(host.Boxes()[0].type, TMsgDlgType::mtConfirmation);
+    EXPECT_EQ(host.Boxes()[0].buttons, TMsgDlgButtons::mbOK);
+    EXPECT_EQ(host.Boxes()[0].text, MSG_SAVE_REMINDER);
+}
+
+}  // namespace
+}  // namespace korvel::test
