@@ -18,6 +18,7 @@
 
 #include "comms/frame_codec.h"
 #include "messages/message_ids.h"
+#include "settings/nvm_parameters.h"
 
 namespace korvel::sim {
 
@@ -70,13 +71,7 @@ struct Drift {
 struct BoardSim::Impl {
     explicit Impl(BoardSimOptions o)
         : options(o), program(o.program), silent(o.silent), loaderImage(kLoaderChunks * kLoaderChunkSize, 0xFF),
-          nvm(NVM_IMAGE_SIZE, 0), rng(o.seed) {
-        // Curve defaults at addresses 0..38, in tenths, so a fetched image looks like a board's.
-        const int16_t curves[20] = {-100, 200, 400, 700, -100, 200, 400, 900, -100, 200,
-                                    300,  400, -100, 200, 300, 500, 210, 300, 170, 210};
-        for (size_t i = 0; i < 20; ++i) PutLe16(nvm, 2 * i, curves[i]);
-        for (size_t a = 40; a < NVM_IMAGE_SIZE; a += 2) PutLe16(nvm, a, static_cast<int32_t>(a * 3));
-    }
+          nvm(StartNvm()), rng(o.seed) {}
 
     BoardSimOptions options;
     std::atomic<bool> program;
@@ -110,6 +105,7 @@ struct BoardSim::Impl {
     Clock::time_point inLineFree{};
     Clock::time_point started, nextReport, nextAsk, lastKeepAlive;
     uint32_t answers = 0;
+    uint32_t writes = 0;  // write requests 165 seen
     bool serviceSeen = false;  // the thread's copy of inService, for its own timing
     uint8_t state = 1;
     uint8_t flags47 = 0x14, flags49 = 0;
@@ -194,19 +190,22 @@ void BoardSim::Impl::OnBlock() {
             break;
         case P2KSETNVM: {
             if (block.size() < 5) return;
+            // As if the request was lost on the line: the word stays as it was.
+            if (++writes == options.dropWrite) return;
             const uint32_t addr = block[1] | (block[2] << 8);
+            int32_t word = block[3] | (block[4] << 8);
+            if (options.storeWrong && addr == *options.storeWrong) ++word;
             {
                 std::lock_guard lock(m);
-                if (addr + 1 < nvm.size()) {
-                    nvm[addr] = block[3];
-                    nvm[addr + 1] = block[4];
-                }
+                if (addr + 1 < nvm.size()) PutLe16(nvm, addr, word);
             }
             Answer({K2PRSETNVM});
             break;
         }
-        case P2KGETNVM:
-        case P2KFLASHNVM: {
+        case P2KFLASHNVM:
+            if (options.dropStore) return;
+            [[fallthrough]];
+        case P2KGETNVM: {
             std::lock_guard lock(m);
             image = nvm;
         }
@@ -494,6 +493,13 @@ bool BoardSim::LoaderDone() const {
     std::lock_guard lock(d->m);
     return d->loaderDone;
 }
+std::vector<uint8_t> BoardSim::StartNvm() {
+    std::vector<uint8_t> image = DefaultNvmImage();
+    PutLe16(image, 226, 600);
+    PutLe16(image, 228, 400);
+    return image;
+}
+
 std::vector<uint8_t> BoardSim::Nvm() const {
     std::lock_guard lock(d->m);
     return d->nvm;

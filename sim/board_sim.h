@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ struct BoardSimOptions {
     bool silent = false;            // never send anything
     uint32_t shortReportLen = 0;    // when > 0, reports carry only this many bytes
     uint32_t hangUpAfterMs = 0;     // close the line this long after start (0 = never)
+    std::optional<uint16_t> storeWrong;  // keep the word written at this address plus 1
+    uint32_t dropWrite = 0;         // neither keep nor answer the Nth write request 165 (1-based; 0 = none)
+    bool dropStore = false;         // leave every store request 167 unanswered
 };
 
 // Wire time of one byte at 9600 baud, 8N2: 11 bits.
@@ -51,6 +55,9 @@ public:
     uint32_t LoaderChunksReceived() const;
     bool LoaderDone() const;
     std::vector<uint8_t> Nvm() const;                          // the 230-byte parameter image
+    // The image a stand-in starts with: the tool's defaults, and for the two rows without one
+    // what a commissioned board holds (600 s at 40.0 °C).
+    static std::vector<uint8_t> StartNvm();
     uint32_t ReportsSent() const;
     bool InLoader() const;
 

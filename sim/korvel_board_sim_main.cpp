@@ -15,7 +15,8 @@ void Usage() {
     std::fprintf(stderr,
                  "usage: korvel-board-sim [--program] [--report-ms N] [--pace] [--seed N]\n"
                  "                        [--drop-answer N] [--corrupt-answer N] [--silent]\n"
-                 "                        [--short-report N] [--hang-up-after-ms N]\n");
+                 "                        [--short-report N] [--hang-up-after-ms N]\n"
+                 "                        [--store-wrong ADDR] [--drop-write N] [--drop-store]\n");
 }
 
 bool ParseCount(const char* text, uint32_t& value) {
@@ -49,6 +50,17 @@ int main(int argc, char** argv) {
         else if (a == "--corrupt-answer") number(o.corruptAnswer);
         else if (a == "--short-report") number(o.shortReportLen);
         else if (a == "--hang-up-after-ms") number(o.hangUpAfterMs);
+        else if (a == "--drop-write") number(o.dropWrite);
+        else if (a == "--drop-store") o.dropStore = true;
+        else if (a == "--store-wrong") {
+            uint32_t address = 0;
+            number(address);
+            if (address > 228 || address % 2 != 0) {
+                std::fprintf(stderr, "korvel-board-sim: --store-wrong needs an even NVM address 0..228\n");
+                return 2;
+            }
+            o.storeWrong = static_cast<uint16_t>(address);
+        }
         else if (a == "--help" || a == "-h") {
             Usage();
             return 0;

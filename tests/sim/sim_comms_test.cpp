@@ -8,6 +8,7 @@
 #include "board_sim.h"
 #include "comms/comms_data_module.h"
 #include "messages/message_ids.h"
+#include "settings/nvm_parameters.h"
 #include "support/fake_ui_host.h"
 
 using namespace korvel;
@@ -117,6 +118,65 @@ TEST(SimComms, SilentCorruptedAndMissingAnswers) {
         EXPECT_EQ(l.dataErrors > 0, r.checkErrors) << r.name;
         const auto traces = l.host.Traces();
         EXPECT_EQ(std::count(traces.begin(), traces.end(), "Protocol error detected") > 0, r.checkErrors) << r.name;
+    }
+}
+
+TEST(SimComms, ParameterMemoryStartsFromTheDefaults) {
+    BoardSim board(Program());
+    std::vector<uint8_t> report{K2PRGETNVM};
+    const auto image = board.Nvm();
+    report.insert(report.end(), image.begin(), image.end());
+    const auto values = DecodeNvmReport(report);
+    ASSERT_TRUE(values);
+    for (const TNvmParameter& p : NvmParameters()) {
+        if (p.HasDefault) {
+            EXPECT_DOUBLE_EQ((*values)[p.Address / 2], p.Default) << p.Control;
+        }
+    }
+    EXPECT_EQ((*values)[226 / 2], 600);
+    EXPECT_DOUBLE_EQ((*values)[228 / 2], 40.0);
+}
+
+// Writes are kept and the store answers with the image; each fault shows where a tool would see it.
+TEST(SimComms, ParameterWritesAndTheirFaults) {
+    struct Write {
+        uint16_t address, word;
+    } const writes[] = {{0, 0xFF9C}, {46, 4940}, {228, 555}};
+    struct Row {
+        const char* name;
+        BoardSimOptions o;
+        std::vector<bool> answered;  // per write
+        bool stored;
+    };
+    BoardSimOptions wrong = Program();
+    wrong.storeWrong = 46;
+    BoardSimOptions dropWrite = Program();
+    dropWrite.dropWrite = 2;
+    BoardSimOptions dropStore = Program();
+    dropStore.dropStore = true;
+    const Row rows[] = {
+        {"every request answered", Program(), {true, true, true}, true},
+        {"word stored wrong", wrong, {true, true, true}, true},
+        {"second write lost", dropWrite, {true, false, true}, true},
+        {"store unanswered", dropStore, {true, true, true}, false},
+    };
+    for (const auto& r : rows) {
+        Link l(r.o, FakeUiHost::Clock::Fake);
+        auto expected = BoardSim::StartNvm();
+        for (size_t i = 0; i < std::size(writes); ++i) {
+            const auto request = EncodeNvmWrite(writes[i].address, writes[i].word);
+            ASSERT_EQ(l.m.TransceiveBlock(request.data(), 5, K2PRSETNVM), r.answered[i]) << r.name << " #" << i;
+            if (!r.answered[i]) continue;
+            const uint16_t kept = writes[i].word + (r.o.storeWrong == writes[i].address ? 1 : 0);
+            expected[writes[i].address] = static_cast<uint8_t>(kept & 0xFF);
+            expected[writes[i].address + 1u] = static_cast<uint8_t>(kept >> 8);
+        }
+        EXPECT_EQ(l.board.Nvm(), expected) << r.name;
+        const uint8_t store[] = {P2KFLASHNVM};
+        ASSERT_EQ(l.m.TransceiveBlock(store, 1, K2PRFLASHNVM), r.stored) << r.name;
+        if (!r.stored) continue;
+        ASSERT_EQ(l.blocks.back().size(), 231u) << r.name;
+        EXPECT_EQ(std::vector<uint8_t>(l.blocks.back().begin() + 1, l.blocks.back().end()), expected) << r.name;
     }
 }
 
