@@ -1,0 +1,233 @@
+#include "settings/settings_file.h"
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+#include <stdexcept>
+
+#include "host/text_format.h"
+#include "widgets/picture_mask.h"
+
+namespace korvel {
+
+namespace {
+
+// Excel takes a file without it for the ANSI code page and shows "°C" as "Â°C".
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+// CR LF: what Windows tools, Notepad and the data log beside it use.
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kHeader[] = {"Adres", "Naam", "Omschrijving", "Waarde"};
+constexpr size_t kColumns = std::size(kHeader);
+constexpr char kNoHeader[] = "Regel 2: de kolomkoppen \"Adres;Naam;Omschrijving;Waarde\" ontbreken.";
+// The test mode's item index, -1 .. 4, read and written as a picture like every other value.
+constexpr std::string_view kTestModeMask = "ii";
+
+std::string_view MaskOf(const TNvmParameter& p) { return p.Kind == TNvmFieldKind::RadioGroup ? kTestModeMask : p.Mask; }
+
+std::string Trimmed(std::string s) {
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+// The cells of one line, each trimmed; a cell may be quoted as spreadsheets quote ("a;b",
+// "say ""x"""). Nothing when a quote is left open.
+std::optional<std::vector<std::string>> SplitCells(std::string_view line) {
+    std::vector<std::string> cells(1);
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c != '"') {
+                cells.back() += c;
+            } else if (i + 1 < line.size() && line[i + 1] == '"') {
+                cells.back() += '"';
+                ++i;
+            } else {
+                quoted = false;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ';') {
+            cells.emplace_back();
+        } else {
+            cells.back() += c;
+        }
+    }
+    if (quoted) return std::nullopt;
+    for (std::string& cell : cells) cell = Trimmed(std::move(cell));
+    // Spreadsheets pad every row to the widest one.
+    if (cells.size() < kColumns) cells.resize(kColumns);
+    return cells;
+}
+
+bool OnlyEmpty(const std::vector<std::string>& cells, size_t from) {
+    for (size_t i = from; i < cells.size(); ++i)
+        if (!cells[i].empty()) return false;
+    return true;
+}
+
+std::optional<double> ParseValue(const TNvmParameter& p, const std::string& text) {
+    if (auto v = ParsePicture(text, MaskOf(p), ".")) return v;
+    return ParsePicture(text, MaskOf(p), ",");
+}
+
+const TNvmParameter* ParameterAt(std::string_view address) {
+    int a = -1;
+    const auto [end, ec] = std::from_chars(address.data(), address.data() + address.size(), a);
+    if (ec != std::errc() || end != address.data() + address.size()) return nullptr;
+    const auto table = NvmParameters();
+    if (a < 0 || a % 2 != 0 || static_cast<size_t>(a / 2) >= table.size()) return nullptr;
+    return &table[static_cast<size_t>(a / 2)];
+}
+
+std::string Number(size_t n) { return std::to_string(n); }
+
+TSettingsFileRead Refuse(std::string message) { return {{}, std::move(message)}; }
+
+std::string ShownValue(const TNvmParameter& p, double value, char decimalSeparator) {
+    std::string text = SettingsValueText(p, value, decimalSeparator);
+    if (p.Kind != TNvmFieldKind::RadioGroup) return text;
+    const auto items = TestModeItems();
+    const auto index = static_cast<int>(value);
+    if (index >= 0 && static_cast<size_t>(index) < items.size()) return text + " (" + std::string(items[index]) + ')';
+    return text + " (geen)";
+}
+
+uint16_t WordOf(const TNvmParameter& p, double value) { return NvmWordOf(ScaleNvmValue(p, value)); }
+
+void CheckRowCount(std::span<const double> values) {
+    if (values.size() != NvmParameters().size())
+        throw std::invalid_argument("settings: " + std::to_string(values.size()) + " values for " +
+                                    std::to_string(NvmParameters().size()) + " parameters");
+}
+
+}  // namespace
+
+std::string SettingsValueText(const TNvmParameter& p, double value, char decimalSeparator) {
+    return Trimmed(FormatPicture(value, MaskOf(p), decimalSeparator == ',' ? ',' : '.'));
+}
+
+std::string WriteSettingsFile(std::span<const double> values, std::string_view toolVersion,
+                              std::string_view timestamp, char decimalSeparator) {
+    CheckRowCount(values);
+    std::string out(kBom);
+    out.append(SETTINGSFILEMARK).append(";").append(toolVersion).append(";").append(timestamp).append(kLineEnd);
+    for (size_t i = 0; i < kColumns; ++i) out.append(i ? ";" : "").append(kHeader[i]);
+    out.append(kLineEnd);
+    const auto table = NvmParameters();
+    for (size_t i = 0; i < table.size(); ++i) {
+        const TNvmParameter& p = table[i];
+        out.append(std::to_string(p.Address)).append(";").append(p.Control).append(";");
+        out.append(NvmDisplayName(p)).append(";").append(SettingsValueText(p, values[i], decimalSeparator));
+        out.append(kLineEnd);
+    }
+    return out;
+}
+
+TSettingsFileRead ReadSettingsFile(std::string_view text) {
+    if (text.starts_with(kBom)) text.remove_prefix(kBom.size());
+    if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) return Refuse("Het bestand is leeg.");
+    if (text.size() > SETTINGSFILEMAXSIZE)
+        return Refuse("Dit is geen KORVEL-instellingenbestand: het is veel te groot.");
+
+    const auto table = NvmParameters();
+    std::vector<double> values(table.size());
+    std::vector<size_t> lineOf(table.size(), 0);  // where each row was found; 0 = not yet
+    size_t lineNo = 0;
+    while (!text.empty()) {
+        ++lineNo;
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        const bool ended = end != std::string_view::npos;
+        text.remove_prefix(ended ? end + 1 : text.size());
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        const std::string n = Number(lineNo);
+
+        const auto cells = SplitCells(line);
+        if (lineNo == 1 && (!cells || (*cells)[0] != SETTINGSFILEMARK))
+            return Refuse("Dit is geen KORVEL-instellingenbestand: regel 1 begint niet met \"" +
+                          std::string(SETTINGSFILEMARK) + "\".");
+        // A file cut off inside its last row could still leave a value that fits, e.g. "4" of "40.0".
+        if (!ended && !(cells && OnlyEmpty(*cells, 0)))
+            return Refuse(FormatText("Het bestand is afgebroken: regel %s eindigt zonder regeleinde.", {n}));
+        if (!cells) return Refuse(FormatText("Regel %s: een aanhalingsteken wordt niet gesloten.", {n}));
+        if (lineNo == 1) continue;
+        if (lineNo == 2) {
+            if (!std::equal(std::begin(kHeader), std::end(kHeader), cells->begin()) || !OnlyEmpty(*cells, kColumns))
+                return Refuse(kNoHeader);
+            continue;
+        }
+        if (OnlyEmpty(*cells, 0)) continue;
+        if (!OnlyEmpty(*cells, kColumns)) return Refuse(FormatText("Regel %s: meer dan 4 kolommen.", {n}));
+
+        const std::string& address = (*cells)[0];
+        const std::string& name = (*cells)[1];
+        const std::string& valueText = (*cells)[3];
+        const TNvmParameter* p = ParameterAt(address);
+        if (!p) return Refuse(FormatText("Regel %s: onbekend adres \"%s\".", {n, address}));
+        if (name != p->Control) {
+            const TNvmParameter* owner = FindNvmParameter(name);
+            if (!owner) return Refuse(FormatText("Regel %s: onbekende naam \"%s\".", {n, name}));
+            return Refuse(FormatText("Regel %s: %s hoort bij adres %s, niet bij adres %s.",
+                                     {n, name, Number(owner->Address), address}));
+        }
+        const size_t row = p->Address / 2u;
+        const std::string display = NvmDisplayName(*p);
+        if (lineOf[row] != 0)
+            return Refuse(FormatText("Regel %s: adres %s (%s) stond al op regel %s.",
+                                     {n, address, display, Number(lineOf[row])}));
+        if (valueText.empty()) return Refuse(FormatText("Regel %s: geen waarde voor %s.", {n, display}));
+        const auto value = ParseValue(*p, valueText);
+        if (!value) {
+            const std::string field = p->Kind == TNvmFieldKind::RadioGroup
+                                          ? SettingsValueText(*p, p->Min, '.') + " ... " + SettingsValueText(*p, p->Max, '.')
+                                          : "masker " + std::string(p->Mask);
+            return Refuse(FormatText("Regel %s: waarde \"%s\" voor %s past niet in het veld (%s).",
+                                     {n, valueText, display, field}));
+        }
+        if (*value < p->Min || *value > p->Max)
+            return Refuse(FormatText("Regel %s: waarde %s voor %s ligt buiten %s ... %s.",
+                                     {n, valueText, display, SettingsValueText(*p, p->Min, '.'),
+                                      SettingsValueText(*p, p->Max, '.')}));
+        values[row] = *value;
+        lineOf[row] = lineNo;
+    }
+
+    if (lineNo < 2) return Refuse(kNoHeader);
+    const auto missing = static_cast<size_t>(std::count(lineOf.begin(), lineOf.end(), size_t{0}));
+    if (missing > 0) {
+        const TNvmParameter& first = table[static_cast<size_t>(std::find(lineOf.begin(), lineOf.end(), size_t{0}) - lineOf.begin())];
+        if (missing == 1)
+            return Refuse(FormatText("Het bestand is onvolledig: adres %s (%s) ontbreekt.",
+                                     {Number(first.Address), NvmDisplayName(first)}));
+        return Refuse(FormatText("Het bestand is onvolledig: %s van de %s parameters ontbreken, de eerste is adres %s (%s).",
+                                 {Number(missing), Number(table.size()), Number(first.Address), NvmDisplayName(first)}));
+    }
+    return {std::move(values), {}};
+}
+
+std::vector<TSettingsDifference> CompareSettings(std::span<const double> a, std::span<const double> b,
+                                                 bool skipRowsWithoutDefault, char decimalSeparator) {
+    CheckRowCount(a);
+    CheckRowCount(b);
+    std::vector<TSettingsDifference> differences;
+    const auto table = NvmParameters();
+    for (size_t i = 0; i < table.size(); ++i) {
+        const TNvmParameter& p = table[i];
+        if (skipRowsWithoutDefault && !p.HasDefault) continue;
+        if (WordOf(p, a[i]) == WordOf(p, b[i])) continue;
+        differences.push_back({&p, ShownValue(p, a[i], decimalSeparator), ShownValue(p, b[i], decimalSeparator)});
+    }
+    return differences;
+}
+
+std::string SettingsDifferencesText(std::span<const TSettingsDifference> differences) {
+    std::string text;
+    for (const TSettingsDifference& d : differences)
+        text += FormatText("Adres %s, %s: %s / %s\n",
+                           {Number(d.Parameter->Address), NvmDisplayName(*d.Parameter), d.A, d.B});
+    return text;
+}
+
+}  // namespace korvel

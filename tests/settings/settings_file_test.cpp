@@ -1,0 +1,174 @@
+#include "settings/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/data_log.h"
+
+namespace korvel {
+namespace {
+
+std::vector<double> Defaults() {
+    std::vector<double> v;
+    for (const TNvmParameter& p : NvmParameters()) v.push_back(p.Default);
+    v[226 / 2] = 600;
+    v[228 / 2] = 40.0;
+    return v;
+}
+
+std::vector<uint16_t> Words(const std::vector<double>& values) {
+    std::vector<uint16_t> w;
+    for (size_t i = 0; i < values.size(); ++i) w.push_back(NvmWordOf(ScaleNvmValue(NvmParameters()[i], values[i])));
+    return w;
+}
+
+// Each row at the ends of what its field takes, and the single-precision fields as floats.
+std::vector<double> Extremes(bool high) {
+    std::vector<double> v;
+    for (const TNvmParameter& p : NvmParameters()) {
+        double x = high ? p.Max : p.Min;
+        // Where the mask is narrower than the limits, the mask's.
+        if (x > 1e38 || x < -1e38) x = high ? 99.9 : -9.9;
+        if (p.Mask == "iii") x = high ? 999 : -99;
+        if (p.Kind == TNvmFieldKind::RealSingle) x = static_cast<float>(x);
+        v.push_back(x);
+    }
+    // The 1/256 word of a tenth the engineer typed, as a report brings it back.
+    v[46 / 2] = std::trunc((high ? 99.3 : -19.7) * 256) / 256;
+    v[204 / 2] = static_cast<float>(-1.3);
+    return v;
+}
+
+TEST(SettingsFile, WrittenFileReadsBackToTheSameWords) {
+    for (const auto& values : {Defaults(), Extremes(false), Extremes(true)})
+        for (const char separator : {'.', ','}) {
+            const auto read = ReadSettingsFile(WriteSettingsFile(values, "16.6.0.0", "2026-12-09 15:30:00", separator));
+            ASSERT_TRUE(read.Ok()) << read.Error;
+            EXPECT_EQ(Words(read.Values), Words(values)) << separator;
+        }
+}
+
+TEST(SettingsFile, Layout) {
+    const std::string text = WriteSettingsFile(Defaults(), "16.6.0.0", "2026-12-09 15:30:00", ',');
+    const std::string start =
+              "\xEF\xBB\xBFKORVEL instellingen;16.6.0.0;2026-12-09 15:30:00\r\n"
+              "Adres;Naam;Omschrijving;Waarde\r\n"
+              "0;StooklijnRL.XMin;Radiatoren stooklijn Laag XMin;-10,0\r\n"
+              "2;StooklijnRL.XMax;";
+    EXPECT_EQ(text.substr(0, start.size()), start);
+    EXPECT_NE(text.find("\r\n46;onfNightOff;Temperatuur voor nachtstand;19,0\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\n224;rgTestmode;Test standen;0\r\n"), std::string::npos);
+    EXPECT_TRUE(text.ends_with("\r\n228;onfFixedTempValue;Vaste regeltemperatuur bij aanzetten (°C);40,0\r\n"));
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const auto at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string LfOnly(std::string text) {
+    std::erase(text, '\r');
+    return text;
+}
+
+// What a spreadsheet or a hand edit makes of a file is still read, to the same words.
+TEST(SettingsFile, AcceptsWhatSpreadsheetsMakeOfIt) {
+    const std::string file = WriteSettingsFile(Defaults(), "16.6.0.0", "2026-12-09 15:30:00", '.');
+    const std::string withoutBom = file.substr(3);
+    const struct {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"LF, no BOM", LfOnly(withoutBom)},
+        {"padded and quoted", Replaced(Replaced(file, "30:00\r\n", "30:00;\r\n"), "46;onfNightOff;Temperatuur voor nachtstand;19.0",
+                                       "\"46\";\"onfNightOff\";\"Temp; \"\"nacht\"\"\";\"19,0\"")},
+        {"trailing zeros dropped, blank rows", Replaced(file, ";19.0\r\n", ";19\r\n;;;\r\n\r\n")},
+        {"rows moved", Replaced(file, "0;StooklijnRL.XMin;Radiatoren stooklijn Laag XMin;-10.0\r\n", "") +
+                           "0;StooklijnRL.XMin;x;-10\r\n"},
+        {"caption re-coded by a spreadsheet", Replaced(file, "(°C);40.0", "(\xB0" "C);40.0")},
+    };
+    for (const auto& c : cases) {
+        const auto read = ReadSettingsFile(c.text);
+        ASSERT_TRUE(read.Ok()) << c.name << ": " << read.Error;
+        EXPECT_EQ(Words(read.Values), Words(Defaults())) << c.name;
+    }
+}
+
+TEST(SettingsFile, RefusesWithTheLineAndWhatIsWrong) {
+    const std::string file = WriteSettingsFile(Defaults(), "16.6.0.0", "2026-12-09 15:30:00", '.');
+    const std::string nightOff = "46;onfNightOff;Temperatuur voor nachtstand;19.0\r\n";  // line 26
+    const struct {
+        const char* name;
+        std::string text;
+        std::string error;
+    } cases[] = {
+        {"empty file", "\xEF\xBB\xBF\r\n", "Het bestand is leeg."},
+        {"data log", std::string(LOGFILEHEADER) + "\r\n09-12-2026 15:30:00;1;F;F\r\n",
+         "Dit is geen KORVEL-instellingenbestand: regel 1 begint niet met \"KORVEL instellingen\"."},
+        {"garbage bytes", std::string("\x89PNG\r\n\x1A\n\0\0\x01\"\xFF", 13),
+         "Dit is geen KORVEL-instellingenbestand: regel 1 begint niet met \"KORVEL instellingen\"."},
+        {"no header", Replaced(file, "Adres;Naam;Omschrijving;Waarde", "Adres;Naam;Waarde"),
+         "Regel 2: de kolomkoppen \"Adres;Naam;Omschrijving;Waarde\" ontbreken."},
+        {"cut inside the last value", file.substr(0, file.size() - 4),
+         "Het bestand is afgebroken: regel 117 eindigt zonder regeleinde."},
+        {"cut after a row", file.substr(0, file.find(nightOff)),
+         "Het bestand is onvolledig: 92 van de 115 parameters ontbreken, de eerste is adres 46 (Temperatuur voor "
+         "nachtstand)."},
+        {"missing row", Replaced(file, nightOff, ""),
+         "Het bestand is onvolledig: adres 46 (Temperatuur voor nachtstand) ontbreekt."},
+        {"duplicate row", file + "46;onfNightOff;;20.0\r\n",
+         "Regel 118: adres 46 (Temperatuur voor nachtstand) stond al op regel 26."},
+        {"name under another address", Replaced(file, "46;onfNightOff", "48;onfNightOff"),
+         "Regel 26: onfNightOff hoort bij adres 46, niet bij adres 48."},
+        {"unknown name", Replaced(file, "46;onfNightOff", "46;onfNightOf"), "Regel 26: onbekende naam \"onfNightOf\"."},
+        {"odd address", Replaced(file, "46;onfNightOff", "47;onfNightOff"), "Regel 26: onbekend adres \"47\"."},
+        {"address past the table", file + "230;onfNightOff;;20.0\r\n", "Regel 118: onbekend adres \"230\"."},
+        {"too many decimals", Replaced(file, ";19.0\r\n", ";19.25\r\n"),
+         "Regel 26: waarde \"19.25\" voor Temperatuur voor nachtstand past niet in het veld (masker ###.#)."},
+        {"no value", Replaced(file, ";19.0\r\n", ";\r\n"), "Regel 26: geen waarde voor Temperatuur voor nachtstand."},
+        {"garbage in a value", Replaced(file, ";19.0\r\n", ";19\x01\r\n"),
+         "Regel 26: waarde \"19\x01\" voor Temperatuur voor nachtstand past niet in het veld (masker ###.#)."},
+        {"above the limit", Replaced(file, "Graadminuten grens waarop ketel bij komt;20", "x;121"),
+         "Regel 28: waarde 121 voor Graadminuten grens waarop ketel bij komt ligt buiten 10 ... 120."},
+        {"below the limit", Replaced(file, "(s) (Koelen);120", "(s) (Koelen);-1"),
+         "Regel 23: waarde -1 voor Pomp nalooptijd (s) (Koelen) ligt buiten 0 ... 32767."},
+        {"test mode beyond its items", Replaced(file, "Test standen;0", "Test standen;5"),
+         "Regel 115: waarde 5 voor Test standen ligt buiten -1 ... 4."},
+        {"test mode as text", Replaced(file, "Test standen;0", "Test standen;Normaal gebruik"),
+         "Regel 115: waarde \"Normaal gebruik\" voor Test standen past niet in het veld (-1 ... 4)."},
+        {"fifth column", Replaced(file, ";19.0\r\n", ";19.0;x\r\n"), "Regel 26: meer dan 4 kolommen."},
+        {"open quote", Replaced(file, ";19.0\r\n", ";\"19.0\r\n"), "Regel 26: een aanhalingsteken wordt niet gesloten."},
+    };
+    for (const auto& c : cases) {
+        const auto read = ReadSettingsFile(c.text);
+        EXPECT_EQ(read.Error, c.error) << c.name;
+        EXPECT_TRUE(read.Values.empty()) << c.name;
+    }
+}
+
+TEST(SettingsFile, ComparesTheWordsAWriteWouldSend) {
+    const auto a = Defaults();
+    auto b = a;
+    b[46 / 2] = 19.0 + 1.0 / 512;  // still word 4864
+    b[204 / 2] = static_cast<float>(-1.0);
+    b[42 / 2] = 61;
+    b[224 / 2] = -1;
+    b[226 / 2] = 900;  // no default: left out when comparing with the defaults
+    const auto all = CompareSettings(a, b, false, ',');
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[2].Parameter->Control, "onfFixedTempTime");
+    const auto withDefault = CompareSettings(a, b, true, ',');
+    EXPECT_EQ(SettingsDifferencesText(withDefault),
+              "Adres 42, Pomp nalooptijd (s) (Verwarmen): 60 / 61\n"
+              "Adres 224, Test standen: 0 (Normaal gebruik) / -1 (geen)\n");
+    b[46 / 2] = 19.5;
+    EXPECT_EQ(CompareSettings(a, b, true, ',')[1].B, "19,5");
+}
+
+}  // namespace
+}  // namespace korvel
