@@ -2,21 +2,31 @@
 #include <QCloseEvent>
 #include <cstdio>
 
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
 #include "app/program_start.h"
 
 namespace {
 
-bool ParseOptions(const QStringList& args, korvel::TProgramOptions& options) {
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--demo")) {
-            options.demo = true;
-        } else if (args[i] == QLatin1String("--port") && i + 1 < args.size()) {
-            options.port = args[++i].toStdString();
-        } else {
-            return false;
-        }
+// What the command line asks for instead of a run, printed; the exit code, or -1 to run.
+int Answer(const korvel::TCommandLine& line) {
+    using A = korvel::TCommandLine::TAction;
+    switch (line.Action) {
+        case A::Help:
+            std::fputs(korvel::UsageText().c_str(), stdout);
+            return 0;
+        case A::Version:
+            std::fputs(korvel::VersionText().c_str(), stdout);
+            return 0;
+        case A::Error:
+            std::fprintf(stderr, "korvel-service: %s\n%s", line.Error.c_str(), korvel::UsageLine().c_str());
+            return 2;
+        case A::Run:
+            break;
     }
-    return true;
+    return -1;
 }
 
 // The run ends when the main window closes, whatever other windows are still open.
@@ -31,14 +41,21 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before QApplication, which needs a display; the window system's own -options stay for it.
+    if (const int code = Answer(korvel::ParseCommandLine({argv + 1, argv + argc}, true)); code >= 0) return code;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("korvel-service"));
 
+    // Now without the options the window system took: whatever is left must be ours.
+    std::vector<std::string> args;
+    for (const QString& arg : QApplication::arguments().mid(1)) args.push_back(arg.toStdString());
+    const korvel::TCommandLine line = korvel::ParseCommandLine(args, false);
+    if (const int code = Answer(line); code >= 0) return code;
     korvel::TProgramOptions options;
-    if (!ParseOptions(QApplication::arguments(), options)) {
-        std::fprintf(stderr, "usage: korvel-service [--port NAME] [--demo]\n");
-        return 2;
-    }
+    options.port = line.Port;
+    options.demo = line.Demo;
     korvel::TProgram program(options);
     QuitOnClose quitOnClose;
     program.Form->installEventFilter(&quitOnClose);

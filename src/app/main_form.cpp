@@ -209,8 +209,12 @@ void TMainForm::BuildActions() {
     bind(GetSettingsAction, &TMainForm::GetSettingsActionExecute);
     bind(SetSettingsAction, &TMainForm::SetSettingsActionExecute);
     bind(DefaultSettingsAction, &TMainForm::DefaultSettingsActionExecute);
-    // PortOptionsAction and HelpAboutAction get their handlers with the port dialog and the
-    // About box.
+    connect(HelpAboutAction, &QAction::triggered, this, [this] {
+        Guarded([] {
+            if (AboutForm != nullptr) AboutForm->exec();
+        });
+    });
+    // PortOptionsAction gets its handler with the port dialog.
 }
 
 void TMainForm::BuildMenusAndToolBar() {

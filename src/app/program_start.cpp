@@ -30,10 +30,7 @@ TProgram::TProgram(const TProgramOptions& options) {
     if (options.demo) Form->setWindowTitle(Form->windowTitle() + QStringLiteral(" (demo)"));
     if (!portName.empty()) PreselectPort(Form->CommsDataModule->ZylSerialPort, portName);
 
-    // The About box gets its content with its own work; until then it is a hidden, empty window,
-    // so every step that touches it finds one.
-    About = std::make_unique<QDialog>();
-    About->setObjectName(QStringLiteral("AboutForm"));
+    About = std::make_unique<TAboutForm>();
     AboutForm = About.get();
     AdvancedView = std::make_unique<TAdvancedViewForm>();
     AdvancedViewForm = AdvancedView.get();

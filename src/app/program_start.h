@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/about_form.h"
 #include "app/main_form.h"
 #include "app/qt_ui_host.h"
 #include "board_sim.h"
@@ -30,7 +31,7 @@ public:
 
     QtUiHost Host;
     std::unique_ptr<sim::BoardSim> DemoBoard;
-    std::unique_ptr<QDialog> About;
+    std::unique_ptr<TAboutForm> About;
     std::unique_ptr<TAdvancedViewForm> AdvancedView;
     std::unique_ptr<TAdvancedSettingsForm> AdvancedSettings;
     std::unique_ptr<TMainForm> Form;

@@ -1,9 +1,10 @@
-// Renders the main window's two pages, the advanced view and the advanced settings to PNG files, with a plausible
-// real-time report applied so the fields show values. Usage: korvel-screenshots [output dir]
+// Renders the main window's two pages, the advanced view, the advanced settings and the About box
+// to PNG files, with a plausible real-time report applied so the fields show values. Usage: korvel-screenshots [output dir]
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <array>
 #include <cstdio>
 
@@ -52,6 +53,9 @@ bool Save(QWidget& w, const QDir& dir, const char* name) {
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Designed placements, the same on every run; the user's stored ones stay untouched.
+    const QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel"));
     const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
@@ -94,5 +98,10 @@ int main(int argc, char** argv) {
     program.AdvancedView->ShowFrom(form.windowTitle());
     QApplication::processEvents();
     ok = Save(*program.AdvancedView, dir, "advanced_view.png") && ok;
+
+    program.About->show();
+    QApplication::processEvents();
+    ok = Save(*program.About, dir, "about.png") && ok;
+    program.About->hide();
     return ok ? 0 : 1;
 }

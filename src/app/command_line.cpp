@@ -1,0 +1,67 @@
+#include "app/command_line.h"
+
+#include "app/korvel_version.h"
+
+namespace korvel {
+
+namespace {
+
+TCommandLine Fail(std::string error) {
+    TCommandLine line;
+    line.Action = TCommandLine::TAction::Error;
+    line.Error = std::move(error);
+    return line;
+}
+
+}  // namespace
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& args, bool leaveWindowSystemArgs) {
+    TCommandLine line;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            line.Action = TCommandLine::TAction::Help;
+            return line;
+        }
+        if (arg == "--version") {
+            line.Action = TCommandLine::TAction::Version;
+            return line;
+        }
+        if (arg == "--demo") {
+            line.Demo = true;
+        } else if (arg == "--port") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return Fail("option '--port' needs a port name");
+            line.Port = args[++i];
+        } else if (arg.rfind("--port=", 0) == 0) {
+            if (arg.size() == 7) return Fail("option '--port' needs a port name");
+            line.Port = arg.substr(7);
+        } else if (leaveWindowSystemArgs && arg.rfind("--", 0) != 0) {
+            continue;  // maybe the window system's option or its value
+        } else if (!arg.empty() && arg[0] == '-') {
+            return Fail("unknown option '" + arg + "'");
+        } else {
+            return Fail("unexpected argument '" + arg + "'");
+        }
+    }
+    return line;
+}
+
+std::string UsageLine() { return "usage: korvel-service [--port NAME] [--demo] | --help | --version\n"; }
+
+std::string UsageText() {
+    return UsageLine() +
+           "\n"
+           "Service tool for the KORVEL controller board: watch it live, log its values, read and\n"
+           "write its settings, load its firmware.\n"
+           "\n"
+           "  --port NAME  preselect a serial port: COM1 ... COM254, or a device path such as\n"
+           "               /dev/ttyUSB0 (/dev/ttyS<k> is COM<k+1>, /dev/ttyUSB<k> is COM<33+k>,\n"
+           "               /dev/ttyACM<k> is COM<97+k>)\n"
+           "  --demo       start the built-in board stand-in on a pseudo-terminal and preselect it\n"
+           "  --help       show this text and exit\n"
+           "  --version    show the version and exit\n";
+}
+
+std::string VersionText() { return std::string("korvel-service ") + KORVEL_FILE_VERSION_TEXT + "\n"; }
+
+}  // namespace korvel
