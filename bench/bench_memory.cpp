@@ -26,6 +26,8 @@ long VmRssKb() {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QTemporaryDir settings;  // window placements: not the user's
+    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
     QApplication app(argc, argv);
     korvel::TProgram program(korvel::TProgramOptions{});
     korvel::TMainForm& form = *program.Form;

@@ -24,6 +24,7 @@
 
 #include "app/action_proxy.h"
 #include "app/data_log.h"
+#include "app/global_data_module.h"
 #include "app/general_error.h"
 #include "messages/advanced_view_form.h"
 #include "messages/message_ids.h"
@@ -114,6 +115,7 @@ static_assert(std::size(kLogColumns) == 48);
 TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_(host) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QString::fromUtf8(MAIN_CAPTION));
+    GlobalDataModule = std::make_unique<TGlobalDataModule>();
     BuildActions();
     BuildMenusAndToolBar();
     BuildClientArea();
@@ -151,6 +153,7 @@ TMainForm::~TMainForm() {
     DataLog->OnLoggingChange = nullptr;
     DataLog.reset();  // closes an open log, so no row is lost at exit
     CommsDataModule.reset();
+    GlobalDataModule.reset();
     if (MainForm == this) MainForm = nullptr;
 }
 

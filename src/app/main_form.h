@@ -28,6 +28,7 @@ namespace korvel {
 
 class TAdvancedViewForm;
 class TAdvancedSettingsForm;
+class TGlobalDataModule;
 class TPercentageMeter;
 class TDataLog;
 class TSettingsPage;
@@ -81,6 +82,7 @@ public:
     QFrame* ConnectedIndicator = nullptr;
     QTimer* KeepInServiceModeTimer = nullptr;
 
+    std::unique_ptr<TGlobalDataModule> GlobalDataModule;  // the window-placement stores
     std::unique_ptr<TCommsDataModule> CommsDataModule;
     std::unique_ptr<TSettingsTransfer> SettingsTransfer;
 

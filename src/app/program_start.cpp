@@ -1,5 +1,7 @@
 #include "app/program_start.h"
 
+#include "app/global_data_module.h"
+
 #include <QRegularExpression>
 
 namespace korvel {
@@ -29,18 +31,32 @@ TProgram::TProgram(const TProgramOptions& options) {
     MainForm = Form.get();
     if (options.demo) Form->setWindowTitle(Form->windowTitle() + QStringLiteral(" (demo)"));
     if (!portName.empty()) PreselectPort(Form->CommsDataModule->ZylSerialPort, portName);
+    TOvcRegistryStore& store = Form->GlobalDataModule->OvcRegistryStore;
+    MainFormState = std::make_unique<TWidgetFormState>(*Form, store, "TMainForm", Host, true);
+    MainFormState->RestoreState();
 
     About = std::make_unique<TAboutForm>();
     AboutForm = About.get();
     AdvancedView = std::make_unique<TAdvancedViewForm>();
     AdvancedViewForm = AdvancedView.get();
+    AdvancedViewFormState = std::make_unique<TWidgetFormState>(*AdvancedViewForm, store, "TAdvancedViewForm", Host);
+    AdvancedViewFormState->RestoreState();
     AdvancedSettings = std::make_unique<TAdvancedSettingsForm>();
     AdvancedSettingsForm = AdvancedSettings.get();
+    AdvancedSettingsFormState =
+        std::make_unique<TWidgetFormState>(*AdvancedSettingsForm, store, "TAdvancedSettingsForm", Host);
+    AdvancedSettingsFormState->RestoreState();
 }
 
 TProgram::~TProgram() {
     // No hand-over may wait for a UI thread that is closing the port.
     Host.Shutdown();
+    // Saved while the main window still holds the store.
+    for (auto* state : {MainFormState.get(), AdvancedViewFormState.get(), AdvancedSettingsFormState.get()})
+        if (state != nullptr) state->WindowDestroying();
+    AdvancedSettingsFormState.reset();
+    AdvancedViewFormState.reset();
+    MainFormState.reset();
     Form.reset();  // closes the port and the log while the other windows still exist
     AdvancedSettingsForm = nullptr;
     AdvancedViewForm = nullptr;

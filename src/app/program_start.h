@@ -1,5 +1,6 @@
 // What program start creates, in its order: the Qt host, the main window, then the About box, the
-// advanced view and the advanced settings window, hidden. Shared by the tool, its screenshot
+// advanced view and the advanced settings window, hidden; each window that keeps its placement
+// gets it back as it is created. Shared by the tool, its screenshot
 // program and the start-up benchmark, so they all measure and show the real thing.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include "app/about_form.h"
 #include "app/main_form.h"
 #include "app/qt_ui_host.h"
+#include "app/widget_form_state.h"
 #include "board_sim.h"
 #include "messages/advanced_view_form.h"
 #include "settings/advanced_settings_form.h"
@@ -35,6 +37,10 @@ public:
     std::unique_ptr<TAdvancedViewForm> AdvancedView;
     std::unique_ptr<TAdvancedSettingsForm> AdvancedSettings;
     std::unique_ptr<TMainForm> Form;
+    // Placement of the three windows that keep theirs, restored as each is created.
+    std::unique_ptr<TWidgetFormState> MainFormState;
+    std::unique_ptr<TWidgetFormState> AdvancedViewFormState;
+    std::unique_ptr<TWidgetFormState> AdvancedSettingsFormState;
 };
 
 // Sets the serial port from a name given on the command line.

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QSettings>
+#include <QTemporaryDir>
+
 namespace korvel {
 namespace {
 
@@ -30,6 +33,38 @@ TEST(ProgramStart, DemoCreatesEveryWindowHiddenAndPreselectsTheStandIn) {
     EXPECT_EQ(AdvancedViewForm, nullptr);
     EXPECT_EQ(AdvancedSettingsForm, nullptr);
     EXPECT_EQ(AboutForm, nullptr);
+}
+
+TEST(ProgramStart, WindowPlacementsSurviveARestart) {
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    const QString file = dir.filePath(QStringLiteral("Ventrabo/KorvelSim.conf"));
+    const char* sections[] = {"TMainForm", "TAdvancedViewForm", "TAdvancedSettingsForm"};
+    QRect viewPlace;
+    {
+        TProgram first{TProgramOptions{}};
+        EXPECT_EQ(first.Form->size(), QSize(907, 682));  // designed: nothing stored yet
+        first.Form->show();
+        first.Form->setGeometry(100, 50, 1000, 700);
+        viewPlace = first.AdvancedView->geometry();
+        first.Form->close();
+        EXPECT_TRUE(QSettings(file, QSettings::IniFormat).childGroups().contains(QStringLiteral("TMainForm")));
+    }
+    // The windows never opened were saved as they went.
+    QSettings stored(file, QSettings::IniFormat);
+    for (const char* section : sections) {
+        stored.beginGroup(QLatin1String(section));
+        EXPECT_EQ(stored.childKeys(), (QStringList{"Color", "Flags", "NormalPos", "PixelsPerInch", "ShowCmd"}))
+            << section;
+        stored.endGroup();
+    }
+    {
+        TProgram second{TProgramOptions{}};
+        EXPECT_EQ(second.Form->geometry(), QRect(100, 50, 1000, 700));
+        EXPECT_EQ(second.AdvancedView->geometry(), viewPlace);
+        EXPECT_FALSE(second.AdvancedView->isVisible());
+    }
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, qEnvironmentVariable("XDG_CONFIG_HOME"));
 }
 
 }  // namespace

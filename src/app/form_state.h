@@ -1,0 +1,71 @@
+// Keeps one window's placement and show state in the settings store between runs: restored when
+// the window is created, saved when the engineer closes it and, if not saved since, when it goes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/registry_store.h"
+
+namespace korvel {
+
+struct TRect {
+    int32_t Left = 0;
+    int32_t Top = 0;
+    int32_t Right = 0;
+    int32_t Bottom = 0;
+    bool operator==(const TRect&) const = default;
+};
+
+enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
+
+// What the form state needs of a window; the UI implements it for its windows.
+class TFormWindow {
+public:
+    virtual ~TFormWindow() = default;
+    virtual int32_t PixelsPerInch() const = 0;
+    virtual TRect NormalBounds() const = 0;  // the restored (not minimised, not maximised) rectangle
+    virtual TWindowState WindowState() const = 0;
+    virtual uint32_t PlacementFlags() const = 0;
+    virtual uint32_t Color() const = 0;
+    virtual bool Sizeable() const = 0;
+    virtual bool IsMainWindow() const = 0;
+    virtual void SetNormalBounds(const TRect& bounds) = 0;  // never shows a hidden window
+    virtual void SetWindowState(TWindowState state) = 0;
+    virtual void MinimizeApplication() = 0;
+    virtual void Repaint() = 0;
+};
+
+enum TFormStateOption : unsigned { fsState = 1, fsPosition = 2, fsColor = 4 };
+
+class TOvcFormState {
+public:
+    TOvcFormState(TFormWindow& window, TOvcRegistryStore& storage, std::string section,
+                  unsigned options = fsState | fsPosition);
+
+    std::string Section;
+    TOvcRegistryStore* Storage;
+    unsigned Options;
+    bool Active = true;
+
+    // Both throw what the store throws; the store is closed again either way.
+    void RestoreState();
+    void SaveState();  // does nothing before the first restore
+    // The window is going: saved unless it was saved since its last restore.
+    void WindowDestroying();
+
+    bool Restored() const { return FRestored; }
+    bool SavedSinceRestore() const { return FSavedSinceRestore; }
+
+private:
+    TFormWindow& FWindow;
+    bool FRestored = false;
+    bool FSavedSinceRestore = false;
+};
+
+// "left,top,right,bottom"; each missing or malformed number takes the current window's value.
+TRect ParseNormalPos(std::string_view text, const TRect& current);
+std::string FormatNormalPos(const TRect& bounds);
+
+}  // namespace korvel
