@@ -5,7 +5,7 @@ pkgs=(build-essential cmake ninja-build pkg-config
       qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-liberation
       libgtest-dev libgmock-dev libbenchmark-dev
       clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix
-      srecord binutils)
+      srecord binutils desktop-file-utils)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
