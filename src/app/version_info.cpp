@@ -181,7 +181,7 @@ std::optional<TFixedFileInfo> QueryFixedFileInfo(std::span<const uint8_t> block)
     const auto root = FindNode(block, "\\");
     if (!root || root->ValueEnd - root->ValueBegin < 52) return std::nullopt;
     const size_t v = root->ValueBegin;
-    if (DWord(block, v) != VS_FFI_SIGNATURE) return std::nullopt;
+    if (DWord(block, v) != kFixedInfoSignature) return std::nullopt;
     TFixedFileInfo f;
     f.FileVersionMS = DWord(block, v + 8);
     f.FileVersionLS = DWord(block, v + 12);

@@ -54,7 +54,7 @@ struct TVersionInfo {
     bool operator==(const TVersionInfo&) const = default;
 };
 
-inline constexpr uint32_t VS_FFI_SIGNATURE = 0xFEEF04BD;
+inline constexpr uint32_t kFixedInfoSignature = 0xFEEF04BD;
 
 // The fixed part, without its signature and structure version.
 struct TFixedFileInfo {
@@ -181,7 +181,7 @@ constexpr TVersionBlock EncodeVersionBlock(const TVersionBlockSpec& spec) {
     const size_t root = w.Begin(spec.HasFixedPart ? 52 : 0, 0, "VS_VERSION_INFO");
     if (spec.HasFixedPart) {
         const TFixedFileInfo& f = spec.Fixed;
-        for (uint32_t d : {VS_FFI_SIGNATURE, 0x00010000u, f.FileVersionMS, f.FileVersionLS, f.ProductVersionMS,
+        for (uint32_t d : {kFixedInfoSignature, 0x00010000u, f.FileVersionMS, f.FileVersionLS, f.ProductVersionMS,
                            f.ProductVersionLS, f.FileFlagsMask, f.FileFlags, f.FileOS, f.FileType, f.FileSubtype, 0u, 0u})
             w.DWord(d);
     }
