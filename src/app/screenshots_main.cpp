@@ -1,5 +1,6 @@
 // Renders the main window's two pages, the advanced view, the advanced settings and the About box
-// to PNG files, with a plausible real-time report applied so the fields show values. Usage: korvel-screenshots [output dir]
+// to PNG files, with a plausible real-time report applied so the fields show values.
+// Usage: korvel-screenshots [output dir]
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
