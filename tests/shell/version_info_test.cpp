@@ -130,8 +130,8 @@ TEST(VersionBlock, UnreadableFixedPartGivesNoTextsAtAll) {
         {}, {0x06, 0x00, 0x00, 0x00, 0x00, 0x00}, badSignature, shortValue, overlong,
         std::vector<uint8_t>(good.begin(), good.begin() + 60),
         [&] {
-            const auto v = EncodeVersionBlock(noFixed).View();
-            return std::vector<uint8_t>(v.begin(), v.end());
+            const TVersionBlock block = EncodeVersionBlock(noFixed);
+            return std::vector<uint8_t>(block.View().begin(), block.View().end());
         }(),
     };
     for (const auto& block : blocks) EXPECT_EQ(DecodeVersionInfo(block, 0x0413, 1252), TVersionInfo{}) << block.size();
