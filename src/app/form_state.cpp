@@ -15,10 +15,11 @@ class TOpenStore {
 public:
     explicit TOpenStore(TOvcRegistryStore& store) : store_(store) { store_.Open(); }
     ~TOpenStore() {
-        if (open_) try {
-                store_.Close();
-            } catch (...) {
-            }
+        if (!open_) return;
+        try {
+            store_.Close();
+        } catch (...) {  // the error already on its way says more
+        }
     }
     void Close() {
         open_ = false;
