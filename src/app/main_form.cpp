@@ -186,6 +186,12 @@ void TMainForm::BuildActions() {
     DefaultSettingsAction =
         NewAction("DefaultSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen &standaard"));
     HelpAboutAction = NewAction("HelpAboutAction", "&Help", QStringLiteral("&Over..."));
+    SaveSettingsAction =
+        NewAction("SaveSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen opslaan als..."));
+    LoadSettingsAction =
+        NewAction("LoadSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen laden uit bestand..."));
+    CompareSettingsAction =
+        NewAction("CompareSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen vergelijken..."));
 
     // Auto-check alone in its group: each use flips its check mark.
     StopLoggingAction->setCheckable(true);
@@ -217,6 +223,10 @@ void TMainForm::BuildActions() {
             if (AboutForm != nullptr) AboutForm->exec();
         });
     });
+    connect(SaveSettingsAction, &QAction::triggered, this, [this] { Guarded([this] { SettingsTransfer->SaveAs(); }); });
+    connect(LoadSettingsAction, &QAction::triggered, this, [this] { Guarded([this] { SettingsTransfer->Load(); }); });
+    connect(CompareSettingsAction, &QAction::triggered, this,
+            [this] { Guarded([this] { SettingsTransfer->Compare(); }); });
     // PortOptionsAction gets its handler with the port dialog.
 }
 
@@ -243,6 +253,8 @@ void TMainForm::BuildMenusAndToolBar() {
     QMenu* tools = ActionMainMenuBar1->addMenu(QStringLiteral("&Gereedschappen"));
     for (QAction* a : {PortOptionsAction, FlashAction, GetSettingsAction, DefaultSettingsAction, SetSettingsAction})
         tools->addAction(a);
+    tools->addSeparator();
+    for (QAction* a : {SaveSettingsAction, LoadSettingsAction, CompareSettingsAction}) tools->addAction(a);
 
     QMenu* help = ActionMainMenuBar1->addMenu(QStringLiteral("&Help"));
     help->addAction(HelpAboutAction);
@@ -440,7 +452,12 @@ void TMainForm::btnShowAdvancedSettingsClick() {
     AdvancedSettingsForm->show();
 }
 
-void TMainForm::SettingsFileActionsAllowances() {}
+void TMainForm::SettingsFileActionsAllowances() {
+    // A file loaded before the board's report would be overwritten by the fetch of service mode.
+    const bool allowed =
+        ModeServiceAction->isChecked() && SettingsCollected && SettingsTransfer && !SettingsTransfer->Running();
+    for (QAction* a : {SaveSettingsAction, LoadSettingsAction, CompareSettingsAction}) a->setEnabled(allowed);
+}
 
 void TMainForm::ProgressNotification(TCommsDataModule*, uint32_t Progress, uint32_t MaxProgress, bool Error,
                                      const std::string& Status, bool&) {

@@ -71,6 +71,10 @@ public:
     QAction* SetSettingsAction = nullptr;
     QAction* DefaultSettingsAction = nullptr;
     QAction* HelpAboutAction = nullptr;
+    // The settings file: back up, restore and compare.
+    QAction* SaveSettingsAction = nullptr;
+    QAction* LoadSettingsAction = nullptr;
+    QAction* CompareSettingsAction = nullptr;
     QActionGroup* ModeGroup = nullptr;
     QTabWidget* PageControl1 = nullptr;
     TMonitorPage* TabSheetToshiba = nullptr;

@@ -1,7 +1,14 @@
 #include "settings/settings_transfer.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
 #include <exception>
 #include <span>
 #include <string>
@@ -9,7 +16,9 @@
 #include "app/main_form.h"
 #include "host/text_format.h"
 #include "messages/message_ids.h"
+#include "app/korvel_version.h"
 #include "settings/advanced_settings_form.h"
+#include "settings/settings_compare_dialog.h"
 #include "settings/settings_page.h"
 #include "widgets/percentage_meter.h"
 #include "widgets/picture_mask.h"
@@ -17,6 +26,16 @@
 namespace korvel {
 
 namespace {
+
+// The user's decimal separator where it is one of the two a file may carry.
+char DecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    return point == QStringLiteral(",") ? ',' : '.';
+}
+
+std::string Name(const QString& path) { return QFileInfo(path).fileName().toStdString(); }
+
+const QString kFileFilters = QStringLiteral("Instellingen (*.csv);;Alle bestanden (*)");
 
 std::string Lines(const std::vector<std::string>& lines) {
     std::string text;
@@ -33,12 +52,6 @@ TParameterControls TSettingsTransfer::Controls() const {
     return TParameterControls(Form.TabSheetService, AdvancedSettingsForm);
 }
 
-QString TSettingsTransfer::Shown(const TNvmParameter& p, double value) {
-    if (p.Kind == TNvmFieldKind::RadioGroup) return QString::number(static_cast<int>(value));
-    const std::string text = FormatPicture(value, p.Mask, QLocale().decimalPoint().toStdString());
-    return QString::fromStdString(text).trimmed();
-}
-
 void TSettingsTransfer::DecodeNvmContents(const uint8_t* Data, int32_t Size) {
     UiHost& host = Form.Host();
     Form.KeepInServiceModeTicker = 0;
@@ -52,7 +65,13 @@ void TSettingsTransfer::DecodeNvmContents(const uint8_t* Data, int32_t Size) {
                    " expected");
         return;
     }
-    if (FAwaitingStore && Data[0] == K2PRFLASHNVM) FStoredImage.emplace(block.begin() + 1, block.begin() + NVM_REPORT_SIZE);
+    if (FRunning && !(FAwaitingStore && Data[0] == K2PRFLASHNVM)) {
+        // A fetch's late answer must not replace what is being written: a run that fails leaves
+        // the engineer's values in the controls, and one that stores refills them from the board.
+        host.Trace("NVM report held back: a write is running");
+        return;
+    }
+    if (FAwaitingStore) FStoredImage.emplace(block.begin() + 1, block.begin() + NVM_REPORT_SIZE);
     Controls().SetValues(*values);
     Form.SettingsCollected = true;
     FHoldsValues = true;
@@ -180,15 +199,18 @@ void TSettingsTransfer::Write() {
         }
     } restore{*this};
 
+    // What the engineer saw when he chose to write is what goes out.
     const auto table = NvmParameters();
+    const std::vector<double> values = controls.Values();
     std::vector<uint16_t> written;
     std::vector<QString> shown;
-    written.reserve(table.size());
+    for (size_t i = 0; i < table.size(); ++i) {
+        written.push_back(NvmWordOf(ScaleNvmValue(table[i], values[i])));
+        shown.push_back(controls.Shown(i));
+    }
     for (size_t i = 0; i < table.size() && !FLineLost; ++i) {
         const TNvmParameter& p = table[i];
-        const double value = controls.Value(i);
-        written.push_back(NvmWordOf(ScaleNvmValue(p, value)));
-        shown.push_back(controls.Shown(i));
+        const double value = values[i];
         switch (p.Encoding) {
             case TNvmEncoding::Raw: SendItem(p.Address, ScaleNvmValue(p, value)); break;
             case TNvmEncoding::Tenths: Send10xItem(p.Address, value); break;
@@ -228,12 +250,124 @@ void TSettingsTransfer::VerifyStore(const std::vector<uint16_t>& written, const 
         const TNvmParameter& p = table[i];
         const uint16_t stored = NvmWordAt(*FStoredImage, p.Address);
         if (stored == written[i]) continue;
-        differing.push_back(NvmDisplayName(p) + ": weggeschreven " + shown[i].toStdString() + ", opgeslagen " +
-                            Shown(p, DecodeNvmWord(p, stored)).toStdString());
+        std::string was = shown[i].toStdString();
+        std::string is = SettingsValueText(p, DecodeNvmWord(p, stored), DecimalSeparator());
+        // Two words can show as the same value (the 1/256 field); the words tell them apart.
+        if (was == is) {
+            was += " (woord " + std::to_string(written[i]) + ')';
+            is += " (woord " + std::to_string(stored) + ')';
+        }
+        differing.push_back(NvmDisplayName(p) + ": weggeschreven " + was + ", opgeslagen " + is);
     }
     if (!differing.empty())
         host.MessageBox(TMsgDlgType::mtWarning, FormatText(MSG_STORE_DIFFERS, {Lines(differing)}),
                         TMsgDlgButtons::mbOK);
+}
+
+// ---- the settings file ----
+
+bool TSettingsTransfer::SaveToFile(const QString& path) {
+    const std::string text =
+        WriteSettingsFile(Controls().Values(), KORVEL_FILE_VERSION_TEXT,
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString(),
+                          DecimalSeparator());
+    // Written aside and put in place whole, so a full disk never leaves half a backup behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        Form.Host().MessageBox(TMsgDlgType::mtError,
+                               FormatText(MSG_FILE_NOT_WRITTEN, {Name(path), file.errorString().toStdString()}),
+                               TMsgDlgButtons::mbOK);
+        return false;
+    }
+    // What the board holds is saved whole, also a value outside its field's limits; but such a
+    // backup cannot be loaded back, and the engineer should know that now, not at the restore.
+    const TSettingsFileRead check = ReadSettingsFile(text);
+    if (!check.Ok())
+        Form.Host().MessageBox(TMsgDlgType::mtWarning, FormatText(MSG_FILE_UNLOADABLE, {Name(path), check.Error}),
+                               TMsgDlgButtons::mbOK);
+    return true;
+}
+
+std::optional<TSettingsFileRead> TSettingsTransfer::ReadFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Form.Host().MessageBox(TMsgDlgType::mtError,
+                               FormatText(MSG_FILE_NOT_READ, {Name(path), file.errorString().toStdString()}),
+                               TMsgDlgButtons::mbOK);
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.read(static_cast<qint64>(SETTINGSFILEMAXSIZE) + 1);
+    TSettingsFileRead read = ReadSettingsFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    if (!read.Ok()) {
+        Form.Host().MessageBox(TMsgDlgType::mtError, FormatText(MSG_FILE_REFUSED, {Name(path), read.Error}),
+                               TMsgDlgButtons::mbOK);
+        return std::nullopt;
+    }
+    return read;
+}
+
+bool TSettingsTransfer::LoadFromFile(const QString& path) {
+    if (FRunning) return false;
+    const auto read = ReadFile(path);
+    if (!read) return false;
+    Controls().SetValues(read->Values);
+    FHoldsValues = true;
+    Form.Host().MessageBox(TMsgDlgType::mtInformation, FormatText(MSG_FILE_LOADED, {Name(path)}), TMsgDlgButtons::mbOK);
+    return true;
+}
+
+std::optional<std::vector<TSettingsDifference>> TSettingsTransfer::CompareWithFile(const QString& path) {
+    const auto read = ReadFile(path);
+    if (!read) return std::nullopt;
+    return CompareSettings(Controls().Values(), read->Values, false, DecimalSeparator());
+}
+
+std::vector<TSettingsDifference> TSettingsTransfer::CompareWithDefaults() {
+    std::vector<double> defaults;
+    for (const TNvmParameter& p : NvmParameters()) defaults.push_back(p.Default);
+    return CompareSettings(Controls().Values(), defaults, true, DecimalSeparator());
+}
+
+void TSettingsTransfer::SaveAs() {
+    QFileDialog dialog(&Form, QStringLiteral("Instellingen opslaan als"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(kFileFilters);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    SaveToFile(dialog.selectedFiles().constFirst());
+}
+
+void TSettingsTransfer::Load() {
+    const QString path = QFileDialog::getOpenFileName(&Form, QStringLiteral("Instellingen laden uit bestand"), QString(),
+                                                      kFileFilters);
+    if (!path.isEmpty()) LoadFromFile(path);
+}
+
+void TSettingsTransfer::Compare() {
+    QMessageBox ask(QMessageBox::Question, QStringLiteral("Instellingen vergelijken"),
+                    QStringLiteral("Waarmee wilt u de instellingen in de vensters vergelijken?"), QMessageBox::Cancel,
+                    &Form);
+    QPushButton* withFile = ask.addButton(QStringLiteral("Met een &bestand..."), QMessageBox::AcceptRole);
+    QPushButton* withDefaults = ask.addButton(QStringLiteral("Met de &standaardwaarden"), QMessageBox::AcceptRole);
+    ask.exec();
+    if (ask.clickedButton() == withDefaults) {
+        ShowDifferences(CompareWithDefaults(), QStringLiteral("de standaardwaarden"), QStringLiteral("Standaard"));
+    } else if (ask.clickedButton() == withFile) {
+        const QString path = QFileDialog::getOpenFileName(&Form, QStringLiteral("Instellingen vergelijken met bestand"),
+                                                          QString(), kFileFilters);
+        if (path.isEmpty()) return;
+        if (const auto differences = CompareWithFile(path))
+            ShowDifferences(*differences, QStringLiteral("het bestand ") + QFileInfo(path).fileName(),
+                            QStringLiteral("In het bestand"));
+    }
+}
+
+void TSettingsTransfer::ShowDifferences(const std::vector<TSettingsDifference>& differences, const QString& other,
+                                        const QString& heading) {
+    TSettingsCompareDialog dialog(differences, other, heading, &Form);
+    dialog.exec();
 }
 
 }  // namespace korvel

@@ -10,6 +10,7 @@
 
 #include "settings/nvm_parameters.h"
 #include "settings/parameter_fields.h"
+#include "settings/settings_file.h"
 
 namespace korvel {
 
@@ -29,6 +30,16 @@ inline constexpr const char* MSG_WRITE_LINE_LOST =
 inline constexpr const char* MSG_STORE_DIFFERS =
     "Het KORVEL bord heeft niet alles opgeslagen zoals het is weggeschreven:\n%s\n"
     "Controleer deze instellingen en schrijf ze opnieuw weg.";
+inline constexpr const char* MSG_FILE_NOT_WRITTEN = "Het bestand %s kan niet worden geschreven: %s";
+inline constexpr const char* MSG_FILE_UNLOADABLE =
+    "Het bestand %s is opgeslagen, maar het kan niet worden teruggeladen: %s\n"
+    "Een waarde van het KORVEL bord valt buiten de grenzen van zijn veld.";
+inline constexpr const char* MSG_FILE_NOT_READ = "Het bestand %s kan niet worden gelezen: %s";
+inline constexpr const char* MSG_FILE_REFUSED =
+    "Het bestand %s is niet geladen. %s\nDe instellingen in de vensters zijn niet veranderd.";
+inline constexpr const char* MSG_FILE_LOADED =
+    "De instellingen uit %s staan nu in de vensters. Er is nog niets naar het KORVEL bord gestuurd: kies "
+    "\"Instellingen wegschrijven\" om ze weg te schrijven.";
 inline constexpr const char* MSG_STORE_UNVERIFIED =
     "Het KORVEL bord heeft niet teruggemeld wat het heeft opgeslagen. "
     "Haal de instellingen opnieuw op om ze te controleren.";
@@ -52,9 +63,18 @@ public:
     // contents they were created with.
     bool HoldsValues() const { return FHoldsValues; }
 
+    // The settings file, with the dialogs that choose it; each names the file in its messages, and
+    // a refused file changes nothing.
+    void SaveAs();
+    void Load();
+    void Compare();
+    bool SaveToFile(const QString& path);
+    bool LoadFromFile(const QString& path);
+    // The differences with a file, or nothing when it cannot be read (said in a message).
+    std::optional<std::vector<TSettingsDifference>> CompareWithFile(const QString& path);
+    std::vector<TSettingsDifference> CompareWithDefaults();
+
     TParameterControls Controls() const;
-    // What a control shows for a value of its row, trimmed.
-    static QString Shown(const TNvmParameter& p, double value);
 
 private:
     bool CheckWritable(const TParameterControls& controls);
@@ -65,6 +85,9 @@ private:
     bool BurnNVM();
     void VerifyStore(const std::vector<uint16_t>& written, const std::vector<QString>& shown);
     bool LineUp() const;
+    std::optional<TSettingsFileRead> ReadFile(const QString& path);
+    void ShowDifferences(const std::vector<TSettingsDifference>& differences, const QString& other,
+                         const QString& heading);
 
     TMainForm& Form;
     bool FRunning = false;

@@ -8,6 +8,7 @@
 #include "board_sim.h"
 #include "messages/message_ids.h"
 #include "settings/nvm_parameters.h"
+#include "host/text_format.h"
 #include "settings/settings_transfer.h"
 #include "ui_app/main_form_fixture.h"
 #include "widgets/numeric_field.h"

@@ -205,5 +205,57 @@ TEST_F(SettingsTest, TheSettingsTabFetchesWhenShownAndRemindsWhenLeft) {
     EXPECT_EQ(host.Boxes()[0].text, MSG_SAVE_REMINDER);
 }
 
+TEST_F(SettingsTest, StoredWordsThatDifferFromTheWrittenOnesAreNamed) {
+    const struct {
+        uint16_t address;
+        const char* line;
+    } rows[] = {
+        {40, "- Pomp nalooptijd (s) (Koelen): weggeschreven 120, opgeslagen 121"},
+        // 1/256 apart shows the same: the words tell them apart.
+        {46, "- Temperatuur voor nachtstand: weggeschreven 19.0 (woord 4864), opgeslagen 19.0 (woord 4865)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.address);
+        if (board) form->DisconnectActionExecute();
+        sim::BoardSimOptions options;
+        options.storeWrong = row.address;
+        StartBoard(options);
+        form->SetDefaults();
+        host.ClearRecords();
+        form->SetSettingsActionExecute();
+        const auto boxes = host.Boxes();
+        ASSERT_EQ(boxes.size(), 2u);
+        EXPECT_EQ(boxes[0].text, MSG_PROGRAMMED);
+        EXPECT_EQ(boxes[1].type, TMsgDlgType::mtWarning);
+        EXPECT_EQ(boxes[1].text, FormatText(MSG_STORE_DIFFERS, {row.line}));
+    }
+}
+
+TEST_F(SettingsTest, AReportArrivingDuringARunChangesNeitherWhatIsWrittenNorTheControls) {
+    sim::BoardSimOptions options;
+    options.dropAnswer = 50;
+    StartBoard(options);
+    form->SetDefaults();
+    Field("onfPumpDelayHeating")->SetValue(75);
+    const std::vector<uint16_t> expected = ShownWords();
+    std::vector<uint8_t> report(NVM_REPORT_SIZE);
+    report[0] = K2PRGETNVM;  // all zero: a late answer to a fetch
+    bool delivered = false;
+    host.OnProcessEvents = [&] {
+        if (!delivered && Sent(P2KSETNVM).size() >= 5) {
+            delivered = true;
+            Receive(report);
+        }
+    };
+    form->SetSettingsActionExecute();
+    host.OnProcessEvents = nullptr;
+    ASSERT_TRUE(delivered);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{MSG_COMMS_FAILED});
+    const auto writes = Sent(P2KSETNVM);
+    ASSERT_EQ(writes.size(), 50u);
+    for (size_t i = 0; i < writes.size(); ++i) EXPECT_EQ(writes[i][3] | writes[i][4] << 8, expected[i]) << i;
+    EXPECT_EQ(ShownWords(), expected);
+}
+
 }  // namespace
 }  // namespace korvel::test

@@ -1,0 +1,213 @@
+// A whole settings write, through the main window as the engineer starts it, against the paced
+// stand-in in service mode: 115 write requests and the store, each waiting for its answer. Wall
+// time against the time the frames of the run need on the wire at 9600 baud 8N2 (counted from the
+// blocks the board actually received and the answers it gave, stuffing included), and what the
+// waiting costs the tool's process in CPU. The stand-in runs in a forked child so its own work is
+// not counted.
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/main_form.h"
+#include "app/qt_ui_host.h"
+#include "board_sim.h"
+#include "comms/frame_codec.h"
+#include "messages/advanced_view_form.h"
+#include "messages/message_ids.h"
+#include "settings/advanced_settings_form.h"
+#include "settings/nvm_parameters.h"
+#include "settings/settings_transfer.h"
+
+using namespace korvel;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr double kWallFactor = 1.10;
+constexpr double kCpuPercent = 5.0;
+
+double CpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+bool ReadFull(int fd, void* buf, size_t n, int timeoutMs) {
+    auto* p = static_cast<uint8_t*>(buf);
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (n > 0) {
+        pollfd pfd{fd, POLLIN, 0};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0 || ::poll(&pfd, 1, static_cast<int>(left)) <= 0) return false;
+        const ssize_t r = ::read(fd, p, n);
+        if (r <= 0) return false;
+        p += r;
+        n -= static_cast<size_t>(r);
+    }
+    return true;
+}
+
+void WriteFull(int fd, const void* buf, size_t n) {
+    const auto* p = static_cast<const uint8_t*>(buf);
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w <= 0) return;
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+}
+
+// Child: plays the board until the parent is done, then hands back every block it received and
+// the parameter image it holds.
+[[noreturn]] void RunBoard(int toParent, int fromParent) {
+    sim::BoardSimOptions o;
+    o.program = true;
+    o.pace = true;
+    o.reportMs = 0;
+    sim::BoardSim board(o);
+    const std::string path = board.Start() + "\n";
+    WriteFull(toParent, path.data(), path.size());
+    char c;
+    ReadFull(fromParent, &c, 1, 600000);
+    const auto blocks = board.ReceivedBlocks();
+    const auto count = static_cast<uint32_t>(blocks.size());
+    WriteFull(toParent, &count, sizeof count);
+    for (const auto& b : blocks) {
+        const auto size = static_cast<uint32_t>(b.size());
+        WriteFull(toParent, &size, sizeof size);
+        WriteFull(toParent, b.data(), b.size());
+    }
+    const auto nvm = board.Nvm();
+    WriteFull(toParent, nvm.data(), nvm.size());
+    board.Stop();
+    ::_exit(0);
+}
+
+size_t FrameSize(const std::vector<uint8_t>& block) {
+    return EncodeFrame(block.data(), static_cast<uint32_t>(block.size())).size();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::signal(SIGPIPE, SIG_IGN);
+    // Fork before any thread exists.
+    int up[2], down[2];
+    if (::pipe(up) != 0 || ::pipe(down) != 0) return 2;
+    const pid_t child = ::fork();
+    if (child < 0) return 2;
+    if (child == 0) {
+        ::close(up[0]);
+        ::close(down[1]);
+        RunBoard(up[1], down[0]);
+    }
+    ::close(up[1]);
+    ::close(down[0]);
+    std::string port;
+    for (char c; ReadFull(up[0], &c, 1, 5000) && c != '\n';) port += c;
+    if (port.empty()) {
+        std::fprintf(stderr, "the stand-in did not start\n");
+        return 2;
+    }
+
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::vector<std::string> boxes;
+    double wall = 0, cpu = 0;
+    {
+        QtUiHost host;
+        host.MessageBoxHook = [&](TMsgDlgType, const std::string& text, TMsgDlgButtons) {
+            boxes.push_back(text);
+            return TModalResult::mrOk;
+        };
+        TAdvancedViewForm view;
+        AdvancedViewForm = &view;
+        TAdvancedSettingsForm settings;
+        AdvancedSettingsForm = &settings;
+        TMainForm form(host);
+        form.CommsDataModule->ZylSerialPort.SetCustomPortName(port);
+        form.CommsDataModule->ZylSerialPort.SetPort(spCustom);
+        form.ConnectAction->trigger();
+        form.ModeServiceAction->trigger();
+        const auto deadline = Clock::now() + std::chrono::seconds(15);
+        while (!(form.SetSettingsAction->isEnabled() && form.SettingsCollected) && Clock::now() < deadline)
+            host.ProcessEvents(20);
+        if (!form.SettingsCollected) {
+            std::fprintf(stderr, "the stand-in did not enter service mode\n");
+            WriteFull(down[1], "x", 1);
+            ::waitpid(child, nullptr, 0);
+            return 2;
+        }
+        // Let the fetches' answers cross the wire before the clock starts.
+        const auto settle = Clock::now() + std::chrono::milliseconds(800);
+        while (Clock::now() < settle) host.ProcessEvents(20);
+        boxes.clear();
+        const double cpu0 = CpuSeconds();
+        const auto t0 = Clock::now();
+        form.SetSettingsAction->trigger();
+        wall = std::chrono::duration<double>(Clock::now() - t0).count();
+        cpu = CpuSeconds() - cpu0;
+        form.DisconnectActionExecute();
+        AdvancedSettingsForm = nullptr;
+        AdvancedViewForm = nullptr;
+        host.Shutdown();
+    }
+
+    WriteFull(down[1], "x", 1);
+    uint32_t count = 0;
+    std::vector<std::vector<uint8_t>> received;
+    bool back = ReadFull(up[0], &count, sizeof count, 10000);
+    for (uint32_t i = 0; back && i < count; ++i) {
+        uint32_t size = 0;
+        back = ReadFull(up[0], &size, sizeof size, 1000);
+        std::vector<uint8_t> b(size);
+        back = back && ReadFull(up[0], b.data(), size, 1000);
+        received.push_back(std::move(b));
+    }
+    std::vector<uint8_t> nvm(NVM_REPORT_SIZE - 1);
+    back = back && ReadFull(up[0], nvm.data(), nvm.size(), 1000);
+    ::waitpid(child, nullptr, 0);
+
+    // The run: from the first write request on. Every frame the tool sent and every answer the
+    // board gave for it; the store's answer carries the image.
+    const auto first = std::find_if(received.begin(), received.end(),
+                                    [](const auto& b) { return !b.empty() && b[0] == P2KSETNVM; });
+    size_t wireBytes = 0, writes = 0, stores = 0, others = 0;
+    std::vector<uint8_t> image{K2PRFLASHNVM};
+    image.insert(image.end(), nvm.begin(), nvm.end());
+    for (auto it = first; it != received.end(); ++it) {
+        wireBytes += FrameSize(*it);
+        if ((*it)[0] == P2KSETNVM) {
+            ++writes;
+            wireBytes += FrameSize({K2PRSETNVM});
+        } else if ((*it)[0] == P2KFLASHNVM) {
+            ++stores;
+            wireBytes += FrameSize(image);
+        } else {
+            ++others;
+        }
+    }
+    const double limit = static_cast<double>(wireBytes) * 11.0 / 9600.0;
+    const double cpuPct = wall > 0 ? 100.0 * cpu / wall : 0;
+    const bool programmed = boxes == std::vector<std::string>{MSG_PROGRAMMED};
+    const bool wallOk = wall <= kWallFactor * limit;
+    const bool cpuOk = cpuPct <= kCpuPercent;
+    std::printf("settings write: %zu write requests, %zu store, %zu other blocks in the run; %s\n", writes, stores,
+                others, programmed ? "\"Geprogrammeerd.\"" : (boxes.empty() ? "no message" : boxes.front().c_str()));
+    std::printf("  wire-time limit %.3f s (%zu bytes at 9600 8N2)\n", limit, wireBytes);
+    std::printf("  wall %.3f s = %.3f x limit (target <= %.2f) %s\n", wall, wall / limit, kWallFactor,
+                wallOk ? "ok" : "OVER");
+    std::printf("  cpu %.3f s in %.3f s = %.2f %% of a core (target <= %.0f %%) %s\n", cpu, wall, cpuPct, kCpuPercent,
+                cpuOk ? "ok" : "OVER");
+    return back && programmed && writes == NVM_PARAMETER_COUNT && stores == 1 && wallOk && cpuOk ? 0 : 1;
+}
