@@ -41,6 +41,26 @@ void TDelayTimer::Delay(uint32_t ToDelay) {
 
 void TDelayTimer::Yield() { host_.ProcessEvents(InDelay ? FStillToGo : 0); }
 
+void TDelayTimer::Pass(uint32_t maxMs) {
+    if (InDelay || maxMs == 0) return;
+    InDelay = true;
+    struct End {
+        TDelayTimer& t;
+        ~End() {
+            t.InDelay = false;
+            t.FStillToGo = 0;
+        }
+    } end{*this};
+    FStart = host_.TickCount();
+    FLength = maxMs;
+    TimeFence = FStart + FLength;
+    FStillToGo = maxMs;
+    if (OnIdle)
+        OnIdle(this, FStillToGo);
+    else
+        Yield();
+}
+
 void TDelayTimer::AbortDelay() {
     if (InDelay) QuitDelay = true;
 }
@@ -55,14 +75,18 @@ bool TPassBudget::Exhausted() const {
 
 void TPassBudget::Pass() {
     nested_ = nested_ || timer_.Busy();
-    // Past the counted passes only the wall time is left to wait: wait it in slices of one old
-    // tick, which keeps an answer's latency short without waking every millisecond.
-    uint32_t step = 1;
-    if (passes_ >= target_ && !nested_) {
-        const uint32_t elapsed = timer_.Host().TickCount() - start_;
-        if (elapsed < minimumMs_) step = std::min<uint32_t>(16, minimumMs_ - elapsed);
+    if (nested_) {
+        timer_.Delay(1);  // returns at once: the running delay's owner does the waiting
+        ++passes_;
+        return;
     }
-    timer_.Delay(step);
+    // Until the next old tick since the start, at most one tick: passes that an event ended
+    // early do not make a later one longer.
+    const uint32_t elapsed = timer_.Host().TickCount() - start_;
+    const uint32_t tick = MinimumMs(passes_ + 1);
+    uint32_t wait = tick > elapsed ? tick - elapsed : 1;
+    if (passes_ >= target_) wait = elapsed < minimumMs_ ? minimumMs_ - elapsed : 1;
+    timer_.Pass(std::clamp<uint32_t>(wait, 1, 16));
     ++passes_;
 }
 
