@@ -1,0 +1,294 @@
+// The Win32 serial port against the real stand-in. with-boards.sh starts korvel-board-sim, links
+// its pty as a COM port of the wine prefix and names that port in KORVEL_TEST_PORT; each group of
+// tests below runs against the stand-in options CMake gives it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "comms/comms_data_module.h"
+#include "messages/message_ids.h"
+#include "support/fake_ui_host.h"
+
+// After the tool's headers: windows.h defines names such as Yield as macros.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <tlhelp32.h>
+
+using namespace korvel;
+using korvel::test::FakeUiHost;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string BoardPort() {
+    const char* port = std::getenv("KORVEL_TEST_PORT");
+    return port ? port : "";
+}
+
+// Wine lets a second handle onto a device that is open without sharing; Windows' serial drivers
+// refuse it.
+bool UnderWine() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+int ThreadCount() {
+    const HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 e{};
+    e.dwSize = sizeof e;
+    int n = 0;
+    for (BOOL ok = Thread32First(snap, &e); ok; ok = Thread32Next(snap, &e))
+        n += e.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snap);
+    return n;
+}
+
+double CpuSeconds() {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto seconds = [](const FILETIME& f) {
+        return static_cast<double>((static_cast<uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel) + seconds(user);
+}
+
+// The communications module on the stand-in's COM port, recording what it hands on.
+struct Link {
+    explicit Link(FakeUiHost::Clock clock = FakeUiHost::Clock::Real) : host(clock), m(host) {
+        m.OnStatusChange = [this](TCommsDataModule*) { ++statusChanges; };
+        m.OnDatablock = [this](TCommsDataModule*, int32_t size, const uint8_t* data) {
+            blocks.emplace_back(data, data + size - 2);
+        };
+        m.OnDataError = [this](TCommsDataModule*) { ++dataErrors; };
+        m.ZylSerialPort.SetPort(TZylSerialPort::StringToCommPort(BoardPort()));
+    }
+    size_t Count(uint8_t id) const {
+        size_t n = 0;
+        for (const auto& b : blocks) n += (!b.empty() && b[0] == id);
+        return n;
+    }
+    bool WaitFor(uint8_t id, size_t n = 1, uint32_t ms = 10000) {
+        return host.PumpUntil([&] { return Count(id) >= n; }, ms);
+    }
+    const std::vector<uint8_t>* Last(uint8_t id) const {
+        for (auto it = blocks.rbegin(); it != blocks.rend(); ++it)
+            if (!it->empty() && (*it)[0] == id) return &*it;
+        return nullptr;
+    }
+
+    FakeUiHost host;
+    TCommsDataModule m;
+    std::vector<std::vector<uint8_t>> blocks;
+    int statusChanges = 0;
+    int dataErrors = 0;
+};
+
+// One fixture per stand-in configuration; tests/CMakeLists.txt starts each with its options.
+class Win32Serial : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(BoardPort().rfind("COM", 0), 0u) << "run through tests/win32_serial/with-boards.sh";
+    }
+};
+class ReportingBoard : public Win32Serial {};
+class SilentBoard : public Win32Serial {};
+class BoardHangingUp : public Win32Serial {};
+
+
+TEST_F(ReportingBoard, ReportsArriveWholeAndInOrder) {
+    Link l;
+    l.m.Connect();
+    ASSERT_EQ(l.m.ConnectionState(), csConnected);
+    EXPECT_EQ(l.m.ZylSerialPort.ConnectedTo(), TZylSerialPort::StringToCommPort(BoardPort()));
+    ASSERT_TRUE(l.WaitFor(K2PGETCOMMAND));
+    ASSERT_TRUE(l.WaitFor(K2MSENDMONDATA, 20));
+    EXPECT_EQ(l.dataErrors, 0);
+    for (const auto& b : l.blocks) {
+        if (b[0] == K2MSENDMONDATA) {
+            EXPECT_EQ(b.size(), 112u);
+        }
+    }
+    l.m.Disconnect();
+    EXPECT_FALSE(l.m.ZylSerialPort.IsConnected());
+}
+
+TEST_F(ReportingBoard, ExchangesWithTheBoard) {
+    Link l;
+    l.m.Connect();
+    const uint8_t go[] = {P2KSETCOMMAND};
+    EXPECT_TRUE(l.m.TransceiveBlock(go, 1, K2PRSETCOMMAND));
+    const uint8_t set[] = {P2KSETNVM, 40, 0, 0x34, 0x12};
+    EXPECT_TRUE(l.m.TransceiveBlock(set, 5, K2PRSETNVM));
+    const uint8_t store[] = {P2KFLASHNVM};
+    EXPECT_TRUE(l.m.TransceiveBlock(store, 1, K2PRFLASHNVM));
+    const uint8_t get[] = {P2KGETNVM};
+    ASSERT_TRUE(l.m.TransceiveBlock(get, 1, K2PRGETNVM));
+    const auto* nvm = l.Last(K2PRGETNVM);
+    ASSERT_NE(nvm, nullptr);
+    ASSERT_EQ(nvm->size(), 231u);
+    EXPECT_EQ((*nvm)[1 + 40], 0x34);
+    EXPECT_EQ((*nvm)[1 + 41], 0x12);
+    EXPECT_EQ(l.dataErrors, 0);
+}
+
+// Reports keep coming while the UI side writes: every exchange answered, every value stored in
+// order, nothing lost between the two directions of the one handle.
+TEST_F(ReportingBoard, ManyExchangesBetweenReports) {
+    Link l;
+    l.m.Connect();
+    const uint8_t go[] = {P2KSETCOMMAND};
+    ASSERT_TRUE(l.m.TransceiveBlock(go, 1, K2PRSETCOMMAND));
+    constexpr int kRequests = 115;
+    int ok = 0;
+    for (int i = 0; i < kRequests; ++i) {
+        const uint8_t set[] = {P2KSETNVM, static_cast<uint8_t>(2 * i), 0, static_cast<uint8_t>(i), 0x5A};
+        ok += l.m.TransceiveBlock(set, 5, K2PRSETNVM);
+    }
+    EXPECT_EQ(ok, kRequests);
+    const uint8_t get[] = {P2KGETNVM};
+    ASSERT_TRUE(l.m.TransceiveBlock(get, 1, K2PRGETNVM));
+    const auto* nvm = l.Last(K2PRGETNVM);
+    ASSERT_NE(nvm, nullptr);
+    ASSERT_EQ(nvm->size(), 231u);
+    for (int i = 0; i < kRequests; ++i) {
+        EXPECT_EQ((*nvm)[1 + 2 * i], i) << i;
+        EXPECT_EQ((*nvm)[2 + 2 * i], 0x5A) << i;
+    }
+    EXPECT_GT(l.Count(K2MSENDMONDATA), 0u);
+    EXPECT_EQ(l.dataErrors, 0);
+}
+
+TEST_F(ReportingBoard, CloseAndReopen) {
+    FakeUiHost host(FakeUiHost::Clock::Real);
+    TZylSerialPort port(host);
+    port.SetPort(TZylSerialPort::StringToCommPort(BoardPort()));
+    port.SetBaudRate(br009600);
+    port.SetStopBits(sb2Bits);
+    port.SetDelay(0);
+    std::string received;
+    int connects = 0, disconnects = 0, lineChanges = 0;
+    port.OnReceive = [&](TZylSerialPort*, const ByteString& b) { received += b; };
+    port.OnConnect = [&](TZylSerialPort*, TCommPort) { ++connects; };
+    port.OnDisconnect = [&](TZylSerialPort*, TCommPort) { ++disconnects; };
+    port.OnLineStatusChange = [&](TZylSerialPort*, TLineStatusSet) { ++lineChanges; };
+    const int threadsBefore = ThreadCount();
+
+    for (int round = 1; round <= 3; ++round) {
+        received.clear();
+        port.Open();
+        ASSERT_TRUE(port.IsConnected()) << round;
+        EXPECT_EQ(connects, round);
+        ASSERT_TRUE(host.PumpUntil([&] { return received.size() >= 200; }, 10000)) << round;
+        // A pty has no modem lines: the query fails under wine, as TIOCMGET does natively, and the
+        // state stays the empty set.
+        EXPECT_FALSE(port.GetCTS() || port.GetDSR() || port.GetRING() || port.GetCD());
+        const auto start = Clock::now();
+        port.Close();
+        EXPECT_LT(Clock::now() - start, 2s) << round;
+        EXPECT_FALSE(port.IsConnected());
+        EXPECT_EQ(disconnects, round);
+    }
+    EXPECT_EQ(lineChanges, 0);
+    EXPECT_TRUE(host.PumpUntil([&] { return ThreadCount() == threadsBefore; }, 5000))
+        << "receive threads left: " << ThreadCount() - threadsBefore;
+    const uint8_t byte = 1;
+    EXPECT_THROW(port.SendData(&byte, 1), EZylSerialPortException);
+}
+
+TEST_F(ReportingBoard, OpenFailuresSayWhy) {
+    FakeUiHost host(FakeUiHost::Clock::Real);
+    TZylSerialPort first(host), second(host);
+    first.SetPort(TZylSerialPort::StringToCommPort(BoardPort()));
+    second.SetPort(first.GetPort());
+    first.Open();
+    // Opened without sharing: a second opener is refused with the system's reason.
+    if (!UnderWine()) {
+        try {
+            second.Open();
+            ADD_FAILURE() << "second opener accepted";
+        } catch (const EZylSerialPortException& e) {
+            const std::string prefix = "Cannot connect to " + BoardPort() + " . ";
+            EXPECT_EQ(std::string(e.what()).rfind(prefix, 0), 0u) << e.what();
+            EXPECT_GT(std::string(e.what()).size(), prefix.size()) << "no reason given";
+        }
+        EXPECT_FALSE(second.IsConnected());
+    }
+    first.Close();
+    EXPECT_NO_THROW(second.Open());
+    EXPECT_TRUE(second.IsConnected());
+    second.Close();
+
+    TZylSerialPort missing(host);
+    missing.SetPort(TCommPort(250));
+    try {
+        missing.Open();
+        ADD_FAILURE() << "COM250 opened";
+    } catch (const EZylSerialPortException& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot connect to COM250 . ", 0), 0u) << e.what();
+    }
+    EXPECT_FALSE(missing.IsConnected());
+}
+
+TEST_F(ReportingBoard, FirmwareReachesTheLoader) {
+    Link l;
+    l.m.Connect();
+    l.m.FlashFirmware(KORVEL_TEST_DATA "/firmware/srec_cat_full.a43");
+    const auto boxes = l.host.Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, "Nieuwe firmware staat er in.");
+    // Back to blocks: the stand-in asks "Are you there ?" again.
+    const size_t asks = l.Count(K2PGETCOMMAND);
+    EXPECT_TRUE(l.WaitFor(K2PGETCOMMAND, asks + 1));
+}
+
+TEST_F(SilentBoard, GivesUpAfterItsTime) {
+    // The fake clock runs the 15.6 s give-up quickly while the request really goes out.
+    Link l(FakeUiHost::Clock::Fake);
+    l.m.Connect();
+    const uint8_t set[] = {P2KSETNVM, 2, 0, 1, 0};
+    const uint32_t t0 = l.host.TickCount();
+    EXPECT_FALSE(l.m.TransceiveBlock(set, 5, K2PRSETNVM));
+    EXPECT_GE(l.host.TickCount() - t0, 15625u);
+    EXPECT_EQ(l.m.ConnectionState(), csConnected);
+    EXPECT_TRUE(l.blocks.empty());
+}
+
+// Waiting for a board that says nothing costs next to nothing: the receive thread waits on the
+// device instead of polling it.
+TEST_F(SilentBoard, WaitingIsCheap) {
+    Link l;
+    l.m.Connect();
+    const double cpu0 = CpuSeconds();
+    const auto t0 = Clock::now();
+    while (Clock::now() - t0 < 3s) l.host.ProcessEvents(100);
+    const double share = (CpuSeconds() - cpu0) / std::chrono::duration<double>(Clock::now() - t0).count();
+    EXPECT_LT(share, 0.05) << "CPU " << 100 * share << " % of a core";
+}
+
+TEST_F(BoardHangingUp, EndsTheConnection) {
+    const int threadsBefore = ThreadCount();
+    Link l;
+    l.m.Connect();
+    ASSERT_TRUE(l.WaitFor(K2MSENDMONDATA));
+    const int before = l.statusChanges;
+    ASSERT_TRUE(l.host.PumpUntil([&] { return l.m.ConnectionState() == csDisconnected; }, 15000))
+        << "the hang-up was not noticed";
+    EXPECT_EQ(l.statusChanges, before + 1);
+    EXPECT_TRUE(l.host.PumpUntil([&] { return !l.m.ZylSerialPort.IsConnected(); }, 5000));
+    EXPECT_TRUE(l.host.PumpUntil([&] { return ThreadCount() == threadsBefore; }, 5000))
+        << "receive thread still running";
+    const uint8_t go[] = {P2KSETCOMMAND};
+    EXPECT_THROW(l.m.SendBlock(go, 1), EZylSerialPortException);
+    const auto start = Clock::now();
+    l.m.Disconnect();
+    EXPECT_LT(Clock::now() - start, 1s);
+}
+
+}  // namespace
