@@ -24,11 +24,13 @@ std::string SystemErrorText(int error) {
 
 namespace {
 
-// Errors a pulled adapter or a closed handle gives; retrying cannot help.
+// Errors a pulled adapter or a closed handle gives; retrying cannot help. A line whose other end
+// hung up (a virtual port, or a pty under wine) reports "not ready" or a broken pipe.
 bool IsGoneError(DWORD e) {
     return e == ERROR_ACCESS_DENIED || e == ERROR_BAD_COMMAND || e == ERROR_INVALID_HANDLE ||
            e == ERROR_DEVICE_NOT_CONNECTED || e == ERROR_DEVICE_REMOVED || e == ERROR_GEN_FAILURE ||
-           e == ERROR_OPERATION_ABORTED || e == ERROR_FILE_NOT_FOUND;
+           e == ERROR_OPERATION_ABORTED || e == ERROR_FILE_NOT_FOUND || e == ERROR_NOT_READY ||
+           e == ERROR_BROKEN_PIPE;
 }
 
 IoResult Failure(DWORD e) { return IoResult{-1, static_cast<int>(e), IsGoneError(e)}; }
