@@ -124,13 +124,18 @@ struct SerialDevice::Impl {
         waitReadPending = false;
         if (ok && n == 1) {
             holding = true;
-        } else if (ok) {
-            // A driver that does not wait must not turn the receive loop into a spin.
-            waitReadEmptyEarly =
-                std::chrono::steady_clock::now() - waitReadSince < std::chrono::milliseconds(kWaitReadTimeoutMs / 2);
-        } else if (error != ERROR_OPERATION_ABORTED && IsGoneError(error)) {
-            lostError = error;  // aborted is a purge or our own cancel; the next read tells
+            return;
         }
+        // Aborted is a purge or our own cancel; a broken pipe is also what wine reports when a
+        // purge took the byte the read woke for. Neither proves the line gone: the next look at
+        // the device tells.
+        if (!ok && error != ERROR_OPERATION_ABORTED && error != ERROR_BROKEN_PIPE && IsGoneError(error)) {
+            lostError = error;
+            return;
+        }
+        // Ended without a byte: a driver that does not wait must not turn the receive loop into a spin.
+        waitReadEmptyEarly =
+            std::chrono::steady_clock::now() - waitReadSince < std::chrono::milliseconds(kWaitReadTimeoutMs / 2);
     }
     // Under rx: takes the waiting read's result if it has ended.
     void Harvest() {
@@ -285,11 +290,15 @@ IoResult SerialDevice::WaitingCount() {
     COMSTAT stat{};
     if (!ClearCommError(d->handle, &errors, &stat)) return Failure(GetLastError());
     if (d->waitReadPending && stat.cbInQue > 0) {
-        // The first of these bytes is the waiting read's: let it land, or the rest would overtake it.
-        WaitForSingleObject(d->waitReadDone, kQueuedReadLimitMs);
-        d->Harvest();
+        // The first of these bytes is the waiting read's: let it land, or the rest would overtake
+        // it. A read that still waits with bytes queued has missed them: it is cancelled, and the
+        // bytes are read as queued ones.
+        if (WaitForSingleObject(d->waitReadDone, kQueuedReadLimitMs) != WAIT_OBJECT_0)
+            CancelIoEx(d->handle, &d->waitRead);
+        DWORD n = 0;
+        const BOOL ok = GetOverlappedResult(d->handle, &d->waitRead, &n, TRUE);
+        d->Finished(ok, n, ok ? 0 : GetLastError());
         if (!ClearCommError(d->handle, &errors, &stat)) return Failure(GetLastError());
-        if (d->waitReadPending) stat.cbInQue = 0;
     }
     const int64_t count = (d->holding ? 1 : 0) + static_cast<int64_t>(stat.cbInQue);
     if (count == 0 && d->lostError) return Failure(d->lostError);

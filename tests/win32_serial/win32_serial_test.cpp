@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,13 @@ namespace {
 std::string BoardPort() {
     const char* port = std::getenv("KORVEL_TEST_PORT");
     return port ? port : "";
+}
+
+// Has with-boards.sh end the stand-in, which closes its line as a pulled adapter would.
+void HangUpBoard() {
+    const char* file = std::getenv("KORVEL_TEST_HANGUP");
+    ASSERT_NE(file, nullptr) << "run with with-boards.sh --hang-up-on-request";
+    std::ofstream(file) << "now\n";
 }
 
 // Wine, unlike Windows' serial drivers, lets a second handle onto a port opened without sharing.
@@ -190,6 +199,26 @@ TEST_F(ReportingBoard, CloseAndReopen) {
     EXPECT_THROW(port.SendData(&byte, 1), EZylSerialPortException);
 }
 
+// Discarding input while the receive thread reads it (the firmware download does so at its
+// start) must neither leave a read waiting for bytes that were thrown away nor stop the data.
+TEST_F(ReportingBoard, DiscardingInputWhileReceiving) {
+    FakeUiHost host(FakeUiHost::Clock::Real);
+    TZylSerialPort port(host);
+    port.SetPort(TZylSerialPort::StringToCommPort(BoardPort()));
+    port.SetDelay(0);
+    std::atomic<size_t> received{0};
+    port.OnReceive = [&](TZylSerialPort*, const ByteString& b) { received += b.size(); };
+    port.NeedSynchronization = false;
+    port.Open();
+    const auto end = Clock::now() + 2s;
+    while (Clock::now() < end) port.ClearInputBuffer();
+    const size_t before = received;
+    EXPECT_TRUE(host.PumpUntil([&] { return received > before + 200; }, 5000)) << "reception stopped";
+    const auto start = Clock::now();
+    port.Close();
+    EXPECT_LT(Clock::now() - start, 2s);
+}
+
 // The settings as the tty took them, read back through a second handle: wine lets one in, and
 // maps the line state back from the tty's own settings.
 TEST_F(ReportingBoard, LineSettingsReachTheLine) {
@@ -318,6 +347,7 @@ TEST_F(BoardHangingUp, EndsTheConnection) {
     l.m.Connect();
     ASSERT_TRUE(l.WaitFor(K2MSENDMONDATA));
     const int before = l.statusChanges;
+    HangUpBoard();
     ASSERT_TRUE(l.host.PumpUntil([&] { return l.m.ConnectionState() == csDisconnected; }, 15000))
         << "the hang-up was not noticed";
     EXPECT_EQ(l.statusChanges, before + 1);
