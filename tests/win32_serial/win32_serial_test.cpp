@@ -14,6 +14,7 @@
 #include "comms/comms_data_module.h"
 #include "messages/message_ids.h"
 #include "support/fake_ui_host.h"
+#include "support/module_link.h"
 
 // After the tool's headers: windows.h defines names such as Yield as macros.
 #define WIN32_LEAN_AND_MEAN
@@ -57,35 +58,11 @@ int ThreadCount() {
     return n;
 }
 
-// The communications module on the stand-in's COM port, recording what it hands on.
-struct Link {
-    explicit Link(FakeUiHost::Clock clock = FakeUiHost::Clock::Real) : host(clock), m(host) {
-        m.OnStatusChange = [this](TCommsDataModule*) { ++statusChanges; };
-        m.OnDatablock = [this](TCommsDataModule*, int32_t size, const uint8_t* data) {
-            blocks.emplace_back(data, data + size - 2);
-        };
-        m.OnDataError = [this](TCommsDataModule*) { ++dataErrors; };
+// The communications module on the stand-in's COM port.
+struct Link : korvel::test::ModuleLink {
+    explicit Link(FakeUiHost::Clock clock = FakeUiHost::Clock::Real) : ModuleLink(clock) {
         m.ZylSerialPort.SetPort(TZylSerialPort::StringToCommPort(BoardPort()));
     }
-    size_t Count(uint8_t id) const {
-        size_t n = 0;
-        for (const auto& b : blocks) n += (!b.empty() && b[0] == id);
-        return n;
-    }
-    bool WaitFor(uint8_t id, size_t n = 1, uint32_t ms = 10000) {
-        return host.PumpUntil([&] { return Count(id) >= n; }, ms);
-    }
-    const std::vector<uint8_t>* Last(uint8_t id) const {
-        for (auto it = blocks.rbegin(); it != blocks.rend(); ++it)
-            if (!it->empty() && (*it)[0] == id) return &*it;
-        return nullptr;
-    }
-
-    FakeUiHost host;
-    TCommsDataModule m;
-    std::vector<std::vector<uint8_t>> blocks;
-    int statusChanges = 0;
-    int dataErrors = 0;
 };
 
 // One fixture per stand-in configuration; tests/CMakeLists.txt starts each with its options.
@@ -104,8 +81,8 @@ TEST_F(ReportingBoard, ReportsArriveWhole) {
     l.m.Connect();
     ASSERT_EQ(l.m.ConnectionState(), csConnected);
     EXPECT_EQ(l.m.ZylSerialPort.ConnectedTo(), TZylSerialPort::StringToCommPort(BoardPort()));
-    ASSERT_TRUE(l.WaitFor(K2PGETCOMMAND));
-    ASSERT_TRUE(l.WaitFor(K2MSENDMONDATA, 20));
+    ASSERT_TRUE(l.WaitFor(K2PGETCOMMAND, 1, 10000));
+    ASSERT_TRUE(l.WaitFor(K2MSENDMONDATA, 20, 10000));
     EXPECT_EQ(l.dataErrors, 0);
     for (const auto& b : l.blocks) {
         if (b[0] == K2MSENDMONDATA) {
@@ -326,7 +303,7 @@ TEST_F(ReportingBoard, FirmwareReachesTheLoader) {
     EXPECT_EQ(boxes[1].text, "Nieuwe firmware staat er in.");
     // Back to blocks: the stand-in asks "Are you there ?" again.
     const size_t asks = l.Count(K2PGETCOMMAND);
-    EXPECT_TRUE(l.WaitFor(K2PGETCOMMAND, asks + 1));
+    EXPECT_TRUE(l.WaitFor(K2PGETCOMMAND, asks + 1, 10000));
 }
 
 TEST_F(SilentBoard, GivesUpAfterItsTime) {
@@ -345,7 +322,7 @@ TEST_F(BoardHangingUp, EndsTheConnection) {
     const int threadsBefore = ThreadCount();
     Link l;
     l.m.Connect();
-    ASSERT_TRUE(l.WaitFor(K2MSENDMONDATA));
+    ASSERT_TRUE(l.WaitFor(K2MSENDMONDATA, 1, 10000));
     const int before = l.statusChanges;
     HangUpBoard();
     ASSERT_TRUE(l.host.PumpUntil([&] { return l.m.ConnectionState() == csDisconnected; }, 15000))
