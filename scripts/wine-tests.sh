@@ -20,7 +20,7 @@ scripts/windows-cross-build.sh "$win" -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" -D
 export WINEPREFIX="$PWD/$win/wineprefix" WINEDEBUG=-all
 rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
-"$wineserver" --foreground --persistent &
+"$wineserver" --foreground --persistent >"$win/wineserver.log" 2>&1 &
 server=$!
 trap '"$wineserver" --kill 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
 now() { date +%s.%N; }
@@ -31,9 +31,15 @@ awk -v s="$t0" -v e="$(now)" 'BEGIN { printf "wineboot of a fresh prefix: %.1f s
 ctest --test-dir "$win" --output-on-failure
 
 # The wine server does part of every wait's work: its share is shown beside the program's.
+# Other load on the machine can push one measurement over the target: only two in a row fail.
 ticks() { awk '{ print $14 + $15 }' "/proc/$server/stat"; }
-before=$(ticks) b0=$(now)
-tests/win32_serial/with-boards.sh "$sim" COM11 "--program --pace --report-ms 1000" COM12 "--silent --report-ms 0" \
-  -- "$wine" "$win/bin/bench_comms_cpu.exe" --port COM11 --silent-port COM12
-awk -v t="$(($(ticks) - before))" -v hz="$(getconf CLK_TCK)" -v s="$b0" -v e="$(now)" \
-  'BEGIN { printf "wine server meanwhile: %.2f %% of a core\n", 100 * t / hz / (e - s) }'
+bench() {
+  local before b0 status=0
+  before=$(ticks) b0=$(now)
+  tests/win32_serial/with-boards.sh "$sim" COM11 "--program --pace --report-ms 1000" COM12 "--silent --report-ms 0" \
+    -- "$wine" "$win/bin/bench_comms_cpu.exe" --port COM11 --silent-port COM12 || status=$?
+  awk -v t="$(($(ticks) - before))" -v hz="$(getconf CLK_TCK)" -v s="$b0" -v e="$(now)" \
+    'BEGIN { printf "wine server meanwhile: %.2f %% of a core\n", 100 * t / hz / (e - s) }'
+  return "$status"
+}
+bench || bench

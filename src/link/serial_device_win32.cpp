@@ -146,8 +146,7 @@ struct SerialDevice::Impl {
     }
     // Under rx: starts the waiting read; false when it could not be started.
     bool Issue() {
-        ResetEvent(waitReadDone);
-        waitRead = OVERLAPPED{};
+        waitRead = OVERLAPPED{};  // ReadFile itself resets the event
         waitRead.hEvent = waitReadDone;
         waitReadSince = std::chrono::steady_clock::now();
         waitReadEmptyEarly = false;
