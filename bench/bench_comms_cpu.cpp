@@ -1,13 +1,11 @@
 // CPU cost of waiting: the tool connected to the stand-in (a separate process, so only the
 // tool's cost is counted) while idle, and while an exchange waits out a silent board.
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// The stand-ins are started here, or, with --port P --silent-port P, already run on those ports
+// (the Windows build: scripts/wine-tests.sh starts them and links them as COM ports).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,11 +14,23 @@
 #include "messages/message_ids.h"
 #include "support/fake_ui_host.h"
 
+// After the tool's headers: windows.h defines names such as Yield as macros.
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 using namespace korvel;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
+#ifndef _WIN32
 struct Sim {
     pid_t pid = -1;
     std::string port;
@@ -55,6 +65,33 @@ double CpuSeconds() {
     return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
+#else
+double CpuSeconds() {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+    auto seconds = [](const FILETIME& f) {
+        return static_cast<double>((static_cast<uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel) + seconds(user);
+}
+#endif
+
+// A stand-in started with these options, or the port given for it.
+struct Board {
+#ifndef _WIN32
+    std::optional<Sim> sim;
+#endif
+    std::string port;
+    Board(const std::string& exe, const std::string& given, std::vector<std::string> args) : port(given) {
+#ifndef _WIN32
+        if (port.empty()) port = sim.emplace(exe, std::move(args)).port;
+#else
+        (void)exe;
+        (void)args;
+#endif
+        if (port.empty()) throw std::runtime_error("no port for the stand-in (--port, --silent-port)");
+    }
+};
 
 struct Measure {
     double cpu0 = CpuSeconds();
@@ -75,12 +112,17 @@ int main(int argc, char** argv) {
     std::string exe = argv[0];
     exe = exe.substr(0, exe.rfind('/') + 1) + "korvel-board-sim";
     double idleSeconds = 10;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::string(argv[i]) == "--idle-s") idleSeconds = std::atof(argv[++i]);
+    std::string port, silentPort;
+    for (int i = 1; i + 1 < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--idle-s") idleSeconds = std::atof(argv[++i]);
+        else if (a == "--port") port = argv[++i];
+        else if (a == "--silent-port") silentPort = argv[++i];
+    }
     bool ok = true;
 
     {
-        Sim sim(exe, {"--program", "--pace", "--report-ms", "1000"});
+        Board sim(exe, port, {"--program", "--pace", "--report-ms", "1000"});
         test::FakeUiHost host(test::FakeUiHost::Clock::Real);
         TCommsDataModule m(host);
         int blocks = 0;
@@ -98,7 +140,7 @@ int main(int argc, char** argv) {
         host.Shutdown();
     }
     {
-        Sim sim(exe, {"--silent", "--report-ms", "0"});
+        Board sim(exe, silentPort, {"--silent", "--report-ms", "0"});
         test::FakeUiHost host(test::FakeUiHost::Clock::Real);
         TCommsDataModule m(host);
         m.ZylSerialPort.SetCustomPortName(sim.port);

@@ -4,7 +4,8 @@ set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config
       qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-liberation
       libgtest-dev libgmock-dev libbenchmark-dev
-      clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix
+      clang libclang-rt-14-dev
+      g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine64
       srecord binutils desktop-file-utils)
 missing=()
 for p in "${pkgs[@]}"; do

@@ -1,4 +1,4 @@
-// Win32 serial backend: a synchronous COM handle, DCB and comm time-outs.
+// Win32 serial backend: an overlapped COM handle, DCB and comm time-outs.
 #include "link/serial_device.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -24,11 +24,13 @@ std::string SystemErrorText(int error) {
 
 namespace {
 
-// Errors a pulled adapter or a closed handle gives; retrying cannot help.
+// Errors a pulled adapter or a closed handle gives; retrying cannot help. A line whose other end
+// hung up (a virtual port, or a pty under wine) reports "not ready" or a broken pipe.
 bool IsGoneError(DWORD e) {
     return e == ERROR_ACCESS_DENIED || e == ERROR_BAD_COMMAND || e == ERROR_INVALID_HANDLE ||
            e == ERROR_DEVICE_NOT_CONNECTED || e == ERROR_DEVICE_REMOVED || e == ERROR_GEN_FAILURE ||
-           e == ERROR_OPERATION_ABORTED || e == ERROR_FILE_NOT_FOUND;
+           e == ERROR_OPERATION_ABORTED || e == ERROR_FILE_NOT_FOUND || e == ERROR_NOT_READY ||
+           e == ERROR_BROKEN_PIPE;
 }
 
 IoResult Failure(DWORD e) { return IoResult{-1, static_cast<int>(e), IsGoneError(e)}; }
@@ -54,11 +56,113 @@ const TimerApi& LinkTimerApi() {
     return api;
 }
 
+// The receive thread waits on the device with a read of one byte that stays pending until a byte
+// arrives or the line goes: an idle port costs nothing, and a byte is seen at once. The handle is
+// overlapped because on a synchronous handle Windows holds every write behind a pending read.
+// With these read time-outs a read ends at its first byte; the reads that then fetch the rest ask
+// only for what is queued, which no read time-out can hold up. The write totals are the caller's.
+constexpr DWORD kWaitReadTimeoutMs = 60000;  // the driver ends an idle waiting read after this
+constexpr DWORD kQueuedReadLimitMs = 100;    // a read of queued bytes that still waits is cancelled
+
+COMMTIMEOUTS DeviceTimeouts(const SerialTimeouts& t) {
+    return COMMTIMEOUTS{MAXDWORD, MAXDWORD, kWaitReadTimeoutMs, t.WriteTotalTimeoutMultiplier,
+                        t.WriteTotalTimeoutConstant};
+}
+
+// One overlapped read or write, waited for until it ends, `stop` is set or limitMs passed; then
+// it is cancelled. Never returns while the call still owns the buffer.
+IoResult Transfer(HANDLE h, bool write, uint8_t* buffer, DWORD size, HANDLE stop, DWORD limitMs) {
+    OVERLAPPED ov{};
+    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!ov.hEvent) return Failure(GetLastError());
+    DWORD n = 0;
+    BOOL ok = write ? WriteFile(h, buffer, size, &n, &ov) : ReadFile(h, buffer, size, &n, &ov);
+    DWORD e = ok ? 0 : GetLastError();
+    if (e == ERROR_IO_PENDING) {
+        const HANDLE events[2] = {ov.hEvent, stop};
+        const DWORD w = WaitForMultipleObjects(stop ? 2 : 1, events, FALSE, limitMs);
+        const bool cancelled = w != WAIT_OBJECT_0;
+        if (cancelled) CancelIoEx(h, &ov);
+        ok = GetOverlappedResult(h, &ov, &n, TRUE);
+        e = ok ? 0 : GetLastError();
+        // Cut short by the time limit: what came is the result, no failure.
+        if (cancelled && e == ERROR_OPERATION_ABORTED && !(stop && WaitForSingleObject(stop, 0) == WAIT_OBJECT_0))
+            e = 0;
+    }
+    CloseHandle(ov.hEvent);
+    return IoResult{static_cast<int64_t>(n), static_cast<int>(e), e != 0 && IsGoneError(e)};
+}
+
 }  // namespace
 
 struct SerialDevice::Impl {
     HANDLE handle = INVALID_HANDLE_VALUE;
-    HANDLE wake = nullptr;  // set by Interrupt to end a wait early
+    HANDLE wake = nullptr;     // auto-reset: Interrupt ends one wait early
+    HANDLE closing = nullptr;  // manual-reset: set by Close, cancels every wait and transfer
+
+    // The receive thread's waiting read (see above), the byte it brought, and how the line went.
+    std::mutex rx;
+    OVERLAPPED waitRead{};
+    HANDLE waitReadDone = nullptr;  // manual-reset
+    bool waitReadPending = false;
+    std::chrono::steady_clock::time_point waitReadSince{};
+    bool waitReadEmptyEarly = false;  // ended without a byte long before its time-out
+    uint8_t waitByte = 0;
+    bool holding = false;
+    DWORD lostError = 0;
+
+    void Reset() {
+        handle = INVALID_HANDLE_VALUE;
+        wake = closing = waitReadDone = nullptr;
+        waitRead = OVERLAPPED{};
+        waitReadPending = waitReadEmptyEarly = holding = false;
+        lostError = 0;
+    }
+
+    // Under rx: notes how the waiting read ended.
+    void Finished(BOOL ok, DWORD n, DWORD error) {
+        waitReadPending = false;
+        if (ok && n == 1) {
+            holding = true;
+            return;
+        }
+        // Aborted is a purge or our own cancel; a broken pipe is also what wine reports when a
+        // purge took the byte the read woke for. Neither proves the line gone: the next look at
+        // the device tells.
+        if (!ok && error != ERROR_OPERATION_ABORTED && error != ERROR_BROKEN_PIPE && IsGoneError(error)) {
+            lostError = error;
+            return;
+        }
+        // Ended without a byte: a driver that does not wait must not turn the receive loop into a spin.
+        waitReadEmptyEarly =
+            std::chrono::steady_clock::now() - waitReadSince < std::chrono::milliseconds(kWaitReadTimeoutMs / 2);
+    }
+    // Under rx: takes the waiting read's result if it has ended.
+    void Harvest() {
+        if (!waitReadPending || !HasOverlappedIoCompleted(&waitRead)) return;
+        DWORD n = 0;
+        const BOOL ok = GetOverlappedResult(handle, &waitRead, &n, FALSE);
+        Finished(ok, n, ok ? 0 : GetLastError());
+    }
+    // Under rx: starts the waiting read; false when it could not be started.
+    bool Issue() {
+        waitRead = OVERLAPPED{};  // ReadFile itself resets the event
+        waitRead.hEvent = waitReadDone;
+        waitReadSince = std::chrono::steady_clock::now();
+        waitReadEmptyEarly = false;
+        DWORD n = 0;
+        if (ReadFile(handle, &waitByte, 1, &n, &waitRead)) {
+            Finished(TRUE, n, 0);
+            return true;
+        }
+        const DWORD e = GetLastError();
+        if (e == ERROR_IO_PENDING) {
+            waitReadPending = true;
+            return true;
+        }
+        if (IsGoneError(e)) lostError = e;
+        return false;
+    }
 };
 
 SerialDevice::SerialDevice() : d(std::make_unique<Impl>()) {}
@@ -68,29 +172,52 @@ SerialDevice::~SerialDevice() { Close(); }
 bool SerialDevice::Open(const std::string& devicePath, std::string& error) {
     Close();
     std::unique_lock lock(lock_);
-    HANDLE h = CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         error = SystemErrorText(static_cast<int>(GetLastError()));
         return false;
     }
     HANDLE wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (!wake) {
+    HANDLE closing = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE readDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!wake || !closing || !readDone) {
         error = SystemErrorText(static_cast<int>(GetLastError()));
+        for (HANDLE e : {wake, closing, readDone})
+            if (e) CloseHandle(e);
         CloseHandle(h);
         return false;
     }
+    // The time-outs stay from the device's last user until set: reads must not wait for a full buffer.
+    COMMTIMEOUTS ct = DeviceTimeouts(timeouts_);
+    SetCommTimeouts(h, &ct);
     d->handle = h;
     d->wake = wake;
+    d->closing = closing;
+    d->waitReadDone = readDone;
     return true;
 }
 
 void SerialDevice::Close() {
     closing_ = true;
-    Interrupt();
+    {
+        std::shared_lock lock(lock_);
+        if (d->wake) SetEvent(d->wake);
+        if (d->closing) SetEvent(d->closing);
+    }
     std::unique_lock lock(lock_);
-    if (d->handle != INVALID_HANDLE_VALUE) CloseHandle(d->handle);
-    if (d->wake) CloseHandle(d->wake);
-    *d = Impl{};
+    if (d->handle != INVALID_HANDLE_VALUE) {
+        // The waiting read writes into this object: it must be over before the handle goes.
+        if (d->waitReadPending) {
+            CancelIoEx(d->handle, &d->waitRead);
+            DWORD n = 0;
+            GetOverlappedResult(d->handle, &d->waitRead, &n, TRUE);
+        }
+        CloseHandle(d->handle);
+    }
+    for (HANDLE e : {d->wake, d->closing, d->waitReadDone})
+        if (e) CloseHandle(e);
+    d->Reset();
     closing_ = false;
 }
 
@@ -144,8 +271,7 @@ bool SerialDevice::Configure(const LineSettings& s, std::string& error) {
 bool SerialDevice::SetTimeouts(const SerialTimeouts& t) {
     std::unique_lock lock(lock_);
     timeouts_ = t;
-    COMMTIMEOUTS ct{t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant,
-                    t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant};
+    COMMTIMEOUTS ct = DeviceTimeouts(t);
     return d->handle != INVALID_HANDLE_VALUE && SetCommTimeouts(d->handle, &ct);
 }
 
@@ -157,51 +283,87 @@ bool SerialDevice::SetQueueSizes(uint32_t input, uint32_t output) {
 IoResult SerialDevice::WaitingCount() {
     std::shared_lock lock(lock_);
     if (d->handle == INVALID_HANDLE_VALUE || closing_) return Failure(ERROR_INVALID_HANDLE);
+    std::lock_guard rx(d->rx);
+    d->Harvest();
     DWORD errors = 0;
     COMSTAT stat{};
     if (!ClearCommError(d->handle, &errors, &stat)) return Failure(GetLastError());
-    return IoResult{static_cast<int64_t>(stat.cbInQue), 0, false};
+    if (d->waitReadPending && stat.cbInQue > 0) {
+        // The first of these bytes is the waiting read's: let it land, or the rest would overtake
+        // it. A read that still waits with bytes queued has missed them: it is cancelled, and the
+        // bytes are read as queued ones.
+        if (WaitForSingleObject(d->waitReadDone, kQueuedReadLimitMs) != WAIT_OBJECT_0)
+            CancelIoEx(d->handle, &d->waitRead);
+        DWORD n = 0;
+        const BOOL ok = GetOverlappedResult(d->handle, &d->waitRead, &n, TRUE);
+        d->Finished(ok, n, ok ? 0 : GetLastError());
+        if (!ClearCommError(d->handle, &errors, &stat)) return Failure(GetLastError());
+    }
+    const int64_t count = (d->holding ? 1 : 0) + static_cast<int64_t>(stat.cbInQue);
+    if (count == 0 && d->lostError) return Failure(d->lostError);
+    return IoResult{count, 0, false};
 }
 
 IoResult SerialDevice::Read(uint8_t* buffer, std::size_t size) {
     std::shared_lock lock(lock_);
     if (d->handle == INVALID_HANDLE_VALUE || closing_) return Failure(ERROR_INVALID_HANDLE);
-    DWORD n = 0;
-    if (!ReadFile(d->handle, buffer, static_cast<DWORD>(size), &n, nullptr)) return Failure(GetLastError());
-    return IoResult{static_cast<int64_t>(n), 0, false};
+    std::lock_guard rx(d->rx);
+    d->Harvest();
+    int64_t n = 0;
+    if (d->holding && size > 0) {
+        buffer[n++] = d->waitByte;
+        d->holding = false;
+    }
+    // While the waiting read is pending the next byte is its own: reading past it would reorder.
+    if (static_cast<std::size_t>(n) < size && !d->waitReadPending) {
+        DWORD errors = 0;
+        COMSTAT stat{};
+        if (!ClearCommError(d->handle, &errors, &stat)) return n > 0 ? IoResult{n, 0, false} : Failure(GetLastError());
+        const auto want = static_cast<DWORD>(std::min<std::size_t>(size - static_cast<std::size_t>(n), stat.cbInQue));
+        if (want > 0) {
+            const IoResult r = Transfer(d->handle, false, buffer + n, want, d->closing, kQueuedReadLimitMs);
+            n += r.count;
+            if (r.error != 0 && n == 0) return r;
+        }
+    }
+    return IoResult{n, 0, false};
 }
 
 IoResult SerialDevice::Write(const uint8_t* buffer, std::size_t size) {
     std::shared_lock lock(lock_);
     if (d->handle == INVALID_HANDLE_VALUE) return Failure(ERROR_INVALID_HANDLE);
-    DWORD n = 0;
-    if (!WriteFile(d->handle, buffer, static_cast<DWORD>(size), &n, nullptr)) {
-        const DWORD e = GetLastError();
-        return IoResult{static_cast<int64_t>(n), static_cast<int>(e), IsGoneError(e)};
-    }
-    return IoResult{static_cast<int64_t>(n), 0, false};
+    if (closing_) return Failure(ERROR_OPERATION_ABORTED);
+    // The driver applies the write time-outs; Close cancels a write that still waits for the line.
+    return Transfer(d->handle, true, const_cast<uint8_t*>(buffer), static_cast<DWORD>(size), d->closing, INFINITE);
 }
 
 SerialDevice::Wait SerialDevice::WaitForInput(uint32_t timeoutMs) {
-    // A synchronous handle cannot wait for a comm event while another thread writes, so poll
-    // the input count on the 1 ms timer the port requested.
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::shared_lock lock(lock_);
+    if (d->handle == INVALID_HANDLE_VALUE || closing_) return Wait::Interrupted;
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool reissued = false;
     for (;;) {
-        HANDLE wake = nullptr;
+        bool pending;
         {
-            std::shared_lock lock(lock_);
-            if (d->handle == INVALID_HANDLE_VALUE || closing_) return Wait::Interrupted;
-            DWORD errors = 0;
-            COMSTAT stat{};
-            if (!ClearCommError(d->handle, &errors, &stat)) {
-                if (IsGoneError(GetLastError())) return Wait::HangUp;
-            } else if (stat.cbInQue > 0) {
-                return Wait::Ready;
+            std::lock_guard rx(d->rx);
+            d->Harvest();
+            if (d->holding) return Wait::Ready;
+            if (d->lostError) return Wait::HangUp;
+            // A read that ended empty long before its time-out is started again once per call only.
+            if (!d->waitReadPending && !(reissued && d->waitReadEmptyEarly)) {
+                reissued = true;
+                if (d->Issue() && !d->waitReadPending) continue;  // ended at once: look again
+                if (d->lostError) return Wait::HangUp;
             }
-            wake = d->wake;
-            if (std::chrono::steady_clock::now() >= end) return Wait::Timeout;
-            if (WaitForSingleObject(wake, 1) == WAIT_OBJECT_0) return Wait::Interrupted;
+            pending = d->waitReadPending;
         }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0) return Wait::Timeout;
+        const HANDLE events[2] = {d->wake, d->waitReadDone};
+        const DWORD w = WaitForMultipleObjects(pending ? 2 : 1, events, FALSE, static_cast<DWORD>(left));
+        if (w == WAIT_OBJECT_0) return Wait::Interrupted;
+        if (w != WAIT_OBJECT_0 + 1) return Wait::Timeout;
     }
 }
 
@@ -214,6 +376,7 @@ bool SerialDevice::ModemStatus(uint8_t& lines) {
     std::shared_lock lock(lock_);
     lines = 0;
     DWORD status = 0;
+    // Fails where the device has no modem lines (a pty under wine): the empty set, as on POSIX.
     if (d->handle == INVALID_HANDLE_VALUE || !GetCommModemStatus(d->handle, &status)) return false;
     if (status & MS_CTS_ON) lines |= mlCTS;
     if (status & MS_DSR_ON) lines |= mlDSR;
@@ -225,6 +388,10 @@ bool SerialDevice::ModemStatus(uint8_t& lines) {
 bool SerialDevice::Purge(bool input, bool output) {
     std::shared_lock lock(lock_);
     if (d->handle == INVALID_HANDLE_VALUE || (!input && !output)) return false;
+    if (input) {
+        std::lock_guard rx(d->rx);
+        d->holding = false;  // the waiting read's byte was input too
+    }
     DWORD flags = 0;
     if (input && output) flags = PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT;
     else flags = input ? PURGE_RXCLEAR : PURGE_TXCLEAR;

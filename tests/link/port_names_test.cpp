@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -98,10 +100,16 @@ TEST(PortNames, ResolvingANameToItsDevice) {
     EXPECT_EQ(ResolveDevicePath("COM161", present), "/dev/ttyAMA0");
     EXPECT_EQ(ResolveDevicePath("COM162", present), "");
     EXPECT_EQ(ResolveDevicePath("/dev/pts/3", present), "/dev/pts/3");
+#ifdef _WIN32
+    EXPECT_EQ(TZylSerialPort::DevicePath(" COM5 "), "\\\\.\\COM5");
+    EXPECT_EQ(TZylSerialPort::DevicePath("COM254"), "\\\\.\\COM254");
+#else
     EXPECT_EQ(TZylSerialPort::DevicePath(" COM5 "), "/dev/ttyS4");
     EXPECT_EQ(TZylSerialPort::DevicePath("/dev/pts/3"), "/dev/pts/3");
+#endif
 }
 
+#ifndef _WIN32
 TEST(PortNames, SysfsScanSkipsPlaceholdersAndNonDevices) {
     namespace fs = std::filesystem;
     const fs::path root = fs::temp_directory_path() / ("korvel_tty_" + std::to_string(::getpid()));
@@ -123,6 +131,7 @@ TEST(PortNames, SysfsScanSkipsPlaceholdersAndNonDevices) {
     EXPECT_TRUE(ListSerialDevices((root / "missing").string()).empty());
     fs::remove_all(root);
 }
+#endif
 
 }  // namespace
 }  // namespace korvel

@@ -10,6 +10,7 @@
 #include "messages/message_ids.h"
 #include "settings/nvm_parameters.h"
 #include "support/fake_ui_host.h"
+#include "support/module_link.h"
 
 using namespace korvel;
 using korvel::sim::BoardSim;
@@ -18,34 +19,17 @@ using korvel::test::FakeUiHost;
 
 namespace {
 
-struct Link {
+// The module connected to an in-process stand-in.
+struct Link : korvel::test::ModuleLink {
     explicit Link(BoardSimOptions o, FakeUiHost::Clock clock = FakeUiHost::Clock::Real)
-        : host(clock), board(o), m(host) {
-        m.OnStatusChange = [this](TCommsDataModule*) { ++statusChanges; };
-        m.OnDatablock = [this](TCommsDataModule*, int32_t size, const uint8_t* data) {
-            blocks.emplace_back(data, data + size - 2);
-        };
-        m.OnDataError = [this](TCommsDataModule*) { ++dataErrors; };
+        : ModuleLink(clock), board(o) {
         m.ZylSerialPort.SetCustomPortName(board.Start());
         m.ZylSerialPort.SetPort(spCustom);
         m.Connect();
     }
     ~Link() { m.Disconnect(); }
-    size_t Count(uint8_t id) const {
-        size_t n = 0;
-        for (const auto& b : blocks) n += (!b.empty() && b[0] == id);
-        return n;
-    }
-    bool WaitFor(uint8_t id, size_t n = 1, uint32_t ms = 5000) {
-        return host.PumpUntil([&] { return Count(id) >= n; }, ms);
-    }
 
-    FakeUiHost host;
     BoardSim board;
-    TCommsDataModule m;
-    std::vector<std::vector<uint8_t>> blocks;
-    int statusChanges = 0;
-    int dataErrors = 0;
 };
 
 BoardSimOptions Program(uint32_t reportMs = 0) {
