@@ -98,6 +98,7 @@ struct BoardSim::Impl {
     TFrameDecoder decoder;
     enum class Mode { Normal, LoaderWaitX, LoaderChunks } mode = Mode::Normal;
     std::vector<uint8_t> chunk;
+    uint32_t sessions = 0;  // loader sessions started
     std::deque<uint8_t> out;
     Clock::time_point outDue{};     // paced: when the head of `out` has crossed the wire
     Clock::time_point outLineFree{};
@@ -117,6 +118,7 @@ struct BoardSim::Impl {
     void SendBlock(const std::vector<uint8_t>& block);
     void Answer(std::vector<uint8_t> block);
     void OnBlock();
+    void StartLoader();
     void OnByte(uint8_t b);
     void SendReport();
     void Flush(Clock::time_point now);
@@ -154,6 +156,9 @@ void BoardSim::Impl::OnBlock() {
     // InputCount >= 2 here; the block proper excludes its two check bytes.
     const uint32_t n = decoder.InputCount - 2;
     std::vector<uint8_t> block(decoder.InputData.begin(), decoder.InputData.begin() + n);
+    const bool start = block.size() >= 8 && block[0] == P2KBLASTFW && std::memcmp(block.data() + 1, kMagic, 7) == 0;
+    // The loader knows only its start block; other frames in its data are no blocks to it.
+    if (mode != Mode::Normal && !start) return;
     {
         std::lock_guard lock(m);
         received.push_back(block);
@@ -179,14 +184,9 @@ void BoardSim::Impl::OnBlock() {
             Answer({K2PRGETFLASH});
             break;
         case P2KBLASTFW:
-            if (block.size() < 8 || std::memcmp(block.data() + 1, kMagic, 7) != 0) return;
+            if (!start) return;
             Answer({K2PRBLASTFW});
-            mode = Mode::LoaderWaitX;
-            {
-                std::lock_guard lock(m);
-                inLoader = true;
-                inService = false;
-            }
+            StartLoader();
             break;
         case P2KSETNVM: {
             if (block.size() < 5) return;
@@ -217,10 +217,28 @@ void BoardSim::Impl::OnBlock() {
     }
 }
 
+// Every session starts from nothing: what a finished or abandoned one left would shift this one's
+// chunks, and past the last chunk off the end of the image.
+void BoardSim::Impl::StartLoader() {
+    ++sessions;
+    mode = Mode::LoaderWaitX;
+    chunk.clear();
+    std::lock_guard lock(m);
+    std::fill(loaderImage.begin(), loaderImage.end(), 0xFF);
+    chunks = 0;
+    loaderDone = false;
+    inLoader = true;
+    inService = false;
+}
+
 void BoardSim::Impl::OnByte(uint8_t b) {
+    // The loader too watches for a start block, so a session abandoned halfway (the tool gave up,
+    // the line dropped) can be followed by a new one; the byte that completes it is no loader data.
+    const uint32_t session = sessions;
+    decoder.HandleByte(b);
+    if (sessions != session) return;
     switch (mode) {
         case Mode::Normal:
-            decoder.HandleByte(b);
             break;
         case Mode::LoaderWaitX:
             if (b == 'X') {

@@ -223,6 +223,46 @@ TEST(FirmwareDownload, RefusalsSendNothingAndClearTheStrip) {
     fs::remove(past);
 }
 
+// Each download starts at 0x8800 on the board, whatever the one before it did: a second session
+// once went on from chunk 480, past the end of the stand-in's image.
+TEST(FirmwareDownload, EveryDownloadStartsAtTheFirstChunk) {
+    struct Row {
+        const char* name;
+        uint32_t firstChunks;  // chunks the first download gets before it ends
+    } rows[] = {
+        {"after a complete download", kChunks},
+        {"after one abandoned halfway", 100},
+    };
+    const std::string first = kData + "srec_cat_full.a43";
+    const std::string second = kData + "objcopy_small.srec";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig r;
+        r.Connect();
+        uint32_t release = row.firstChunks;
+        r.onProgress = [&](const std::string& status, uint32_t address) {
+            if (status == "Flashing firmware." && address < 0x8800 + 64 * release) r.ReceiveLater("A");
+        };
+        r.m.FlashFirmware(first);
+        ASSERT_TRUE(r.BoardGot(row.firstChunks));
+        r.host.PumpUntil([] { return false; }, 50);
+        ASSERT_EQ(r.board.LoaderChunksReceived(), row.firstChunks);
+
+        release = kChunks;
+        r.m.FlashFirmware(second);
+        ASSERT_EQ(r.host.Boxes().size(), 4u);
+        EXPECT_EQ(r.host.Boxes()[3].text, "Nieuwe firmware staat er in.");
+        ASSERT_TRUE(r.host.PumpUntil([&] { return r.board.ReceivedBlocks().size() == 2; }, 5000))
+            << "the second start block was not seen";
+        EXPECT_EQ(r.board.ReceivedBlocks()[1], kStartBlock);
+        ASSERT_TRUE(r.BoardGot(kChunks));
+        r.host.PumpUntil([] { return false; }, 50);
+        EXPECT_EQ(r.board.LoaderChunksReceived(), kChunks);
+        EXPECT_TRUE(r.board.LoaderDone());
+        EXPECT_EQ(r.board.LoaderImage(), ExpectedImage(second));
+    }
+}
+
 // Over the pty with the stand-in's own loader, at full speed.
 TEST(FirmwareDownload, FullImageReachesTheBoardByteForByte) {
     Rig r(FakeUiHost::Clock::Real, false);

@@ -224,10 +224,20 @@ TEST(BoardSimPeer, LoaderStoresChunksThenReturnsToFrames) {
     ASSERT_GE(fd, 0);
     // Junk and a wrong magic word do not start the loader.
     WriteAll(fd, PeerFrame({0xA3, 'K', 'I', 'C', 'K', 'O', 'F', 'X'}));
-    WriteAll(fd, PeerFrame({0xA3, 'K', 'I', 'C', 'K', 'O', 'F', 'F'}));
+    const Bytes start = PeerFrame({0xA3, 'K', 'I', 'C', 'K', 'O', 'F', 'F'});
+    WriteAll(fd, start);
     PeerDeframer d;
     ASSERT_TRUE(ReadUntil(fd, d, [&] { return board.InLoader(); }, 2000));
-    ReadUntil(fd, d, [] { return false; }, 100);  // frames still in flight could hold an 0x41
+    // A session abandoned in the middle of a chunk leaves nothing behind for the next one.
+    WriteAll(fd, {'X'});
+    WriteAll(fd, Bytes(64 * 10 + 30, 0xEE));
+    ASSERT_TRUE(ReadUntil(fd, d, [&] { return board.LoaderChunksReceived() == 10; }, 2000));
+    WriteAll(fd, start);
+    ASSERT_TRUE(ReadUntil(fd, d, [&] { return board.ReceivedBlocks().size() == 3; }, 2000))
+        << "a start block in the middle of a session was not seen";
+    EXPECT_EQ(board.LoaderChunksReceived(), 0u);
+    EXPECT_TRUE(board.InLoader());
+    ReadUntil(fd, d, [] { return false; }, 100);  // frames and old "A"s still in flight
     WriteAll(fd, {'Q', 0x41, 'X'});  // bytes before the X are ignored
     uint32_t sent = 0;
     Bytes pending;
@@ -253,8 +263,10 @@ TEST(BoardSimPeer, LoaderStoresChunksThenReturnsToFrames) {
     EXPECT_EQ(board.LoaderChunksReceived(), 480u);
     const Bytes image = board.LoaderImage();
     ASSERT_EQ(image.size(), 30720u);
-    EXPECT_EQ(image[0], 0);
-    EXPECT_EQ(image[64 * 479 + 63], static_cast<uint8_t>(479 + 63));
+    for (uint32_t c : {0u, 10u, 479u}) {
+        EXPECT_EQ(image[64 * c], static_cast<uint8_t>(c)) << c;
+        EXPECT_EQ(image[64 * c + 63], static_cast<uint8_t>(c + 63)) << c;
+    }
     ::close(fd);
 }
 
