@@ -327,6 +327,33 @@ TEST(PtyPort, SendsReachTheLineWithOnSend) {
     EXPECT_EQ(f.pty.Read(3), std::string("\0xy", 3));
 }
 
+// The largest write time-outs wait as long as it takes: a write that has to wait for room on the
+// line still writes everything (the total once overflowed into a deadline already past).
+TEST(PtyPort, LargestWriteTimeoutsStillWriteEverything) {
+    const struct {
+        uint32_t multiplier, constant;
+    } rows[] = {{0xFFFFFFFFu, 0xFFFFFFFFu}, {0xFFFFFFFFu, 0}, {0, 0xFFFFFFFFu}};
+    // Far more than a pty holds; at this size the old deadline also wrapped round into the past.
+    const std::string data = Pattern(300000);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.multiplier) + " x bytes + " + std::to_string(row.constant));
+        Fixture f;
+        ASSERT_TRUE(f.pty.Ok());
+        f.port.SetWriteTotalTimeoutMultiplier(row.multiplier);
+        f.port.SetWriteTotalTimeoutConstant(row.constant);
+        f.port.Open();
+        std::string got;
+        std::thread reader([&] {
+            std::this_thread::sleep_for(200ms);  // the writer finds the line full first
+            got = f.pty.Read(data.size(), 30000);
+        });
+        const int32_t n = f.port.SendData(reinterpret_cast<const uint8_t*>(data.data()), static_cast<uint32_t>(data.size()));
+        reader.join();
+        EXPECT_EQ(n, static_cast<int32_t>(data.size()));
+        EXPECT_TRUE(got == data) << got.size() << " of " << data.size() << " bytes";
+    }
+}
+
 TEST(PtyPort, HangUpEndsTheConnectionWithoutSpinning) {
     Fixture f;
     ASSERT_TRUE(f.pty.Ok());
