@@ -297,10 +297,11 @@ TEST(PtyPort, ChunksArriveInOrderWithNothingLostOrRepeated) {
 }
 
 TEST(PtyPort, SendsReachTheLineWithOnSend) {
+    // Outlives the port: its destructor joins the sending thread, whose OnSend writes here.
+    std::string sent;
     Fixture f;
     ASSERT_TRUE(f.pty.Ok());
     f.port.Open();
-    std::string sent;
     f.port.OnSend = [&](TZylSerialPort*, const ByteString& b) { sent += b; };
 
     std::string all;
