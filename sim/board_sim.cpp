@@ -32,6 +32,9 @@ constexpr nanoseconds kByteTime{kByteWireTimeNs};
 constexpr milliseconds kAskPeriod{1000};
 constexpr milliseconds kServiceHold{10000};
 constexpr size_t kOutLimit = 64 * 1024;  // bytes waiting for a reader; later frames are dropped
+// Paced: bytes taken off the pty ahead of their wire time. Small, so the pty's own buffer fills and
+// holds a fast sender back as a real line does; large enough to keep the line busy between wakes.
+constexpr size_t kInAhead = 16;
 constexpr char kMagic[] = "KICKOFF";
 
 void PutStuffed(std::vector<uint8_t>& f, uint8_t b) {
@@ -84,7 +87,7 @@ struct BoardSim::Impl {
     std::thread thread;
 
     mutable std::mutex m;  // guards the observations below
-    std::vector<std::vector<uint8_t>> received;
+    std::deque<std::vector<uint8_t>> received;  // the latest kReceivedBlocksKept
     std::vector<uint8_t> loaderImage;
     uint32_t chunks = 0;
     bool loaderDone = false;
@@ -98,6 +101,7 @@ struct BoardSim::Impl {
     TFrameDecoder decoder;
     enum class Mode { Normal, LoaderWaitX, LoaderChunks } mode = Mode::Normal;
     std::vector<uint8_t> chunk;
+    uint32_t sessions = 0;  // loader sessions started
     std::deque<uint8_t> out;
     Clock::time_point outDue{};     // paced: when the head of `out` has crossed the wire
     Clock::time_point outLineFree{};
@@ -113,11 +117,14 @@ struct BoardSim::Impl {
 
     void Run();
     void CloseLine();
+    void CloseAll();  // the line and the wake-up pipe; the thread is not running
     void Queue(const std::vector<uint8_t>& bytes);
     void SendBlock(const std::vector<uint8_t>& block);
     void Answer(std::vector<uint8_t> block);
     void OnBlock();
+    void StartLoader();
     void OnByte(uint8_t b);
+    void Receive(Clock::time_point now);
     void SendReport();
     void Flush(Clock::time_point now);
     int TimeoutMs(Clock::time_point now) const;
@@ -129,6 +136,14 @@ void BoardSim::Impl::CloseLine() {
     master = slave = -1;
     out.clear();
     in.clear();
+}
+
+void BoardSim::Impl::CloseAll() {
+    CloseLine();
+    for (int& fd : wake) {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
 }
 
 void BoardSim::Impl::Queue(const std::vector<uint8_t>& bytes) {
@@ -154,9 +169,13 @@ void BoardSim::Impl::OnBlock() {
     // InputCount >= 2 here; the block proper excludes its two check bytes.
     const uint32_t n = decoder.InputCount - 2;
     std::vector<uint8_t> block(decoder.InputData.begin(), decoder.InputData.begin() + n);
+    const bool start = block.size() >= 8 && block[0] == P2KBLASTFW && std::memcmp(block.data() + 1, kMagic, 7) == 0;
+    // The loader knows only its start block; other frames in its data are no blocks to it.
+    if (mode != Mode::Normal && !start) return;
     {
         std::lock_guard lock(m);
         received.push_back(block);
+        if (received.size() > kReceivedBlocksKept) received.pop_front();
     }
     if (block.empty() || !program) return;
     const auto now = Clock::now();
@@ -179,14 +198,9 @@ void BoardSim::Impl::OnBlock() {
             Answer({K2PRGETFLASH});
             break;
         case P2KBLASTFW:
-            if (block.size() < 8 || std::memcmp(block.data() + 1, kMagic, 7) != 0) return;
+            if (!start) return;
             Answer({K2PRBLASTFW});
-            mode = Mode::LoaderWaitX;
-            {
-                std::lock_guard lock(m);
-                inLoader = true;
-                inService = false;
-            }
+            StartLoader();
             break;
         case P2KSETNVM: {
             if (block.size() < 5) return;
@@ -217,10 +231,28 @@ void BoardSim::Impl::OnBlock() {
     }
 }
 
+// Every session starts from nothing: what a finished or abandoned one left would shift this one's
+// chunks, and past the last chunk off the end of the image.
+void BoardSim::Impl::StartLoader() {
+    ++sessions;
+    mode = Mode::LoaderWaitX;
+    chunk.clear();
+    std::lock_guard lock(m);
+    std::fill(loaderImage.begin(), loaderImage.end(), 0xFF);
+    chunks = 0;
+    loaderDone = false;
+    inLoader = true;
+    inService = false;
+}
+
 void BoardSim::Impl::OnByte(uint8_t b) {
+    // The loader too watches for a start block, so a session abandoned halfway (the tool gave up,
+    // the line dropped) can be followed by a new one; the byte that completes it is no loader data.
+    const uint32_t session = sessions;
+    decoder.HandleByte(b);
+    if (sessions != session) return;
     switch (mode) {
         case Mode::Normal:
-            decoder.HandleByte(b);
             break;
         case Mode::LoaderWaitX:
             if (b == 'X') {
@@ -337,6 +369,23 @@ void BoardSim::Impl::Flush(Clock::time_point now) {
     }
 }
 
+// Paced, bytes come off the pty only a few ahead of their wire time; the rest stays in the pty,
+// whose buffer, once full, holds the sender back.
+void BoardSim::Impl::Receive(Clock::time_point now) {
+    uint8_t buf[4096];
+    const size_t want = options.pace ? kInAhead - std::min(in.size(), kInAhead) : sizeof buf;
+    if (want == 0) return;
+    const ssize_t r = ::read(master, buf, want);
+    for (ssize_t i = 0; i < r; ++i) {
+        if (options.pace) {
+            inLineFree = std::max(inLineFree, now) + kByteTime;
+            in.emplace_back(inLineFree, buf[i]);
+        } else {
+            OnByte(buf[i]);
+        }
+    }
+}
+
 int BoardSim::Impl::TimeoutMs(Clock::time_point now) const {
     Clock::time_point next = now + milliseconds(100);
     if (options.reportMs > 0 && mode == Mode::Normal) next = std::min(next, nextReport);
@@ -360,7 +409,7 @@ void BoardSim::Impl::Run() {
         pollfd fds[2] = {{wake[0], POLLIN, 0}, {master, 0, 0}};
         nfds_t nfds = 1;
         if (master >= 0) {
-            fds[1].events = POLLIN;
+            if (!options.pace || in.size() < kInAhead) fds[1].events = POLLIN;
             if (!out.empty() && !options.pace) fds[1].events |= POLLOUT;
             nfds = 2;
         }
@@ -375,18 +424,7 @@ void BoardSim::Impl::Run() {
             while (::read(wake[0], drain, sizeof drain) > 0) {
             }
         }
-        if (master >= 0 && (fds[1].revents & POLLIN)) {
-            uint8_t buf[4096];
-            const ssize_t r = ::read(master, buf, sizeof buf);
-            for (ssize_t i = 0; i < r; ++i) {
-                if (options.pace) {
-                    inLineFree = std::max(inLineFree, now) + kByteTime;
-                    in.emplace_back(inLineFree, buf[i]);
-                } else {
-                    OnByte(buf[i]);
-                }
-            }
-        }
+        if (master >= 0 && (fds[1].revents & POLLIN)) Receive(now);
         while (!in.empty() && in.front().first <= now) {
             const uint8_t b = in.front().second;
             in.pop_front();
@@ -448,7 +486,12 @@ std::string BoardSim::Start() {
     d->master = master;
     d->slave = slave;
     d->stop = false;
-    d->thread = std::thread([this] { d->Run(); });
+    try {
+        d->thread = std::thread([this] { d->Run(); });
+    } catch (...) {
+        d->CloseAll();
+        throw;
+    }
     return name;
 }
 
@@ -458,10 +501,7 @@ void BoardSim::Stop() {
     const char c = 1;
     [[maybe_unused]] ssize_t w = ::write(d->wake[1], &c, 1);
     d->thread.join();
-    d->CloseLine();
-    ::close(d->wake[0]);
-    ::close(d->wake[1]);
-    d->wake[0] = d->wake[1] = -1;
+    d->CloseAll();
 }
 
 void BoardSim::HangUp() {
@@ -479,7 +519,7 @@ bool BoardSim::InServiceMode() const {
 }
 std::vector<std::vector<uint8_t>> BoardSim::ReceivedBlocks() const {
     std::lock_guard lock(d->m);
-    return d->received;
+    return {d->received.begin(), d->received.end()};
 }
 std::vector<uint8_t> BoardSim::LoaderImage() const {
     std::lock_guard lock(d->m);

@@ -2,6 +2,7 @@
 // thread. Used by the korvel-board-sim program, by the tool's --demo, and in-process by tests.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -32,6 +33,8 @@ constexpr uint32_t kByteWireTimeNs = 1145834;
 constexpr uint32_t kLoaderBase = 0x8800;
 constexpr uint32_t kLoaderChunkSize = 64;
 constexpr uint32_t kLoaderChunks = 480;
+// ReceivedBlocks keeps this many of the latest blocks; older ones are let go.
+constexpr size_t kReceivedBlocksKept = 4096;
 
 class BoardSim {
 public:
@@ -50,7 +53,7 @@ public:
 
     // Observations (thread-safe copies).
     bool InServiceMode() const;
-    std::vector<std::vector<uint8_t>> ReceivedBlocks() const;  // blocks decoded from the PC, in order
+    std::vector<std::vector<uint8_t>> ReceivedBlocks() const;  // the latest blocks decoded from the PC, in order
     std::vector<uint8_t> LoaderImage() const;                  // 0x8800..0xFFFF as received (0xFF where nothing came)
     uint32_t LoaderChunksReceived() const;
     bool LoaderDone() const;

@@ -80,12 +80,13 @@ void TCommsDataModule::FlashFirmware(const std::string& Filename) {
     const auto CheckLine = [&] {
         if (!LineUp()) throw std::runtime_error(kLineLost);
     };
+    // The start block went out, so the port was open: a send that fails now has found the line
+    // gone, often before the receive thread has reported the hang-up.
     const auto Send = [&](uint8_t b) {
         try {
             ZylSerialPort.SendByte(b);
-        } catch (const std::exception&) {
-            CheckLine();
-            throw;
+        } catch (const EZylSerialPortException&) {
+            throw std::runtime_error(kLineLost);
         }
     };
 

@@ -253,8 +253,13 @@ IoResult SerialDevice::Write(const uint8_t* buffer, std::size_t size) {
     std::shared_lock lock(lock_);
     if (d->fd < 0) return Failure(EBADF);
     using Clock = std::chrono::steady_clock;
-    const uint64_t totalMs = uint64_t{timeouts_.WriteTotalTimeoutMultiplier} * size +
-                             timeouts_.WriteTotalTimeoutConstant;
+    // The largest settings add up to more than the clock can count ahead. A century is no limit
+    // in practice, and cannot overflow into a deadline that has already passed.
+    constexpr uint64_t kMaxTotalMs = 100ull * 365 * 24 * 3600 * 1000;
+    const uint64_t multiplier = timeouts_.WriteTotalTimeoutMultiplier;
+    uint64_t totalMs = kMaxTotalMs;
+    if (multiplier == 0 || size <= kMaxTotalMs / multiplier)
+        totalMs = std::min<uint64_t>(multiplier * size + timeouts_.WriteTotalTimeoutConstant, kMaxTotalMs);
     const bool limited = totalMs > 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(totalMs);
     std::size_t done = 0;

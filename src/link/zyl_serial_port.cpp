@@ -26,7 +26,6 @@ constexpr const char* kBadLogFile = "Invalid log file name or access denied.";
 constexpr uint32_t kPollSliceMs = 20;
 // One driver queue: a chunk never exceeds it, whatever is queued; the rest comes in the next one.
 constexpr uint32_t kMaxChunk = 16384;
-constexpr int kCloseMaxPasses = 500;
 
 constexpr std::array<int32_t, 22> kBaudRates{75,    110,   134,    150,    300,    600,    1200,   1800,
                                              2400,  4800,  7200,   9600,   14400,  19200,  38400,  57600,
@@ -87,8 +86,9 @@ struct TZylSerialPort::Impl {
     ByteString FReadBuffer;
 
     std::shared_ptr<SerialDevice> device;
-    std::unique_ptr<TComThread> ComThread;
-    std::vector<std::unique_ptr<TComThread>> retired;  // stopped from inside a handler; joined later
+    // Shared so a Close waiting for a thread still holds it when a handler has retired it meanwhile.
+    std::shared_ptr<TComThread> ComThread;
+    std::vector<std::shared_ptr<TComThread>> retired;  // stopped from inside a handler; joined later
 
     // Set while one of our hand-overs runs on the UI thread, so Close can tell it is nested.
     std::atomic<int> handOverDepth{0};
@@ -497,7 +497,7 @@ void TZylSerialPort::Open() {
         d->connectedTo = spNone;
         throw;
     }
-    d->ComThread = std::make_unique<TComThread>(*this, device);
+    d->ComThread = std::make_shared<TComThread>(*this, device);
     d->ComThread->Start();
 }
 
@@ -507,20 +507,22 @@ void TZylSerialPort::Close() {
         d->connectedTo = spNone;
         return;
     }
-    TComThread& thread = *d->ComThread;
-    thread.RequestStop();
-    if (thread.IsCurrentThread() || d->handOverDepth > 0) {
+    // Held, not referenced: a handler served during the wait below may close the port (retiring
+    // this thread, which a later event may then reap) or open it anew.
+    const std::shared_ptr<TComThread> thread = d->ComThread;
+    thread->RequestStop();
+    if (thread->IsCurrentThread() || d->handOverDepth > 0) {
         // Called from one of the thread's own handlers: it cannot be waited for here. Finish its
         // work now; the thread ends when the handler returns and is joined later.
-        thread.Teardown(true);
+        thread->Teardown(true);
         d->retired.push_back(std::move(d->ComThread));
         d->device.reset();
         return;
     }
-    for (int pass = 0; pass < kCloseMaxPasses && d->connectedTo != spNone; ++pass)
-        host_.ProcessEvents(pass == 0 ? d->FDelay.load() : 10);
-    // A thread still in a hand-over needs the UI thread to serve it before it can be joined.
-    while (!thread.Finished()) host_.ProcessEvents(10);
+    // A thread still in a hand-over needs the UI thread to serve it before it can end.
+    for (int pass = 0; !thread->Finished(); ++pass) host_.ProcessEvents(pass == 0 ? d->FDelay.load() : 10);
+    // Only what this Close stopped is let go: the port may have been opened anew meanwhile.
+    if (d->ComThread != thread) return;
     d->ComThread.reset();
     d->device.reset();
     d->connectedTo = spNone;

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "board_sim.h"
@@ -223,6 +224,46 @@ TEST(FirmwareDownload, RefusalsSendNothingAndClearTheStrip) {
     fs::remove(past);
 }
 
+// Each download starts at 0x8800 on the board, whatever the one before it did: a second session
+// once went on from chunk 480, past the end of the stand-in's image.
+TEST(FirmwareDownload, EveryDownloadStartsAtTheFirstChunk) {
+    struct Row {
+        const char* name;
+        uint32_t firstChunks;  // chunks the first download gets before it ends
+    } rows[] = {
+        {"after a complete download", kChunks},
+        {"after one abandoned halfway", 100},
+    };
+    const std::string first = kData + "srec_cat_full.a43";
+    const std::string second = kData + "objcopy_small.srec";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig r;
+        r.Connect();
+        uint32_t release = row.firstChunks;
+        r.onProgress = [&](const std::string& status, uint32_t address) {
+            if (status == "Flashing firmware." && address < 0x8800 + 64 * release) r.ReceiveLater("A");
+        };
+        r.m.FlashFirmware(first);
+        ASSERT_TRUE(r.BoardGot(row.firstChunks));
+        r.host.PumpUntil([] { return false; }, 50);
+        ASSERT_EQ(r.board.LoaderChunksReceived(), row.firstChunks);
+
+        release = kChunks;
+        r.m.FlashFirmware(second);
+        ASSERT_EQ(r.host.Boxes().size(), 4u);
+        EXPECT_EQ(r.host.Boxes()[3].text, "Nieuwe firmware staat er in.");
+        ASSERT_TRUE(r.host.PumpUntil([&] { return r.board.ReceivedBlocks().size() == 2; }, 5000))
+            << "the second start block was not seen";
+        EXPECT_EQ(r.board.ReceivedBlocks()[1], kStartBlock);
+        ASSERT_TRUE(r.BoardGot(kChunks));
+        r.host.PumpUntil([] { return false; }, 50);
+        EXPECT_EQ(r.board.LoaderChunksReceived(), kChunks);
+        EXPECT_TRUE(r.board.LoaderDone());
+        EXPECT_EQ(r.board.LoaderImage(), ExpectedImage(second));
+    }
+}
+
 // Over the pty with the stand-in's own loader, at full speed.
 TEST(FirmwareDownload, FullImageReachesTheBoardByteForByte) {
     Rig r(FakeUiHost::Clock::Real, false);
@@ -241,26 +282,36 @@ TEST(FirmwareDownload, FullImageReachesTheBoardByteForByte) {
     EXPECT_TRUE(r.host.PumpUntil([&] { return blocks > 0; }, 5000));
 }
 
+// The adapter may go while the module waits for the board's "A", or after the "A" came, before
+// the receive thread has seen the hang-up: then the chunk's first send finds the line gone.
 TEST(FirmwareDownload, PulledAdapterEndsTheDownloadAtOnce) {
-    Rig r(FakeUiHost::Clock::Real, false);
-    r.Connect();
-    std::chrono::steady_clock::time_point pulled{};
-    r.onProgress = [&](const std::string&, uint32_t address) {
-        if (address == 0x8800 + 64 * 20) {
+    for (const bool readyFirst : {false, true}) {
+        SCOPED_TRACE(readyFirst ? "after the ready character" : "while waiting for it");
+        Rig r(FakeUiHost::Clock::Real, false);
+        r.Connect();
+        std::chrono::steady_clock::time_point pulled{};
+        r.onProgress = [&](const std::string&, uint32_t address) {
+            if (address != 0x8800 + 64 * 20) return;
+            if (readyFirst) {
+                r.host.PumpUntil([&] { return r.board.LoaderChunksReceived() >= 20; }, 5000);
+                r.host.PumpUntil([] { return false; }, 50);  // its "A" reaches the module
+            }
             r.board.HangUp();
             pulled = std::chrono::steady_clock::now();
+            // Nothing is pumped meanwhile, so the hang-up stays unreported while the line closes.
+            if (readyFirst) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        };
+        try {
+            r.m.FlashFirmware(kData + "srec_cat_full.a43");
+            ADD_FAILURE() << "no error";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "De verbinding met het KORVEL bord is verbroken tijdens het flashen van de firmware.");
         }
-    };
-    try {
-        r.m.FlashFirmware(kData + "srec_cat_full.a43");
-        FAIL() << "no error";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "De verbinding met het KORVEL bord is verbroken tijdens het flashen van de firmware.");
+        const auto took = std::chrono::steady_clock::now() - pulled;
+        EXPECT_LT(took, std::chrono::seconds(2));
+        EXPECT_TRUE(r.host.PumpUntil([&] { return r.m.ConnectionState() == csDisconnected; }, 2000));
+        EXPECT_FALSE(r.m.FlashingFirmware());
+        EXPECT_EQ(r.progress.back(), kCleared);
+        EXPECT_TRUE(r.host.Boxes().size() == 1u);  // the confirmation only: no "no answer", no success
     }
-    const auto took = std::chrono::steady_clock::now() - pulled;
-    EXPECT_LT(took, std::chrono::seconds(2));
-    EXPECT_TRUE(r.host.PumpUntil([&] { return r.m.ConnectionState() == csDisconnected; }, 2000));
-    EXPECT_FALSE(r.m.FlashingFirmware());
-    EXPECT_EQ(r.progress.back(), kCleared);
-    EXPECT_TRUE(r.host.Boxes().size() == 1u);  // the confirmation only: no "no answer", no success
 }

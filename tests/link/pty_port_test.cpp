@@ -8,9 +8,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 #include "link/zyl_serial_port.h"
@@ -62,7 +66,14 @@ private:
     std::string slave_;
 };
 
+// Threads of this process. ThreadSanitizer adds a helper thread with the first thread made, so
+// one is made first: the helper is then there on both sides of a comparison.
 int ThreadCount() {
+    static const bool primed = [] {
+        std::thread([] {}).join();
+        return true;
+    }();
+    (void)primed;
     int n = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task")) ++n;
     return n;
@@ -73,6 +84,32 @@ std::string Pattern(std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) s[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
     return s;
 }
+
+// Ends the run when a call has not returned in time: a hang would otherwise stall the whole suite.
+class Watchdog {
+public:
+    Watchdog(std::chrono::seconds limit, const char* what)
+        : thread_([this, limit, what] {
+              std::unique_lock lock(m_);
+              if (cv_.wait_for(lock, limit, [&] { return done_; })) return;
+              std::fprintf(stderr, "%s did not return within %llds\n", what, static_cast<long long>(limit.count()));
+              std::_Exit(1);
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard lock(m_);
+            done_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool done_ = false;
+    std::thread thread_;
+};
 
 // A port on the pty's slave side with recorders on every event.
 struct Fixture {
@@ -260,10 +297,11 @@ TEST(PtyPort, ChunksArriveInOrderWithNothingLostOrRepeated) {
 }
 
 TEST(PtyPort, SendsReachTheLineWithOnSend) {
+    // Outlives the port: its destructor joins the sending thread, whose OnSend writes here.
+    std::string sent;
     Fixture f;
     ASSERT_TRUE(f.pty.Ok());
     f.port.Open();
-    std::string sent;
     f.port.OnSend = [&](TZylSerialPort*, const ByteString& b) { sent += b; };
 
     std::string all;
@@ -290,6 +328,33 @@ TEST(PtyPort, SendsReachTheLineWithOnSend) {
     EXPECT_EQ(f.pty.Read(3), std::string("\0xy", 3));
 }
 
+// The largest write time-outs wait as long as it takes: a write that has to wait for room on the
+// line still writes everything (the total once overflowed into a deadline already past).
+TEST(PtyPort, LargestWriteTimeoutsStillWriteEverything) {
+    const struct {
+        uint32_t multiplier, constant;
+    } rows[] = {{0xFFFFFFFFu, 0xFFFFFFFFu}, {0xFFFFFFFFu, 0}, {0, 0xFFFFFFFFu}};
+    // Far more than a pty holds; at this size the old deadline also wrapped round into the past.
+    const std::string data = Pattern(300000);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.multiplier) + " x bytes + " + std::to_string(row.constant));
+        Fixture f;
+        ASSERT_TRUE(f.pty.Ok());
+        f.port.SetWriteTotalTimeoutMultiplier(row.multiplier);
+        f.port.SetWriteTotalTimeoutConstant(row.constant);
+        f.port.Open();
+        std::string got;
+        std::thread reader([&] {
+            std::this_thread::sleep_for(200ms);  // the writer finds the line full first
+            got = f.pty.Read(data.size(), 30000);
+        });
+        const int32_t n = f.port.SendData(reinterpret_cast<const uint8_t*>(data.data()), static_cast<uint32_t>(data.size()));
+        reader.join();
+        EXPECT_EQ(n, static_cast<int32_t>(data.size()));
+        EXPECT_TRUE(got == data) << got.size() << " of " << data.size() << " bytes";
+    }
+}
+
 TEST(PtyPort, HangUpEndsTheConnectionWithoutSpinning) {
     Fixture f;
     ASSERT_TRUE(f.pty.Ok());
@@ -313,29 +378,69 @@ TEST(PtyPort, HangUpEndsTheConnectionWithoutSpinning) {
     EXPECT_EQ(f.disconnects.size(), 1u);
 }
 
+// The disconnect handler may close the port and open it anew, whether the line went away or the
+// port's own Close raised it: the new connection stays, and the Close that raised it returns.
 TEST(PtyPort, ClosingAndReopeningInsideTheDisconnectHandler) {
+    for (const bool lineLost : {true, false}) {
+        SCOPED_TRACE(lineLost ? "line lost" : "port closed");
+        Fixture f;
+        ASSERT_TRUE(f.pty.Ok());
+        Pty spare;
+        ASSERT_TRUE(spare.Ok());
+        bool connectedAfterClose = true;
+        f.port.OnDisconnect = [&](TZylSerialPort* sender, TCommPort p) {
+            f.disconnects.push_back(p);
+            if (f.disconnects.size() > 1) return;
+            sender->Close();
+            connectedAfterClose = sender->IsConnected();
+            sender->SetCustomPortName(spare.Slave());
+            sender->Open();
+        };
+        f.port.Open();
+        if (lineLost) {
+            f.pty.CloseMaster();
+            ASSERT_TRUE(f.PumpUntil([&] { return !f.disconnects.empty(); }));
+        } else {
+            Watchdog watchdog(30s, "Close with a handler that reopens");
+            f.port.Close();
+            EXPECT_EQ(f.disconnects.size(), 1u);
+        }
+        EXPECT_FALSE(connectedAfterClose);
+        f.host.PumpUntil([] { return false; }, 100);  // the old thread ends meanwhile
+        EXPECT_TRUE(f.port.IsConnected()) << "the old thread's end undid the new connection";
+        EXPECT_EQ(f.connects.size(), 2u);
+        spare.Write("new line");
+        ASSERT_TRUE(f.PumpUntil([&] { return f.received == "new line"; }));
+        f.port.Close();
+        EXPECT_EQ(f.disconnects.size(), 2u);
+    }
+}
+
+// A handler that only closes retires the stopping thread; an event served later in the same wait
+// may then reap it, and the Close that raised the handler must not touch it after that.
+TEST(PtyPort, ClosingInsideTheDisconnectHandlerOfAClose) {
     Fixture f;
     ASSERT_TRUE(f.pty.Ok());
-    Pty spare;
-    ASSERT_TRUE(spare.Ok());
-    bool connectedAfterClose = true;
+    const int threadsBefore = ThreadCount();
+    bool reaped = false;
     f.port.OnDisconnect = [&](TZylSerialPort* sender, TCommPort p) {
         f.disconnects.push_back(p);
-        if (f.disconnects.size() > 1) return;
         sender->Close();
-        connectedAfterClose = sender->IsConnected();
-        sender->SetCustomPortName(spare.Slave());
-        sender->Open();
+        f.host.Post([&] {
+            // The old thread ends once the handler has returned; the next call lets it go.
+            reaped = f.WaitUnpumped([&] { return ThreadCount() == threadsBefore; }, 5s);
+            f.port.Close();
+        });
     };
     f.port.Open();
-    f.pty.CloseMaster();
-    ASSERT_TRUE(f.PumpUntil([&] { return !f.disconnects.empty(); }));
-    EXPECT_FALSE(connectedAfterClose);
-    f.host.PumpUntil([] { return false; }, 100);  // the old thread ends meanwhile
-    EXPECT_TRUE(f.port.IsConnected()) << "the old thread's end undid the new connection";
-    EXPECT_EQ(f.connects.size(), 2u);
-    spare.Write("new line");
-    ASSERT_TRUE(f.PumpUntil([&] { return f.received == "new line"; }));
+    f.port.Close();
+    EXPECT_TRUE(reaped);
+    EXPECT_FALSE(f.port.IsConnected());
+    EXPECT_EQ(f.disconnects.size(), 1u);
+
+    f.port.OnDisconnect = [&](TZylSerialPort*, TCommPort p) { f.disconnects.push_back(p); };
+    f.port.Open();  // the device was given back
+    EXPECT_TRUE(f.port.IsConnected());
     f.port.Close();
     EXPECT_EQ(f.disconnects.size(), 2u);
 }

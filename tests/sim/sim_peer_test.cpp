@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -224,10 +225,20 @@ TEST(BoardSimPeer, LoaderStoresChunksThenReturnsToFrames) {
     ASSERT_GE(fd, 0);
     // Junk and a wrong magic word do not start the loader.
     WriteAll(fd, PeerFrame({0xA3, 'K', 'I', 'C', 'K', 'O', 'F', 'X'}));
-    WriteAll(fd, PeerFrame({0xA3, 'K', 'I', 'C', 'K', 'O', 'F', 'F'}));
+    const Bytes start = PeerFrame({0xA3, 'K', 'I', 'C', 'K', 'O', 'F', 'F'});
+    WriteAll(fd, start);
     PeerDeframer d;
     ASSERT_TRUE(ReadUntil(fd, d, [&] { return board.InLoader(); }, 2000));
-    ReadUntil(fd, d, [] { return false; }, 100);  // frames still in flight could hold an 0x41
+    // A session abandoned in the middle of a chunk leaves nothing behind for the next one.
+    WriteAll(fd, {'X'});
+    WriteAll(fd, Bytes(64 * 10 + 30, 0xEE));
+    ASSERT_TRUE(ReadUntil(fd, d, [&] { return board.LoaderChunksReceived() == 10; }, 2000));
+    WriteAll(fd, start);
+    ASSERT_TRUE(ReadUntil(fd, d, [&] { return board.ReceivedBlocks().size() == 3; }, 2000))
+        << "a start block in the middle of a session was not seen";
+    EXPECT_EQ(board.LoaderChunksReceived(), 0u);
+    EXPECT_TRUE(board.InLoader());
+    ReadUntil(fd, d, [] { return false; }, 100);  // frames and old "A"s still in flight
     WriteAll(fd, {'Q', 0x41, 'X'});  // bytes before the X are ignored
     uint32_t sent = 0;
     Bytes pending;
@@ -253,9 +264,98 @@ TEST(BoardSimPeer, LoaderStoresChunksThenReturnsToFrames) {
     EXPECT_EQ(board.LoaderChunksReceived(), 480u);
     const Bytes image = board.LoaderImage();
     ASSERT_EQ(image.size(), 30720u);
-    EXPECT_EQ(image[0], 0);
-    EXPECT_EQ(image[64 * 479 + 63], static_cast<uint8_t>(479 + 63));
+    for (uint32_t c : {0u, 10u, 479u}) {
+        EXPECT_EQ(image[64 * c], static_cast<uint8_t>(c)) << c;
+        EXPECT_EQ(image[64 * c + 63], static_cast<uint8_t>(c + 63)) << c;
+    }
     ::close(fd);
+}
+
+// Paced, the stand-in takes bytes off the line no faster than 9600 baud delivers them, so a sender
+// writing flat out is held back by the full line, as on a real one, instead of growing the stand-in.
+TEST(BoardSimPeer, PacedLineHoldsBackAFastSender) {
+    BoardSimOptions o;
+    o.pace = true;
+    o.reportMs = 0;
+    BoardSim board(o);
+    const int fd = OpenRaw(board.Start());
+    ASSERT_GE(fd, 0);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    const Bytes junk(4096, 0x55);
+    size_t accepted = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (std::chrono::steady_clock::now() < end && accepted < (4u << 20)) {
+        const ssize_t w = ::write(fd, junk.data(), junk.size());
+        if (w > 0)
+            accepted += static_cast<size_t>(w);
+        else
+            ::usleep(1000);
+    }
+    // A second of wire is 873 bytes; the rest is what the pty itself holds (18 kB on Linux).
+    EXPECT_LT(accepted, 64u * 1024) << "the stand-in read faster than the wire delivers";
+    EXPECT_GT(accepted, 0u);
+    ::close(fd);
+}
+
+// It keeps only the latest blocks it received, so a long session does not grow it.
+TEST(BoardSimPeer, KeepsOnlyTheLatestReceivedBlocks) {
+    BoardSimOptions o;
+    o.reportMs = 0;
+    BoardSim board(o);
+    const int fd = OpenRaw(board.Start());
+    ASSERT_GE(fd, 0);
+    const uint32_t sent = korvel::sim::kReceivedBlocksKept + 100;
+    auto block = [](uint32_t i) { return Bytes{0x7E, static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8)}; };
+    Bytes all;
+    for (uint32_t i = 0; i < sent; ++i) {
+        const Bytes f = PeerFrame(block(i));
+        all.insert(all.end(), f.begin(), f.end());
+    }
+    WriteAll(fd, all);
+    std::vector<Bytes> got;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < end) {
+        got = board.ReceivedBlocks();
+        if (!got.empty() && got.back() == block(sent - 1)) break;
+        ::usleep(10000);
+    }
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got.back(), block(sent - 1));
+    ASSERT_EQ(got.size(), korvel::sim::kReceivedBlocksKept);
+    EXPECT_EQ(got.front(), block(100));
+    ::close(fd);
+}
+
+// When its thread cannot start, Start gives back the pty and the wake-up pipe it opened.
+TEST(BoardSimStart, GivesItsDescriptorsBackWhenTheThreadCannotStart) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // In the child: no new thread may start. Root ignores the limit, so it steps down first.
+        auto openFds = [] {
+            int n = 0;
+            for (int fd = 0; fd < 1024; ++fd) n += ::fcntl(fd, F_GETFD) != -1;
+            return n;
+        };
+        const rlimit none{0, 0};
+        if (::setrlimit(RLIMIT_NPROC, &none) != 0) ::_exit(3);
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+        BoardSim board(BoardSimOptions{});
+        const int before = openFds();
+        try {
+            board.Start();
+            ::_exit(2);
+        } catch (const std::exception&) {
+        }
+        ::_exit(openFds() == before ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    const int code = WEXITSTATUS(status);
+    EXPECT_NE(code, 2) << "the thread started despite the limit";
+    EXPECT_NE(code, 3) << "could not set the limit";
+    EXPECT_EQ(code, 0) << "descriptors left open";
 }
 
 TEST(BoardSimProgram, PrintsThePortAndStopsOnSignal) {
