@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 
+#include "widgets/display_only.h"
 #include "widgets/field_builders.h"
 
 namespace korvel {
@@ -129,6 +130,7 @@ TAdvancedViewForm::TAdvancedViewForm(QWidget* parent)
     BuildModBusBox(ModBusBox);
     BuildDecisionFlags(this);
     FFields = IndexFields(this);
+    MakeDisplayOnly(this);
 }
 
 QWidget* TAdvancedViewForm::Field(std::string_view name) const {

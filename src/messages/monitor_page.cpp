@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "widgets/display_only.h"
 #include "widgets/field_builders.h"
 
 namespace korvel {
@@ -169,7 +170,7 @@ TMonitorPage::TMonitorPage(QWidget* parent) : QWidget(parent) {
     C2EBox = MakeGroupBox(this, QStringLiteral("C2EBox"), QStringLiteral("Toshiba"), QRect(3, 223, 574, 66), false);
     OpenThermBox = MakeGroupBox(this, QStringLiteral("OpenThermBox"), QStringLiteral("OpenTherm"),
                                 QRect(3, 308, 574, 66), false);
-    // Enabled: the engineer may tick a fault box; the next report sets it again.
+    // Enabled, so the fault boxes read clearly; they take no input all the same (below).
     ErrorBox = MakeGroupBox(this, QStringLiteral("ErrorBox"), QStringLiteral("Foutmeldingen"),
                             QRect(583, 3, 306, 251), true);
     DipSwitchABox = MakeGroupBox(this, QStringLiteral("DipSwitchABox"), QStringLiteral("DIP switch A"),
@@ -215,6 +216,7 @@ TMonitorPage::TMonitorPage(QWidget* parent) : QWidget(parent) {
 
     setMinimumSize(892, 414);
     FFields = IndexFields(this);
+    MakeDisplayOnly(this);
 }
 
 QWidget* TMonitorPage::Field(std::string_view name) const {

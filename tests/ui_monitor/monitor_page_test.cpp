@@ -109,7 +109,7 @@ TEST(MonitorPage, DropDownListsHoldTheirItemsAndStartAtTheFirst) {
     EXPECT_EQ(LabelOf(&page, mode)->text(), QStringLiteral("Toshiba mode"));
 }
 
-TEST(MonitorPage, ErrorBoxesCanBeClickedAndTheRestCannot) {
+TEST(MonitorPage, FaultBoxesEnabledAndTheRestGreyed) {
     TMonitorPage page;
     EXPECT_TRUE(page.findChild<QCheckBox*>(QStringLiteral("cbNTC1Error"))->isEnabled());
     EXPECT_FALSE(page.findChild<QCheckBox*>(QStringLiteral("cbDIP1"))->isEnabled());
