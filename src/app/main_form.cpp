@@ -26,6 +26,7 @@
 #include "app/data_log.h"
 #include "app/global_data_module.h"
 #include "app/general_error.h"
+#include "app/menu_letters.h"
 #include "messages/advanced_view_form.h"
 #include "messages/message_ids.h"
 #include "messages/monitor_page.h"
@@ -298,6 +299,7 @@ void TMainForm::BuildClientArea() {
             [this] { Guarded([this] { btnShowAdvancedSettingsClick(); }); });
     PageControl1->addTab(TabSheetService, QStringLiteral("&Instellingen"));
     PageControl1->setCurrentWidget(TabSheetToshiba);
+    GiveMenusTheirAltLetters(ActionMainMenuBar1, PageControl1->tabBar());
     column->addWidget(PageControl1, 1);
 
     Panel2 = new QWidget(client);
