@@ -2,6 +2,8 @@
 
 #include "app/global_data_module.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QRegularExpression>
 
 namespace korvel {
@@ -17,7 +19,18 @@ void PreselectPort(TZylSerialPort& port, const std::string& name) {
     }
 }
 
+std::unique_ptr<QTranslator> InstallQtTranslations(const QLocale& language) {
+    auto translator = std::make_unique<QTranslator>();
+    // "qt" is the catalogue that pulls in those of every Qt module present.
+    if (!translator->load(language, QStringLiteral("qt"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return nullptr;
+    QCoreApplication::installTranslator(translator.get());
+    return translator;
+}
+
 TProgram::TProgram(const TProgramOptions& options) {
+    QtTranslations = InstallQtTranslations(options.language);
     std::string portName = options.port;
     if (options.demo) {
         sim::BoardSimOptions simOptions;

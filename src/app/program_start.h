@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QLocale>
+#include <QTranslator>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -22,6 +24,7 @@ namespace korvel {
 struct TProgramOptions {
     std::string port;   // "COM5" or a device path; empty keeps the default
     bool demo = false;  // the built-in stand-in on a pty, preselected
+    QLocale language = QLocale::system();  // of Qt's own texts
 };
 
 class TProgram {
@@ -31,6 +34,7 @@ public:
     TProgram(const TProgram&) = delete;
     TProgram& operator=(const TProgram&) = delete;
 
+    std::unique_ptr<QTranslator> QtTranslations;  // null without a catalogue for the language
     QtUiHost Host;
     std::unique_ptr<sim::BoardSim> DemoBoard;
     std::unique_ptr<TAboutForm> About;
@@ -42,6 +46,11 @@ public:
     std::unique_ptr<TWidgetFormState> AdvancedViewFormState;
     std::unique_ptr<TWidgetFormState> AdvancedSettingsFormState;
 };
+
+// Qt's own texts (file dialogs, standard buttons, the edit menu of a field) in the given language,
+// installed on the application until the translator goes; null when Qt has no catalogue for it.
+// The tool's own texts do not pass through Qt's translation and stay as they are.
+std::unique_ptr<QTranslator> InstallQtTranslations(const QLocale& language);
 
 // Sets the serial port from a name given on the command line.
 void PreselectPort(TZylSerialPort& port, const std::string& name);

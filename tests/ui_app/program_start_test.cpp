@@ -3,7 +3,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 namespace korvel {
@@ -65,6 +73,52 @@ TEST(ProgramStart, WindowPlacementsSurviveARestart) {
         EXPECT_FALSE(second.AdvancedView->isVisible());
     }
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, qEnvironmentVariable("XDG_CONFIG_HOME"));
+}
+
+QString CancelText() {
+    QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+    return buttons.button(QDialogButtonBox::Cancel)->text();
+}
+
+// Every text of the tool's own in its windows, in a fixed order.
+QStringList OwnTexts(const TProgram& program) {
+    QStringList texts{program.Form->windowTitle()};
+    for (QAction* menu : program.Form->ActionMainMenuBar1->actions()) {
+        texts << menu->text();
+        for (QAction* item : menu->menu()->actions()) texts << item->text();
+    }
+    for (const QAction* a : program.Form->ActionList) texts << a->text() << a->toolTip();
+    for (int i = 0; i < program.Form->PageControl1->count(); ++i) texts << program.Form->PageControl1->tabText(i);
+    for (const QWidget* root : {static_cast<QWidget*>(program.Form.get()),
+                                static_cast<QWidget*>(program.AdvancedView.get())}) {
+        for (const QLabel* l : root->findChildren<QLabel*>()) texts << l->text();
+        for (const QAbstractButton* b : root->findChildren<QAbstractButton*>()) texts << b->text();
+    }
+    return texts;
+}
+
+TEST(ProgramStart, QtsOwnTextsFollowTheLanguageAndTheToolsStay) {
+    const QString english = CancelText();
+    ASSERT_EQ(english, QStringLiteral("Cancel"));
+    QStringList ownTexts;
+    {
+        TProgramOptions options;
+        options.language = QLocale::c();
+        TProgram program(options);
+        ownTexts = OwnTexts(program);
+    }
+    {
+        TProgramOptions options;
+        options.language = QLocale(QLocale::Dutch, QLocale::Netherlands);
+        TProgram program(options);
+        ASSERT_NE(program.QtTranslations, nullptr) << "Qt's Dutch catalogue is missing (qt6-translations-l10n)";
+        EXPECT_EQ(CancelText().toStdString(), "Annuleren");
+        EXPECT_EQ(OwnTexts(program), ownTexts);
+    }
+    // Belgian Dutch finds the same catalogue; a language without one leaves Qt's texts English.
+    EXPECT_NE(InstallQtTranslations(QLocale(QLocale::Dutch, QLocale::Belgium)), nullptr);
+    EXPECT_EQ(InstallQtTranslations(QLocale::c()), nullptr);
+    EXPECT_EQ(CancelText(), english);
 }
 
 }  // namespace
