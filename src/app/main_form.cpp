@@ -27,6 +27,7 @@
 #include "app/global_data_module.h"
 #include "app/general_error.h"
 #include "app/menu_letters.h"
+#include "app/status_strip.h"
 #include "messages/advanced_view_form.h"
 #include "messages/message_ids.h"
 #include "messages/monitor_page.h"
@@ -143,6 +144,10 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
     CommsDataModule->OnStatusChange = [this](TCommsDataModule*) { SetAllowances(); };
     CommsDataModule->OnLineLost = [this](TCommsDataModule*) { LineLost(); };
     SettingsTransfer = std::make_unique<TSettingsTransfer>(*this);
+    StatusStrip = new TStatusStrip(ProgressLabel, ProgressMeter, host_, [this] {
+        return TLinkState{CommsDataModule->ConnectionState() == csConnected, CommsDataModule->ZylSerialPort.PortName(),
+                          ModeServiceAction->isChecked(), ServiceBox->isEnabled()};
+    }, this);
     DataLog = std::make_unique<TDataLog>(host_);
     DataLog->OnLoggingChange = [this] { SetAllowances(); };
     SettingsCollected = false;
@@ -388,6 +393,7 @@ void TMainForm::SetAllowances() {
         else
             TabSheetServiceHide();
     }
+    if (StatusStrip != nullptr) StatusStrip->Refresh();
 }
 
 void TMainForm::ConnectActionExecute() {
@@ -463,20 +469,13 @@ void TMainForm::SettingsFileActionsAllowances() {
 
 void TMainForm::ProgressNotification(TCommsDataModule*, uint32_t Progress, uint32_t MaxProgress, bool Error,
                                      const std::string& Status, bool&) {
-    ProgressLabel->setText(QString::fromStdString(Status));
-    if (MaxProgress > 0) {
-        // Unsigned, as on the board's word size: 100 x 65535 still fits in 32 bits.
-        ProgressMeter->SetPercent(static_cast<int>((100u * Progress) / MaxProgress));
-        ProgressLabel->setText(QString::fromStdString(Status) + QStringLiteral(": ") + QString::number(Progress));
-        ProgressMeter->show();
-    } else {
-        ProgressMeter->hide();
-    }
+    StatusStrip->ShowProgress(Progress, MaxProgress, Status);
     if (Error) host_.MessageBox(TMsgDlgType::mtError, MSG_PROGRESS_ERROR, TMsgDlgButtons::mbOK);
 }
 
 void TMainForm::DatablockNotification(TCommsDataModule*, int32_t Size, const uint8_t* Data) {
     Handle485Message(*this, Data, Size);
+    StatusStrip->BlockReceived(Data, Size);
     HandleLogfile();
 }
 

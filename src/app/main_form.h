@@ -33,6 +33,7 @@ class TPercentageMeter;
 class TDataLog;
 class TSettingsPage;
 class TSettingsTransfer;
+class TStatusStrip;
 
 inline constexpr const char* MAIN_CAPTION = "Korvel Service gereedschap";
 inline constexpr const char* MSG_PROGRESS_ERROR =
@@ -84,6 +85,9 @@ public:
     QLabel* ProgressLabel = nullptr;
     TPercentageMeter* ProgressMeter = nullptr;
     QFrame* ConnectedIndicator = nullptr;
+    // Owns ProgressLabel and ProgressMeter: a lengthy operation takes them with
+    // StatusStrip->Operation(); otherwise the label tells how the link stands.
+    TStatusStrip* StatusStrip = nullptr;
     QTimer* KeepInServiceModeTimer = nullptr;
 
     std::unique_ptr<TGlobalDataModule> GlobalDataModule;  // the window-placement stores

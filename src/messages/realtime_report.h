@@ -8,10 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "messages/message_ids.h"  // REALTIME_REPORT_SIZE
+
 namespace korvel {
 
-// Identifier byte plus fields at offsets 1..111.
-inline constexpr size_t REALTIME_REPORT_SIZE = 112;
+// Bytes of the block proper in a received (Data, Size) pair, whose Size counts the two check bytes
+// too. A report with fewer than REALTIME_REPORT_SIZE of them is not shown.
+inline size_t ReceivedBlockBytes(int32_t Size) { return Size > 2 ? static_cast<size_t>(Size) - 2 : 0; }
 
 enum class TReportType : uint8_t { s16, u16, u8 };
 

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <algorithm>
 #include <string>
 
 #include "messages/advanced_view_form.h"
@@ -23,16 +22,16 @@ QWidget* FindField(std::string_view name, const TMonitorPage& page, const TAdvan
 
 void ShowRealtimeReport(const uint8_t* Data, int32_t Size, TMonitorPage& page, TAdvancedViewForm& view,
                         UiHost& host) {
-    // Size includes the two check bytes. Reading a short report at the fixed offsets would show
-    // its check bytes and bytes of earlier blocks as values, so it is left out.
-    const int64_t blockSize = Data == nullptr ? 0 : std::max<int64_t>(int64_t{Size} - 2, 0);
-    if (blockSize < int64_t{REALTIME_REPORT_SIZE}) {
+    // Reading a short report at the fixed offsets would show its check bytes and bytes of earlier
+    // blocks as values, so it is left out.
+    const size_t blockSize = Data == nullptr ? 0 : ReceivedBlockBytes(Size);
+    if (blockSize < REALTIME_REPORT_SIZE) {
         host.Trace("Realtime report ignored: " + std::to_string(blockSize) + " bytes, " +
                    std::to_string(REALTIME_REPORT_SIZE) + " expected");
         return;
     }
 
-    for (const TReportValue& value : DecodeRealtimeReport(Data, static_cast<size_t>(blockSize))) {
+    for (const TReportValue& value : DecodeRealtimeReport(Data, blockSize)) {
         QWidget* widget = FindField(value.Target, page, view);
         switch (value.ValueKind) {
             case TReportValue::Kind::Number:

@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QTimer>
 
+#include "app/status_strip.h"
 #include "ui_app/main_form_fixture.h"
 #include "widgets/percentage_meter.h"
 
@@ -31,7 +32,10 @@ protected:
         EXPECT_FALSE(form->KeepInServiceModeTimer->isActive());
         EXPECT_FALSE(form->FlashAction->isEnabled());
         EXPECT_TRUE(form->ProgressMeter->isHidden());
-        EXPECT_EQ(form->ProgressLabel->text(), QString());
+        // The strip is the link status's again.
+        const QString label = form->ProgressLabel->text();
+        EXPECT_TRUE(label.startsWith(QStringLiteral("Verbonden met %1.").arg(peer.Path().c_str())))
+            << label.toStdString();
     }
 };
 
@@ -65,16 +69,19 @@ TEST_F(FlashActionTest, UnreadableFileRestoresTheWindowAndShowsTheError) {
 
 TEST_F(FlashActionTest, SilentBoardTimesOutWithTheWindowLockedMeanwhile) {
     InService();
-    bool sawDisabled = false, sawCursor = false, sawEnabled = false;
+    bool sawDisabled = false, sawCursor = false, sawEnabled = false, sawStatus = false;
     host.OnProcessEvents = [&] {
         (form->isEnabled() ? sawEnabled : sawDisabled) = true;
         if (QGuiApplication::overrideCursor() != nullptr) sawCursor = true;
+        form->StatusStrip->Refresh();
+        if (form->ProgressLabel->text().startsWith(QStringLiteral("Verbonden"))) sawStatus = true;
     };
     form->FlashActionExecute(KORVEL_TEST_DATA "/firmware/srec_cat_small.a43");
     host.OnProcessEvents = nullptr;
     EXPECT_TRUE(sawDisabled);
     EXPECT_FALSE(sawEnabled);
     EXPECT_TRUE(sawCursor);
+    EXPECT_FALSE(sawStatus);  // the download's progress keeps the strip while it runs
     ExpectRestored();
     const auto boxes = host.Boxes();
     ASSERT_FALSE(boxes.empty());

@@ -223,9 +223,11 @@ TEST_F(MainFormTest, ProgressStrip) {
     }
     EXPECT_TRUE(host.Boxes().empty());
 
+    // The last call gives the strip back to the link's status.
     form->ProgressNotification(nullptr, 0, 0, false, "", cancel);
-    EXPECT_EQ(form->ProgressLabel->text(), QString());
+    EXPECT_EQ(form->ProgressLabel->text(), QStringLiteral("Niet verbonden."));
     EXPECT_TRUE(form->ProgressMeter->isHidden());
+    EXPECT_EQ(form->ProgressMeter->Percent(), 0);
 
     cancel = true;
     form->ProgressNotification(nullptr, 1, 2, true, "x", cancel);
