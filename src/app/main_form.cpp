@@ -145,8 +145,10 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
     CommsDataModule->OnLineLost = [this](TCommsDataModule*) { LineLost(); };
     SettingsTransfer = std::make_unique<TSettingsTransfer>(*this);
     StatusStrip = new TStatusStrip(ProgressLabel, ProgressMeter, host_, [this] {
-        return TLinkState{CommsDataModule->ConnectionState() == csConnected, CommsDataModule->ZylSerialPort.PortName(),
-                          ModeServiceAction->isChecked(), ServiceBox->isEnabled()};
+        if (!CommsDataModule || CommsDataModule->ConnectionState() != csConnected) return TLinkState{};
+        // The board's answer 32 is what enables the service box.
+        return TLinkState{true, CommsDataModule->ZylSerialPort.PortName(), ModeServiceAction->isChecked(),
+                          ServiceBox->isEnabled()};
     }, this);
     DataLog = std::make_unique<TDataLog>(host_);
     DataLog->OnLoggingChange = [this] { SetAllowances(); };

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include "app/data_log.h"
 #include "ui_app/main_form_fixture.h"
@@ -102,23 +101,6 @@ TEST_F(DataLogUiTest, RowTakesTheDisplayedTextsInColumnOrder) {
     Field<QCheckBox>("cbOnOff")->setChecked(false);
     BlockAfter(5000);
     EXPECT_EQ(Fields(Lines()[2])[20], QStringLiteral("0"));
-}
-
-// A fault box ticked by hand, with nothing connected, must not reach the log as a fault.
-TEST_F(DataLogUiTest, ClicksOnFaultBoxesNeverReachTheLog) {
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    view->show();
-    QTest::mouseClick(Field<QCheckBox>("cbPumpFlowError"), Qt::LeftButton);
-    QTest::mouseClick(Field<QCheckBox>("cbU3"), Qt::LeftButton);
-    QTest::mouseClick(Field<QCheckBox>("cbOTBoilerFault"), Qt::LeftButton);
-    form->StartLoggingActionAccept(path);
-    BlockAfter(0);
-    const QStringList f = Fields(Lines().value(1));
-    ASSERT_EQ(f.size(), 50);
-    EXPECT_EQ(f[3], QStringLiteral("FALSE"));   // FAULT flag from OpenTherm boiler
-    EXPECT_EQ(f[8], QStringLiteral("FALSE"));   // Pump flow error
-    EXPECT_EQ(f[40], QStringLiteral("FALSE"));  // U3
 }
 
 TEST_F(DataLogUiTest, ExistingFileAndRestartAppendWithoutHeader) {

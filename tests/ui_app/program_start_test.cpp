@@ -4,14 +4,11 @@
 #include <sys/stat.h>
 
 #include <QAction>
-#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLabel>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
-#include <QTabWidget>
 #include <QTemporaryDir>
 
 namespace korvel {
@@ -80,15 +77,12 @@ QString CancelText() {
     return buttons.button(QDialogButtonBox::Cancel)->text();
 }
 
-// Every text of the tool's own in its windows, in a fixed order.
+// The tool's own texts: captions of the window, its menus, actions and pages, and of every label
+// and button in the main window and the advanced view.
 QStringList OwnTexts(const TProgram& program) {
     QStringList texts{program.Form->windowTitle()};
-    for (QAction* menu : program.Form->ActionMainMenuBar1->actions()) {
-        texts << menu->text();
-        for (QAction* item : menu->menu()->actions()) texts << item->text();
-    }
-    for (const QAction* a : program.Form->ActionList) texts << a->text() << a->toolTip();
-    for (int i = 0; i < program.Form->PageControl1->count(); ++i) texts << program.Form->PageControl1->tabText(i);
+    for (QAction* menu : program.Form->ActionMainMenuBar1->actions()) texts << menu->text();
+    for (const QAction* a : program.Form->ActionList) texts << a->text();
     for (const QWidget* root : {static_cast<QWidget*>(program.Form.get()),
                                 static_cast<QWidget*>(program.AdvancedView.get())}) {
         for (const QLabel* l : root->findChildren<QLabel*>()) texts << l->text();

@@ -9,169 +9,114 @@
 namespace korvel::test {
 namespace {
 
-std::vector<uint8_t> Report(size_t bytes = REALTIME_REPORT_SIZE) {
-    std::vector<uint8_t> report(bytes, 0);
-    report[0] = K2MSENDMONDATA;
-    return report;
-}
+struct Step {
+    enum Kind {
+        Connect,
+        Disconnect,
+        ChooseService,
+        ChooseWatching,
+        Report,          // a real-time report of `value` bytes
+        Block,           // a block with identifier `value`
+        Wait,            // `value` ms pass; then the strip's timer ticks
+        Progress,        // the download's notification at address `value` (0: its first, without a meter)
+        ProgressEnd,     // the download's last notification
+        BeginOperation,  // a lengthy operation takes the strip and keeps it
+        Operation,       // a lengthy operation runs and ends
+        MeterOnly,       // code shows the meter and writes the label without taking the strip
+    } kind;
+    uint32_t value = 0;
+};
 
 struct StatusRow {
     const char* name;
-    void (*setUp)(MainFormTest& t);
+    std::vector<Step> steps;
     const char* label;  // "%P" stands for the port
 };
 
+using S = Step;
+const char* const kWaiting =
+    "Verbonden met %P. Wacht op antwoord van het bord. Staat de RUN/PROGRAM schakelaar in de stand PROGRAM?";
+
+const StatusRow kRows[] = {
+    {"Disconnected", {}, "Niet verbonden."},
+    {"ConnectedNothingYet", {{S::Connect}}, "Verbonden met %P."},
+    {"ConnectedWithData", {{S::Connect}, {S::Wait, 9000}, {S::Report, 112}, {S::Wait, 4900}}, "Verbonden met %P."},
+    {"SilentSinceConnect", {{S::Connect}, {S::Wait, 7400}}, "Verbonden met %P. Al 7 s geen gegevens van het bord."},
+    {"SilentSinceLastBlock",
+     {{S::Connect}, {S::Block, 35}, {S::Wait, 5000}},
+     "Verbonden met %P. Al 5 s geen gegevens van het bord."},
+    {"ShortReports",
+     {{S::Connect}, {S::Report, 40}},
+     "Verbonden met %P. Het bord stuurt onvolledige meetgegevens (40 van 112 bytes)."},
+    {"FullReportAfterShortOnes", {{S::Connect}, {S::Report, 40}, {S::Report, 112}}, "Verbonden met %P."},
+    {"ServiceWaiting", {{S::Connect}, {S::ChooseService}, {S::Report, 112}}, kWaiting},
+    {"ServiceAskedNotConfirmed", {{S::Connect}, {S::ChooseService}, {S::Block, 48}}, kWaiting},
+    {"ServiceConfirmed",
+     {{S::Connect}, {S::ChooseService}, {S::Block, 48}, {S::Block, 32}},
+     "Verbonden met %P. Het bord staat in de servicestand."},
+    {"ServiceWaitingOnASilentBoard",
+     {{S::Connect}, {S::ChooseService}, {S::Wait, 12000}},
+     "Verbonden met %P. Al 12 s geen gegevens van het bord."},
+    {"BackToWatching", {{S::Connect}, {S::ChooseService}, {S::ChooseWatching}}, "Verbonden met %P."},
+    {"DisconnectedAgain", {{S::Connect}, {S::Report, 40}, {S::Disconnect}}, "Niet verbonden."},
+    {"DownloadStarting", {{S::Connect}, {S::Progress, 0}, {S::Wait, 10000}}, "Flashing firmware."},
+    {"DuringADownload", {{S::Connect}, {S::Progress, 34816}, {S::Wait, 10000}}, "Flashing firmware.: 34816"},
+    {"AfterADownload", {{S::Connect}, {S::Progress, 34816}, {S::ProgressEnd}}, "Verbonden met %P."},
+    {"DuringAnOperation", {{S::Connect}, {S::BeginOperation}, {S::Wait, 10000}}, ""},
+    {"AfterAnOperation",
+     {{S::Connect}, {S::Wait, 10000}, {S::Operation}},
+     "Verbonden met %P. Al 10 s geen gegevens van het bord."},
+    {"WhileCodeDrivesOnlyTheMeter", {{S::Connect}, {S::MeterOnly}, {S::Wait, 10000}}, "Instellingen wegschrijven"},
+};
+
 class StatusStripTest : public MainFormTest, public ::testing::WithParamInterface<StatusRow> {
-public:
-    using MainFormTest::ChooseService;
-    using MainFormTest::Connect;
-    using MainFormTest::Receive;
-    FakeUiHost& Host() { return host; }
-    TMainForm& Form() { return *form; }
-    QString Label() const { return form->ProgressLabel->text(); }
-    QString Expected(const char* text) const {
-        return QString::fromUtf8(text).replace("%P", QString::fromStdString(peer.Path()));
+protected:
+    void Run(const Step& step) {
+        bool cancel = false;
+        switch (step.kind) {
+            case S::Connect: Connect(); break;
+            case S::Disconnect: form->DisconnectActionExecute(); break;
+            case S::ChooseService: ChooseService(); break;
+            case S::ChooseWatching: form->ModeSnifAction->trigger(); break;
+            case S::Report: {
+                std::vector<uint8_t> report(step.value, 0);
+                report[0] = K2MSENDMONDATA;
+                Receive(report);
+                break;
+            }
+            case S::Block: Receive({static_cast<uint8_t>(step.value)}); break;
+            case S::Wait:
+                host.AdvanceTime(step.value);
+                form->StatusStrip->Refresh();  // what its 1 s timer does
+                break;
+            case S::Progress:
+                form->ProgressNotification(nullptr, step.value, step.value == 0 ? 0 : 65536, false,
+                                           "Flashing firmware.", cancel);
+                break;
+            case S::ProgressEnd: form->ProgressNotification(nullptr, 0, 0, false, "", cancel); break;
+            case S::BeginOperation: form->StatusStrip->BeginOperation(); break;
+            case S::Operation: {
+                const auto running = form->StatusStrip->Operation();
+                form->ProgressMeter->show();
+                EXPECT_EQ(form->ProgressLabel->text(), QString());
+                break;
+            }
+            case S::MeterOnly:
+                form->ProgressMeter->show();
+                form->ProgressLabel->setText("Instellingen wegschrijven");
+                break;
+        }
     }
 };
 
-void Wait(MainFormTest& t, uint32_t ms) {
-    auto& s = static_cast<StatusStripTest&>(t);
-    s.Host().AdvanceTime(ms);
-    s.Form().StatusStrip->Refresh();  // what the strip's 1 s timer does
-}
-StatusStripTest& S(MainFormTest& t) { return static_cast<StatusStripTest&>(t); }
-
-const StatusRow kRows[] = {
-    {"Disconnected", [](MainFormTest&) {}, "Niet verbonden."},
-    {"ConnectedNothingYet", [](MainFormTest& t) { S(t).Connect(); }, "Verbonden met %P."},
-    {"ConnectedWithData",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         Wait(t, 9000);
-         S(t).Receive(Report());
-         Wait(t, 4900);
-     },
-     "Verbonden met %P."},
-    {"SilentSinceConnect",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         Wait(t, 7400);
-     },
-     "Verbonden met %P. Al 7 s geen gegevens van het bord."},
-    {"SilentSinceLastBlock",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         S(t).Receive({35});
-         Wait(t, 5000);
-     },
-     "Verbonden met %P. Al 5 s geen gegevens van het bord."},
-    {"ShortReports",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         S(t).Receive(Report(40));
-     },
-     "Verbonden met %P. Het bord stuurt onvolledige meetgegevens (40 van 112 bytes)."},
-    {"FullReportAfterShortOnes",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         S(t).Receive(Report(40));
-         S(t).Receive(Report());
-     },
-     "Verbonden met %P."},
-    {"ServiceWaiting",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         S(t).ChooseService();
-         S(t).Receive(Report());
-     },
-     "Verbonden met %P. Wacht op antwoord van het bord. Staat de RUN/PROGRAM schakelaar in de stand PROGRAM?"},
-    {"ServiceAskedButNotConfirmed",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         S(t).ChooseService();
-         S(t).Receive({48});
-     },
-     "Verbonden met %P. Wacht op antwoord van het bord. Staat de RUN/PROGRAM schakelaar in de stand PROGRAM?"},
-    {"ServiceConfirmed",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         S(t).ChooseService();
-         S(t).Receive({48});
-         S(t).Receive({32});
-     },
-     "Verbonden met %P. Het bord staat in de servicestand."},
-    {"ServiceWaitingOnASilentBoard",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         S(t).ChooseService();
-         Wait(t, 12000);
-     },
-     "Verbonden met %P. Al 12 s geen gegevens van het bord."},
-    {"BackToWatching",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         S(t).ChooseService();
-         S(t).Form().ModeSnifAction->trigger();
-     },
-     "Verbonden met %P."},
-    {"DisconnectedAgain",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         S(t).Receive(Report(40));
-         S(t).Form().DisconnectActionExecute();
-     },
-     "Niet verbonden."},
-    {"DuringADownload",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         bool cancel = false;
-         S(t).Form().ProgressNotification(nullptr, 34816, 65536, false, "Flashing firmware.", cancel);
-         Wait(t, 10000);
-     },
-     "Flashing firmware.: 34816"},
-    {"DownloadStarting",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         bool cancel = false;
-         S(t).Form().ProgressNotification(nullptr, 0, 0, false, "Starting.", cancel);
-         Wait(t, 10000);
-     },
-     "Starting."},
-    {"AfterADownload",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         bool cancel = false;
-         S(t).Form().ProgressNotification(nullptr, 34816, 65536, false, "Flashing firmware.", cancel);
-         S(t).Form().ProgressNotification(nullptr, 0, 0, false, "", cancel);
-     },
-     "Verbonden met %P."},
-    {"DuringAnOperation",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         S(t).Form().StatusStrip->BeginOperation();
-         Wait(t, 10000);
-     },
-     ""},
-    {"AfterAnOperation",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         { const auto running = S(t).Form().StatusStrip->Operation(); }
-     },
-     "Verbonden met %P."},
-    {"WhileCodeDrivesOnlyTheMeter",
-     [](MainFormTest& t) {
-         S(t).Connect();
-         S(t).Form().ProgressMeter->show();
-         S(t).Form().ProgressLabel->setText("Instellingen wegschrijven");
-         Wait(t, 10000);
-     },
-     "Instellingen wegschrijven"},
-};
-
 TEST_P(StatusStripTest, LabelTellsTheState) {
-    GetParam().setUp(*this);
-    EXPECT_EQ(Label().toStdString(), Expected(GetParam().label).toStdString());
+    for (const Step& step : GetParam().steps) Run(step);
+    const QString expected = QString::fromUtf8(GetParam().label).replace("%P", QString::fromStdString(peer.Path()));
+    EXPECT_EQ(form->ProgressLabel->text().toStdString(), expected.toStdString());
 }
+
+INSTANTIATE_TEST_SUITE_P(States, StatusStripTest, ::testing::ValuesIn(kRows),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Nothing but the strip's own timer brings the silence to the screen.
 TEST_F(MainFormTest, SilenceShowsWithoutAnyOtherEvent) {
@@ -180,9 +125,6 @@ TEST_F(MainFormTest, SilenceShowsWithoutAnyOtherEvent) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return form->ProgressLabel->text().contains("Al 6 s"); }, 3000))
         << form->ProgressLabel->text().toStdString();
 }
-
-INSTANTIATE_TEST_SUITE_P(States, StatusStripTest, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace korvel::test
