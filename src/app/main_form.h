@@ -85,7 +85,7 @@ public:
     QLabel* ProgressLabel = nullptr;
     TPercentageMeter* ProgressMeter = nullptr;
     QFrame* ConnectedIndicator = nullptr;
-    // Owns ProgressLabel and ProgressMeter: a lengthy operation takes them with
+    // Drives ProgressLabel and ProgressMeter: a lengthy operation takes them with
     // StatusStrip->Operation(); otherwise the label tells how the link stands.
     TStatusStrip* StatusStrip = nullptr;
     QTimer* KeepInServiceModeTimer = nullptr;
