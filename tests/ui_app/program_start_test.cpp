@@ -77,14 +77,15 @@ QString CancelText() {
     return buttons.button(QDialogButtonBox::Cancel)->text();
 }
 
-// The tool's own texts: captions of the window, its menus, actions and pages, and of every label
-// and button in the main window and the advanced view.
+// The tool's own texts: captions of the window, its menus and actions, and of every label and
+// button in its windows.
 QStringList OwnTexts(const TProgram& program) {
     QStringList texts{program.Form->windowTitle()};
     for (QAction* menu : program.Form->ActionMainMenuBar1->actions()) texts << menu->text();
     for (const QAction* a : program.Form->ActionList) texts << a->text();
-    for (const QWidget* root : {static_cast<QWidget*>(program.Form.get()),
-                                static_cast<QWidget*>(program.AdvancedView.get())}) {
+    const std::initializer_list<const QWidget*> windows = {program.Form.get(), program.AdvancedView.get(),
+                                                           program.AdvancedSettings.get(), program.About.get()};
+    for (const QWidget* root : windows) {
         for (const QLabel* l : root->findChildren<QLabel*>()) texts << l->text();
         for (const QAbstractButton* b : root->findChildren<QAbstractButton*>()) texts << b->text();
     }
@@ -92,6 +93,8 @@ QStringList OwnTexts(const TProgram& program) {
 }
 
 TEST(ProgramStart, QtsOwnTextsFollowTheLanguageAndTheToolsStay) {
+    QTemporaryDir placements;  // the windows store their placement when they go
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, placements.path());
     const QString english = CancelText();
     ASSERT_EQ(english, QStringLiteral("Cancel"));
     QStringList ownTexts;
@@ -113,6 +116,7 @@ TEST(ProgramStart, QtsOwnTextsFollowTheLanguageAndTheToolsStay) {
     EXPECT_NE(InstallQtTranslations(QLocale(QLocale::Dutch, QLocale::Belgium)), nullptr);
     EXPECT_EQ(InstallQtTranslations(QLocale::c()), nullptr);
     EXPECT_EQ(CancelText(), english);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, qEnvironmentVariable("XDG_CONFIG_HOME"));
 }
 
 }  // namespace
