@@ -8,10 +8,9 @@
 #include <string_view>
 #include <vector>
 
-namespace korvel {
+#include "messages/message_ids.h"  // REALTIME_REPORT_SIZE
 
-// Identifier byte plus fields at offsets 1..111.
-inline constexpr size_t REALTIME_REPORT_SIZE = 112;
+namespace korvel {
 
 enum class TReportType : uint8_t { s16, u16, u8 };
 
