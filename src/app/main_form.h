@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "charts/trend_history.h"
 #include "comms/comms_data_module.h"
 #include "messages/monitor_page.h"
 #include "host/ui_host.h"
@@ -29,6 +30,7 @@ namespace korvel {
 class TAdvancedViewForm;
 class TAdvancedSettingsForm;
 class TGlobalDataModule;
+class TChartForm;
 class TPercentageMeter;
 class TDataLog;
 class TSettingsPage;
@@ -71,6 +73,7 @@ public:
     QAction* SetSettingsAction = nullptr;
     QAction* DefaultSettingsAction = nullptr;
     QAction* HelpAboutAction = nullptr;
+    QAction* ChartAction = nullptr;
     QActionGroup* ModeGroup = nullptr;
     QTabWidget* PageControl1 = nullptr;
     TMonitorPage* TabSheetToshiba = nullptr;
@@ -111,6 +114,7 @@ public:
     void DatablockNotification(TCommsDataModule* Sender, int32_t Size, const uint8_t* Data);
     void DataErrorNotification(TCommsDataModule* Sender);
     void btnShowAdvancedViewerClick();
+    void ChartActionExecute();
 
     // Data log.
     void StartLoggingActionAccept(const QString& fileName);
@@ -125,6 +129,11 @@ public:
 
     // Runs a handler; an error reaches the general error display.
     void Guarded(const std::function<void()>& handler);
+
+    // The live trend: the reports since the last connect, and its window once opened (declared
+    // after the history, so it goes first).
+    TTrendHistory TrendHistory;
+    std::unique_ptr<TChartForm> TrendForm;
 
 private:
     QAction* NewAction(const char* name, const char* category, const QString& caption);
