@@ -69,6 +69,7 @@ constexpr struct {
 struct TimeTokens {
     std::array<int32_t, 6> Number{};
     std::array<uint8_t, 6> Digits{};
+    std::array<char, 6> Before{};  // the separator before each number (blanks passed over)
     size_t Count = 0;
     unsigned Month = 0;  // from a month word; 0 when the date is all numbers
     Meridiem Half = Meridiem::None;
@@ -83,6 +84,7 @@ bool IsWordByte(char c) {
 // passed over. False when the text holds more than a date and a time can.
 bool Tokenize(std::string_view text, TimeTokens& t) {
     size_t i = 0;
+    char separator = 0;
     while (i < text.size()) {
         const char c = text[i];
         if (IsDigit(c)) {
@@ -95,6 +97,8 @@ bool Tokenize(std::string_view text, TimeTokens& t) {
             if (t.Count == t.Number.size()) return false;
             t.Number[t.Count] = static_cast<int32_t>(value);
             t.Digits[t.Count] = static_cast<uint8_t>(digits);
+            t.Before[t.Count] = separator;
+            separator = 0;
             ++t.Count;
         } else if (IsWordByte(c)) {
             // A word may carry points inside ("p.m."): they belong to it.
@@ -115,6 +119,7 @@ bool Tokenize(std::string_view text, TimeTokens& t) {
                 }
             }
         } else {
+            if (!IsBlank(c)) separator = c;
             ++i;
         }
     }
@@ -217,18 +222,16 @@ bool IsBlankLine(std::string_view line) { return Trim(line).empty(); }
 // spreadsheet saved the file again). False for any other count.
 template <size_t N>
 bool SplitFields(std::string_view line, std::array<std::string_view, N>& fields) {
-    size_t pos = 0;
+    const char* p = line.data();
+    const char* const end = p + line.size();
     for (size_t c = 0; c < N; ++c) {
-        const size_t semi = line.find(';', pos);
-        if (semi == std::string_view::npos) {
-            if (c + 1 != N) return false;
-            fields[c] = line.substr(pos);
-            return true;
-        }
-        fields[c] = line.substr(pos, semi - pos);
-        pos = semi + 1;
+        const char* start = p;
+        while (p != end && *p != ';') ++p;
+        fields[c] = std::string_view(start, static_cast<size_t>(p - start));
+        if (p == end) return c + 1 == N;
+        ++p;
     }
-    return Trim(line.substr(pos)).empty();
+    return Trim(std::string_view(p, static_cast<size_t>(end - p))).empty();
 }
 
 bool IsHeader(std::string_view line) {
@@ -290,6 +293,11 @@ std::optional<double> ParseLogTime(std::string_view text, TDateOrder order) {
         if (t.Digits[yearAt] <= 2) year += 2000;  // "yy" keeps the last two digits
         next = 3;
     }
+    // A time alone ("13:05:09") is no date; a year far off is a damaged row, not a point that
+    // would stretch the chart over centuries.
+    for (size_t i = 1; i < next; ++i)
+        if (t.Before[i] == ':') return std::nullopt;
+    if (year < 1980 || year > 2200) return std::nullopt;
     if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return std::nullopt;
 
     const size_t timeParts = t.Count - next;
@@ -335,18 +343,17 @@ TLogReadResult ReadLog(std::string_view text, TDateOrder preferred) {
         return result;
     }
 
-    // The whole file's rows decide an ambiguous date order: one "14/03" settles them all.
+    // The first row that can only be read one way ("14/03") settles the order for them all.
     size_t dayFirst = 0;
     size_t monthFirst = 0;
-    size_t lines = 0;
     ForEachLine(text, [&](std::string_view line, size_t number) {
-        ++lines;
         if (number > headerLine) VoteDateOrder(line.substr(0, line.find(';')), dayFirst, monthFirst);
-        return true;
+        return dayFirst == 0 && monthFirst == 0;
     });
     TDateOrder order = preferred;
-    if (dayFirst > monthFirst) order = TDateOrder::DayMonthYear;
-    if (monthFirst > dayFirst) order = TDateOrder::MonthDayYear;
+    if (dayFirst > 0) order = TDateOrder::DayMonthYear;
+    if (monthFirst > 0) order = TDateOrder::MonthDayYear;
+    const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
 
     TLogTable& table = result.Table;
     table.Columns.resize(kValueColumns);

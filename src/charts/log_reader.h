@@ -47,7 +47,8 @@ struct TLogReadResult {
 };
 
 // Rows that cannot be read (wrong number of fields, a time or value that is not one) are skipped
-// and counted. preferred decides dates that could be either order throughout the file.
+// and counted. The first date that can be read only one way decides the order for the file;
+// preferred decides when none can.
 TLogReadResult ReadLog(std::string_view text, TDateOrder preferred = TDateOrder::DayMonthYear);
 
 // The time column in any locale the tool can write it in ("14-03-2026 13:05:09",

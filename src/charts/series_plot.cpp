@@ -135,7 +135,8 @@ int TSeriesPlot::AddSeries(const Series& series) {
     if (!e.Spec.Colour.isValid()) e.Spec.Colour = PaletteColour(series_.size());
     e.Graph = plot_->addGraph(Rect(series.Panel)->axis(QCPAxis::atBottom), ValueAxis(series));
     e.Graph->setName(series.Caption);
-    e.Graph->setPen(QPen(e.Spec.Colour, series.Panel == TChartPanel::Values ? 1.5 : 1.2));
+    // One pixel wide: a wider pen strokes a dense line as one outline, seconds for a week of data.
+    e.Graph->setPen(QPen(e.Spec.Colour, 1));
     if (series.Panel == TChartPanel::Values && series.Axis == TChartAxis::Right) e.Graph->setLayer(QStringLiteral("under"));
     if (series.Panel != TChartPanel::Values) e.Graph->setLineStyle(QCPGraph::lsStepLeft);
     if (series.Panel == TChartPanel::Flags) e.Graph->removeFromLegend();  // named in its lane
