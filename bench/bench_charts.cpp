@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "charts/chart_form.h"
+#include "resident_memory.h"
 #include "scenario.h"
 #include "support/fake_ui_host.h"
 
@@ -34,14 +35,6 @@ double ThreadCpuMs() {
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
-long VmRssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
 }
 
 struct Spread {

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace korvel {
 
@@ -287,47 +288,38 @@ void TSeriesPlot::UpdateTimeFormat() {
     }
 }
 
+std::optional<QCPRange> TSeriesPlot::ShownRange(QCPAxis* valueAxis, const QCPRange* keys) const {
+    std::optional<QCPRange> all;
+    for (const Entry& e : series_) {
+        if (!e.Shown || (valueAxis != nullptr && e.Graph->valueAxis() != valueAxis)) continue;
+        bool found = false;
+        const QCPRange r = keys != nullptr ? e.Graph->getValueRange(found, QCP::sdBoth, *keys) : e.Graph->getKeyRange(found);
+        if (!found) continue;
+        if (all)
+            all->expand(r);
+        else
+            all = r;
+    }
+    return all;
+}
+
 void TSeriesPlot::FitValues() {
     // Values to what is in view, so a zoomed stretch fills the height.
     const QCPRange keys = values_->axis(QCPAxis::atBottom)->range();
     for (QCPAxis* axis : {values_->axis(QCPAxis::atLeft), values_->axis(QCPAxis::atRight), states_->axis(QCPAxis::atLeft)}) {
-        bool any = false;
-        QCPRange all;
-        for (const Entry& e : series_) {
-            if (!e.Shown || e.Graph->valueAxis() != axis) continue;
-            bool found = false;
-            const QCPRange r = e.Graph->getValueRange(found, QCP::sdBoth, keys);
-            if (!found) continue;
-            if (any)
-                all.expand(r);
-            else
-                all = r;
-            any = true;
-        }
-        if (!any) continue;
+        std::optional<QCPRange> all = ShownRange(axis, &keys);
+        if (!all) continue;
         // The right axis carries a current: from zero, so a steady one does not look jumpy.
-        if (axis == values_->axis(QCPAxis::atRight)) all.expand(0.0);
-        const double pad = axis == states_->axis(QCPAxis::atLeft) ? 0.5 : std::max(all.size() * 0.05, 0.5);
-        axis->setRange(all.lower - pad, all.upper + pad);
+        if (axis == values_->axis(QCPAxis::atRight)) all->expand(0.0);
+        const double pad = axis == states_->axis(QCPAxis::atLeft) ? 0.5 : std::max(all->size() * 0.05, 0.5);
+        axis->setRange(all->lower - pad, all->upper + pad);
         if (axis == states_->axis(QCPAxis::atLeft)) states_->axis(QCPAxis::atRight)->setRange(axis->range());
     }
 }
 
 void TSeriesPlot::FitAll() {
-    bool any = false;
-    QCPRange all;
-    for (const Entry& e : series_) {
-        if (!e.Shown) continue;
-        bool found = false;
-        const QCPRange r = e.Graph->getKeyRange(found);
-        if (!found) continue;
-        if (any)
-            all.expand(r);
-        else
-            all = r;
-        any = true;
-    }
-    if (any) SetXRange(all.lower, all.size() > 0 ? all.upper : all.lower + 1);
+    if (const std::optional<QCPRange> all = ShownRange(nullptr, nullptr))
+        SetXRange(all->lower, all->size() > 0 ? all->upper : all->lower + 1);
     FitValues();
 }
 

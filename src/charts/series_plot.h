@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QWidget>
+#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -90,6 +91,9 @@ private:
     QCPAxisRect* Rect(TChartPanel panel) const;
     QCPAxis* ValueAxis(const Series& s) const;
     void XRangeChanged(const QCPRange& range);
+    // The union of the shown series' values on valueAxis within keys, or of their keys when both
+    // are null; nothing when no shown series has a point there.
+    std::optional<QCPRange> ShownRange(QCPAxis* valueAxis, const QCPRange* keys) const;
     void FitValues();
     void UpdateLayout();
     void UpdateTimeFormat();
