@@ -43,7 +43,7 @@ public:
         QString Caption;
         TChartPanel Panel = TChartPanel::Values;
         TChartAxis Axis = TChartAxis::Left;
-        QColor Colour;  // invalid: the next of the plot's own
+        QColor Colour = QColor();  // invalid: the next of the plot's own
     };
 
     explicit TSeriesPlot(QWidget* parent = nullptr);
