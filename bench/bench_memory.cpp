@@ -11,18 +11,7 @@
 
 #include "app/program_start.h"
 #include "messages/message_ids.h"
-
-namespace {
-
-long VmRssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
-}
-
-}  // namespace
+#include "resident_memory.h"
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

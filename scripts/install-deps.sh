@@ -4,6 +4,7 @@ set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config
       qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core fonts-liberation
       qt6-translations-l10n
+      libqcustomplot-dev libqcustomplot2.1-qt6
       libgtest-dev libgmock-dev libbenchmark-dev
       clang libclang-rt-14-dev
       g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine64

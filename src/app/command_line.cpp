@@ -35,6 +35,12 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, bool leaveWi
         } else if (arg.rfind("--port=", 0) == 0) {
             if (arg.size() == 7) return Fail("option '--port' needs a port name");
             line.Port = arg.substr(7);
+        } else if (arg == "--open-log") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return Fail("option '--open-log' needs a file");
+            line.OpenLog = args[++i];
+        } else if (arg.rfind("--open-log=", 0) == 0) {
+            if (arg.size() == 11) return Fail("option '--open-log' needs a file");
+            line.OpenLog = arg.substr(11);
         } else if (leaveWindowSystemArgs && arg.rfind("--", 0) != 0) {
             continue;  // maybe the window system's option or its value
         } else if (!arg.empty() && arg[0] == '-') {
@@ -46,7 +52,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, bool leaveWi
     return line;
 }
 
-std::string UsageLine() { return "usage: korvel-service [--port NAME] [--demo] | --help | --version\n"; }
+std::string UsageLine() {
+    return "usage: korvel-service [--port NAME] [--demo] [--open-log FILE] | --help | --version\n";
+}
 
 std::string UsageText() {
     return UsageLine() +
@@ -58,6 +66,8 @@ std::string UsageText() {
            "               /dev/ttyUSB0 (/dev/ttyS<k> is COM<k+1>, /dev/ttyUSB<k> is COM<33+k>,\n"
            "               /dev/ttyACM<k> is COM<97+k>)\n"
            "  --demo       start the built-in board stand-in on a pseudo-terminal and preselect it\n"
+           "  --open-log FILE\n"
+           "               show a log this tool wrote as a chart, in a window of its own\n"
            "  --help       show this text and exit\n"
            "  --version    show the version and exit\n";
 }

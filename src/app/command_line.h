@@ -12,6 +12,7 @@ struct TCommandLine {
     TAction Action = TAction::Run;
     std::string Port;   // --port NAME
     bool Demo = false;  // --demo
+    std::string OpenLog;  // --open-log FILE
     std::string Error;  // for Error: what was wrong, naming the argument
 };
 

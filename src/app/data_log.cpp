@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
 
@@ -27,6 +28,67 @@ void WriteFlushed(std::FILE* f, const std::string& text, const std::string& path
 }  // namespace
 
 std::string TF(bool value) { return value ? "TRUE" : "FALSE"; }
+
+namespace {
+
+using K = TLogColumnKind;
+
+constexpr TLogColumn kLayout[] = {
+    {"Date/Time", K::Time, {}},
+    {"Korvel operating state", K::List, "ocbKorvelState"},
+    {"Tapwater detect (opentherm)", K::Flag, "cbTapwaterDetectBoiler"},
+    {"FAULT flag from OpenTherm boiler", K::Flag, "cbOTBoilerFault"},
+    {"OT boiler configured but not found", K::Flag, "cbOTBoilerNotFound"},
+    {"OT thermostat configured but not found", K::Flag, "cbOTThermostatNotFound"},
+    {"NTC sensor 1 error", K::Flag, "cbNTC1Error"},
+    {"NTC sensor 2 error", K::Flag, "cbNTC2Error"},
+    {"Pump flow error", K::Flag, "cbPumpFlowError"},
+    {"no comms. with outside unit", K::Flag, "cbToshibaCommsError"},
+    {"outside unit reports an error", K::Flag, "cbToshibaReportsError"},
+    {"heat production requested", K::Flag, "cbHeatProductionRequested"},
+    {"cooling requested", K::Flag, "cbColdProductionRequested"},
+    {"heating is allowed (panel switch)", K::Flag, "cbHeatingAllowed"},
+    {"cooling is allowed (panel switch)", K::Flag, "cbCoolingAllowed"},
+    {"cooling is supported", K::Flag, "cbCoolingSupported"},
+    {"Tout too low for efficient KORVEL operation", K::Flag, "cbLowTout"},
+    {"NTC 1", K::Number, "onfNTC1"},
+    {"NTC 2", K::Number, "onfNTC2"},
+    {"Operating mode", K::List, "ocbOpMode"},
+    {"ON/OFF", K::OnOff, "cbOnOff"},
+    {"Setpoint", K::Number, "onfSetpoint"},
+    {"Water heat exch. out", K::Number, "onfWaterOut"},
+    {"Refr. heat exch. out", K::Number, "onfRefrigOut"},
+    {"Water heat exch. in", K::Number, "onfWaterIn"},
+    {"Refr. heat exch. in", K::Number, "onfRefrigIn"},
+    {"Outside air temp.", K::Number, "onfOutsideAir"},
+    {"Room temperature", K::Number, "onfTRoomTemperature"},
+    {"Room setpoint", K::Number, "onfRoomSetpoint"},
+    {"Boiler setpoint", K::Number, "onfCVSetpoint"},
+    {"Compressor current", K::Number, "onfCompCurrent"},
+    {"Toshiba error code", K::Number, "onfDiagCodes1"},
+    {"Defrost register", K::Number, "onfDefrost"},
+    {"Delta room temperature", K::Number, "onfDeltaRoomTemperature"},
+    {"Old room temperature", K::Number, "onfOldRoomTemperature"},
+    {"Sticky error code", K::Number, "onfStickyDiagCodes1"},
+    {"Tgem gewenst", K::Number, "onfTMeanReq"},
+    {"Tgem gemeten", K::Number, "onfTMean"},
+    {"U1", K::Flag, "cbU1"},
+    {"U2", K::Flag, "cbU2"},
+    {"U3", K::Flag, "cbU3"},
+    {"U4", K::Flag, "cbU4"},
+    {"U5", K::Flag, "cbU5"},
+    {"U6", K::Flag, "cbU6"},
+    {"U7", K::Flag, "cbU7"},
+    {"Tevap", K::Number, "nfModBus4410"},
+    {"Tpers", K::Number, "nfModBus4412"},
+    {"Tzuig", K::Number, "nfModBus4413"},
+    {"Tliq", K::Number, "nfModBus4416"},
+};
+static_assert(std::size(kLayout) == TDataLog::kColumns);
+
+}  // namespace
+
+std::span<const TLogColumn> LogLayout() { return kLayout; }
 
 TDataLog::TDataLog(UiHost& host) : host_(host) {}
 

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/ui_host.h"
@@ -27,6 +29,24 @@ inline constexpr char LOGFILEHEADER[] =
 
 // A flag column's text.
 std::string TF(bool value);
+
+enum class TLogColumnKind : uint8_t {
+    Time,    // arrival time in the user's locale
+    List,    // text of the selected item, empty when none is
+    Flag,    // TF()
+    OnOff,   // "1" / "0"
+    Number,  // the display field's text
+};
+
+struct TLogColumn {
+    std::string_view Header;
+    TLogColumnKind Kind;
+    std::string_view Field;  // display field the row value is read from; empty for the time
+};
+
+// The 49 columns in file order: the header's texts, what each holds and where it comes from.
+// The writer fills rows from it and the log viewer reads them back by it.
+std::span<const TLogColumn> LogLayout();
 
 // Times are wall-clock time points (the row rate follows the clock the arrival text shows);
 // whole-millisecond integer arithmetic, so exactly 5000 ms never reads as 4999.

@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/program_start.h"
+#include "charts/chart_form.h"
 
 namespace {
 
@@ -56,9 +57,13 @@ int main(int argc, char** argv) {
     korvel::TProgramOptions options;
     options.port = line.Port;
     options.demo = line.Demo;
+    options.openLog = line.OpenLog;
     korvel::TProgram program(options);
     QuitOnClose quitOnClose;
     program.Form->installEventFilter(&quitOnClose);
     program.Form->show();
+    // Last, so the log's chart opens above the main window ("Open with" of a file manager).
+    if (!options.openLog.empty())
+        korvel::TChartForm::OpenLog(QString::fromStdString(options.openLog), program.Host, program.Form.get());
     return QApplication::exec();
 }

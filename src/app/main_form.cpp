@@ -28,6 +28,7 @@
 #include "app/general_error.h"
 #include "app/menu_letters.h"
 #include "app/status_strip.h"
+#include "charts/chart_form.h"
 #include "messages/advanced_view_form.h"
 #include "messages/message_ids.h"
 #include "messages/monitor_page.h"
@@ -52,65 +53,6 @@ TDataLog::TimePoint ToTimePoint(const QDateTime& t) {
 
 const QColor kIndicatorOff(128, 128, 0);  // olive
 const QColor kIndicatorOn(255, 255, 0);   // yellow
-
-enum class TLogKind { Flag, OnOff, Number, List };
-struct TLogColumn {
-    TLogKind Kind;
-    const char* Field;
-};
-
-// Columns 2..49 of a log row, in file order.
-constexpr TLogColumn kLogColumns[] = {
-    {TLogKind::List, "ocbKorvelState"},
-    {TLogKind::Flag, "cbTapwaterDetectBoiler"},
-    {TLogKind::Flag, "cbOTBoilerFault"},
-    {TLogKind::Flag, "cbOTBoilerNotFound"},
-    {TLogKind::Flag, "cbOTThermostatNotFound"},
-    {TLogKind::Flag, "cbNTC1Error"},
-    {TLogKind::Flag, "cbNTC2Error"},
-    {TLogKind::Flag, "cbPumpFlowError"},
-    {TLogKind::Flag, "cbToshibaCommsError"},
-    {TLogKind::Flag, "cbToshibaReportsError"},
-    {TLogKind::Flag, "cbHeatProductionRequested"},
-    {TLogKind::Flag, "cbColdProductionRequested"},
-    {TLogKind::Flag, "cbHeatingAllowed"},
-    {TLogKind::Flag, "cbCoolingAllowed"},
-    {TLogKind::Flag, "cbCoolingSupported"},
-    {TLogKind::Flag, "cbLowTout"},
-    {TLogKind::Number, "onfNTC1"},
-    {TLogKind::Number, "onfNTC2"},
-    {TLogKind::List, "ocbOpMode"},
-    {TLogKind::OnOff, "cbOnOff"},
-    {TLogKind::Number, "onfSetpoint"},
-    {TLogKind::Number, "onfWaterOut"},
-    {TLogKind::Number, "onfRefrigOut"},
-    {TLogKind::Number, "onfWaterIn"},
-    {TLogKind::Number, "onfRefrigIn"},
-    {TLogKind::Number, "onfOutsideAir"},
-    {TLogKind::Number, "onfTRoomTemperature"},
-    {TLogKind::Number, "onfRoomSetpoint"},
-    {TLogKind::Number, "onfCVSetpoint"},
-    {TLogKind::Number, "onfCompCurrent"},
-    {TLogKind::Number, "onfDiagCodes1"},
-    {TLogKind::Number, "onfDefrost"},
-    {TLogKind::Number, "onfDeltaRoomTemperature"},
-    {TLogKind::Number, "onfOldRoomTemperature"},
-    {TLogKind::Number, "onfStickyDiagCodes1"},
-    {TLogKind::Number, "onfTMeanReq"},
-    {TLogKind::Number, "onfTMean"},
-    {TLogKind::Flag, "cbU1"},
-    {TLogKind::Flag, "cbU2"},
-    {TLogKind::Flag, "cbU3"},
-    {TLogKind::Flag, "cbU4"},
-    {TLogKind::Flag, "cbU5"},
-    {TLogKind::Flag, "cbU6"},
-    {TLogKind::Flag, "cbU7"},
-    {TLogKind::Number, "nfModBus4410"},
-    {TLogKind::Number, "nfModBus4412"},
-    {TLogKind::Number, "nfModBus4413"},
-    {TLogKind::Number, "nfModBus4416"},
-};
-static_assert(std::size(kLogColumns) == 48);
 
 }  // namespace
 
@@ -200,6 +142,7 @@ void TMainForm::BuildActions() {
         NewAction("LoadSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen laden uit bestand..."));
     CompareSettingsAction =
         NewAction("CompareSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen vergelijken..."));
+    ChartAction = NewAction("ChartAction", "&Gereedschappen", QStringLiteral("&Grafiek"));
 
     // Auto-check alone in its group: each use flips its check mark.
     StopLoggingAction->setCheckable(true);
@@ -235,6 +178,7 @@ void TMainForm::BuildActions() {
     connect(LoadSettingsAction, &QAction::triggered, this, [this] { Guarded([this] { SettingsTransfer->Load(); }); });
     connect(CompareSettingsAction, &QAction::triggered, this,
             [this] { Guarded([this] { SettingsTransfer->Compare(); }); });
+    bind(ChartAction, &TMainForm::ChartActionExecute);
     // PortOptionsAction gets its handler with the port dialog.
 }
 
@@ -263,6 +207,8 @@ void TMainForm::BuildMenusAndToolBar() {
         tools->addAction(a);
     tools->addSeparator();
     for (QAction* a : {SaveSettingsAction, LoadSettingsAction, CompareSettingsAction}) tools->addAction(a);
+    tools->addSeparator();
+    tools->addAction(ChartAction);
 
     QMenu* help = ActionMainMenuBar1->addMenu(QStringLiteral("&Help"));
     help->addAction(HelpAboutAction);
@@ -282,6 +228,8 @@ void TMainForm::BuildMenusAndToolBar() {
     ActionToolBar1->addAction(PlaceAt(StopLoggingAction, "S&top Loggen"));
     ActionToolBar1->addSeparator();
     ActionToolBar1->addAction(FileExitAction);
+    ActionToolBar1->addSeparator();
+    ActionToolBar1->addAction(ChartAction);
 }
 
 void TMainForm::BuildClientArea() {
@@ -401,6 +349,7 @@ void TMainForm::SetAllowances() {
 void TMainForm::ConnectActionExecute() {
     ModeSnifAction->setChecked(true);
     CommsDataModule->Connect();
+    TrendHistory.Clear();
     SetAllowances();
 }
 
@@ -479,6 +428,8 @@ void TMainForm::DatablockNotification(TCommsDataModule*, int32_t Size, const uin
     Handle485Message(*this, Data, Size);
     StatusStrip->BlockReceived(Data, Size);
     HandleLogfile();
+    if (Data != nullptr && Size >= 2 && Data[0] == K2MSENDMONDATA)
+        TrendHistory.AddReport(ChartTime(Now()), Data, static_cast<size_t>(Size - 2));
 }
 
 void TMainForm::DataErrorNotification(TCommsDataModule*) {}
@@ -486,6 +437,8 @@ void TMainForm::DataErrorNotification(TCommsDataModule*) {}
 void TMainForm::btnShowAdvancedViewerClick() {
     if (AdvancedViewForm != nullptr) AdvancedViewForm->ShowFrom(windowTitle());
 }
+
+void TMainForm::ChartActionExecute() { ShowTrend(TrendForm, TrendHistory, host_, this); }
 
 // ---- data log ----
 
@@ -523,24 +476,27 @@ QWidget* TMainForm::FindDisplayField(const char* name) const {
 }
 
 std::vector<std::string> TMainForm::LogColumns() const {
+    const auto layout = LogLayout().subspan(1);  // the time is not a display field
     std::vector<std::string> columns;
-    columns.reserve(std::size(kLogColumns));
-    for (const TLogColumn& column : kLogColumns) {
-        QWidget* field = FindDisplayField(column.Field);
+    columns.reserve(layout.size());
+    for (const TLogColumn& column : layout) {
+        QWidget* field = FindDisplayField(std::string(column.Field).c_str());
         const auto* box = qobject_cast<QCheckBox*>(field);
         QString value;
         switch (column.Kind) {
-            case TLogKind::Flag:
+            case TLogColumnKind::Flag:
                 value = QString::fromStdString(TF(box != nullptr && box->isChecked()));
                 break;
-            case TLogKind::OnOff:
+            case TLogColumnKind::OnOff:
                 value = box != nullptr && box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
                 break;
-            case TLogKind::Number:
+            case TLogColumnKind::Number:
                 if (auto* edit = qobject_cast<QLineEdit*>(field)) value = edit->text();
                 break;
-            case TLogKind::List:
+            case TLogColumnKind::List:
                 if (auto* list = qobject_cast<QComboBox*>(field)) value = list->currentText();
+                break;
+            case TLogColumnKind::Time:
                 break;
         }
         columns.push_back(value.toStdString());

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "charts/trend_history.h"
 #include "comms/comms_data_module.h"
 #include "messages/monitor_page.h"
 #include "host/ui_host.h"
@@ -29,6 +30,7 @@ namespace korvel {
 class TAdvancedViewForm;
 class TAdvancedSettingsForm;
 class TGlobalDataModule;
+class TChartForm;
 class TPercentageMeter;
 class TDataLog;
 class TSettingsPage;
@@ -76,6 +78,7 @@ public:
     QAction* SaveSettingsAction = nullptr;
     QAction* LoadSettingsAction = nullptr;
     QAction* CompareSettingsAction = nullptr;
+    QAction* ChartAction = nullptr;
     QActionGroup* ModeGroup = nullptr;
     QTabWidget* PageControl1 = nullptr;
     TMonitorPage* TabSheetToshiba = nullptr;
@@ -119,6 +122,7 @@ public:
     void DatablockNotification(TCommsDataModule* Sender, int32_t Size, const uint8_t* Data);
     void DataErrorNotification(TCommsDataModule* Sender);
     void btnShowAdvancedViewerClick();
+    void ChartActionExecute();
 
     // Data log.
     void StartLoggingActionAccept(const QString& fileName);
@@ -133,6 +137,11 @@ public:
 
     // Runs a handler; an error reaches the general error display.
     void Guarded(const std::function<void()>& handler);
+
+    // The live trend: the reports since the last connect, and its window once opened (declared
+    // after the history, so it goes first).
+    TTrendHistory TrendHistory;
+    std::unique_ptr<TChartForm> TrendForm;
 
 private:
     QAction* NewAction(const char* name, const char* category, const QString& caption);

@@ -25,6 +25,7 @@ struct TProgramOptions {
     std::string port;   // "COM5" or a device path; empty keeps the default
     bool demo = false;  // the built-in stand-in on a pty, preselected
     QLocale language = QLocale::system();  // of Qt's own texts
+    std::string openLog;  // a log file to show in a chart once the main window is up
 };
 
 class TProgram {

@@ -1,16 +1,20 @@
-// Renders the main window's two pages, the advanced view, the advanced settings and the About box
-// to PNG files, with a plausible real-time report applied so the fields show values.
+// Renders the main window's two pages, the advanced view, the advanced settings, the About box,
+// the live trend and a week-long log to PNG files, with plausible reports applied so the fields
+// show values.
 // Usage: korvel-screenshots [output dir]
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <array>
 #include <cstdio>
 
 #include "app/program_start.h"
+#include "charts/chart_form.h"
 #include "messages/message_ids.h"
+#include "scenario.h"
 
 namespace {
 
@@ -104,5 +108,41 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     ok = Save(*program.About, dir, "about.png") && ok;
     program.About->hide();
+    program.AdvancedView->hide();
+
+    // The trend after a quarter of an hour of reports, fed at once with their own times: a
+    // winter morning as the boiler makes tap water and the heat pump cycles.
+    form.DisconnectAction->trigger();
+    const QDateTime morning(QDate(2026, 1, 14), QTime(6, 52, 0));
+    QDateTime now = morning;
+    form.Now = [&now] { return now; };
+    form.TrendHistory.Clear();
+    form.ChartAction->trigger();
+    for (int i = 0; i < 15 * 60; ++i) {
+        std::array<uint8_t, 515> block{};
+        const std::vector<uint8_t> r = korvel::sim::ScenarioReport(korvel::ChartTime(now));
+        std::copy(r.begin(), r.end(), block.begin());
+        form.DatablockNotification(nullptr, static_cast<int32_t>(r.size() + 2), block.data());
+        now = now.addSecs(1);
+    }
+    form.TrendForm->SetWindow(korvel::TChartForm::TWindow::All);
+    QApplication::processEvents();
+    ok = Save(*form.TrendForm, dir, "trend.png") && ok;
+
+    // A week of logging, one row every 5 seconds, opened as from the menu.
+    QTemporaryDir temp;
+    const QString logPath = temp.filePath(QStringLiteral("week.csv"));
+    {
+        QFile log(logPath);
+        const std::string text = korvel::sim::ScenarioLog(120960, korvel::ChartTime(QDateTime(QDate(2026, 1, 12), QTime(0, 0))),
+                                                          5, korvel::sim::LogStyle::Dutch);
+        ok = log.open(QIODevice::WriteOnly) && log.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size()) && ok;
+    }
+    if (korvel::TChartForm* week = korvel::TChartForm::OpenLog(logPath, program.Host, &form)) {
+        QApplication::processEvents();
+        ok = Save(*week, dir, "log_week.png") && ok;
+    } else {
+        ok = false;
+    }
     return ok ? 0 : 1;
 }

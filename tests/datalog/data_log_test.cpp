@@ -199,3 +199,11 @@ TEST_F(DataLogTest, ARowOfTheWrongWidthIsAnErrorNotAShiftedRow) {
     EXPECT_NE(host.Boxes()[0].text.find("48 columns instead of 49"), std::string::npos) << host.Boxes()[0].text;
     EXPECT_EQ(Lines(ReadAll(file)).size(), 1u);
 }
+
+TEST(LogLayout, HeaderAndKindsOfTheFortyNineColumns) {
+    std::string header;
+    for (const TLogColumn& c : LogLayout()) header += std::string(c.Header) + ";";
+    EXPECT_EQ(header, LOGFILEHEADER);
+    EXPECT_EQ(LogLayout()[0].Kind, TLogColumnKind::Time);
+    for (const TLogColumn& c : LogLayout().subspan(1)) EXPECT_FALSE(c.Field.empty()) << c.Header;
+}

@@ -49,3 +49,29 @@ TEST(CommandLine, Table) {
 
 }  // namespace
 }  // namespace korvel
+
+namespace korvel {
+namespace {
+
+TEST(CommandLine, OpenLogTakesAFile) {
+    const struct {
+        std::vector<std::string> args;
+        std::string file;
+        std::string error;
+    } rows[] = {
+        {{"--open-log", "/home/me/log 1.csv"}, "/home/me/log 1.csv", ""},
+        {{"--open-log=week.csv", "--demo"}, "week.csv", ""},
+        {{"--open-log"}, "", "option '--open-log' needs a file"},
+        {{"--open-log", ""}, "", "option '--open-log' needs a file"},
+        {{"--open-log="}, "", "option '--open-log' needs a file"},
+    };
+    for (const auto& r : rows) {
+        const TCommandLine line = ParseCommandLine(r.args, false);
+        EXPECT_EQ(line.Action, r.error.empty() ? TCommandLine::TAction::Run : TCommandLine::TAction::Error);
+        EXPECT_EQ(line.OpenLog, r.file);
+        EXPECT_EQ(line.Error, r.error);
+    }
+}
+
+}  // namespace
+}  // namespace korvel

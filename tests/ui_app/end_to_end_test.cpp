@@ -154,6 +154,7 @@ TEST(ProgramStart, CommandLine) {
         {{"--version"}, "xcb", 0, "korvel-service 16.6.0.0\n", ""},
         {{"--bogus"}, "xcb", 2, "", "korvel-service: unknown option '--bogus'\nusage: korvel-service"},
         {{"--port"}, "xcb", 2, "", "korvel-service: option '--port' needs a port name\nusage: korvel-service"},
+        {{"--open-log"}, "xcb", 2, "", "korvel-service: option '--open-log' needs a file\nusage: korvel-service"},
         // Left over once the window system has taken its own options.
         {{"extra"}, "offscreen", 2, "", "korvel-service: unexpected argument 'extra'\nusage: korvel-service"},
         {{"-platform", "offscreen", "-bogus"}, "xcb", 2, "", "korvel-service: unknown option '-bogus'"},

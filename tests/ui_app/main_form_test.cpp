@@ -52,7 +52,7 @@ TEST_F(MainFormTest, StartsDisconnectedWatchingWithTheDocumentedCommands) {
 }
 
 TEST_F(MainFormTest, ActionListMenusAndToolBarCarryTheirCaptions) {
-    ASSERT_EQ(form->ActionList.size(), 16u);
+    ASSERT_EQ(form->ActionList.size(), 17u);
     for (const QAction* a : form->ActionList) EXPECT_FALSE(a->property("category").toString().isEmpty());
 
     QStringList menus;
@@ -70,11 +70,11 @@ TEST_F(MainFormTest, ActionListMenusAndToolBarCarryTheirCaptions) {
     EXPECT_EQ(items[3], (QStringList{"&Com poort...", "&Firmware flashen...", "Instellingen &ophalen",
                                      "Instellingen &standaard", "Instellingen &wegschrijven", "-",
                                      "Instellingen opslaan als...", "Instellingen laden uit bestand...",
-                                     "Instellingen vergelijken..."}));
+                                     "Instellingen vergelijken...", "-", "&Grafiek"}));
     EXPECT_EQ(items[4], (QStringList{"&Over..."}));
     EXPECT_EQ(Texts(form->ActionToolBar1->actions()),
               (QStringList{"Verbinding &maken", "Verbinding &verbreken", "-", "M&eekijken", "&Instellen", "-",
-                           "Start &Logfile...", "S&top Loggen", "-", "&Sluiten"}));
+                           "Start &Logfile...", "S&top Loggen", "-", "&Sluiten", "-", "&Grafiek"}));
 }
 
 TEST_F(MainFormTest, ProxyPlacesFollowAndDriveTheirAction) {

@@ -1,0 +1,344 @@
+#include "charts/chart_form.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QPainter>
+#include <QPixmap>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <string>
+
+#include "host/text_format.h"
+
+namespace korvel {
+
+namespace {
+
+constexpr double kWindowSeconds[] = {10 * 60, 60 * 60, 8 * 60 * 60, 0};
+
+std::string Text(const QString& s) { return s.toStdString(); }
+
+// Dates a log leaves open ("03/04/26") are read as the user's own locale writes them.
+TDateOrder PreferredDateOrder() {
+    const QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    const qsizetype day = format.indexOf(QLatin1Char('d'));
+    const qsizetype month = format.indexOf(QLatin1Char('M'));
+    return month >= 0 && day >= 0 && month < day ? TDateOrder::MonthDayYear : TDateOrder::DayMonthYear;
+}
+
+QIcon Swatch(const QColor& colour) {
+    QPixmap pixmap(12, 12);
+    pixmap.fill(colour);
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+TChartForm::TChartForm(UiHost& host, QWidget* owner) : QWidget(owner, Qt::Window), host_(host), owner_(owner) {
+    setObjectName(QStringLiteral("ChartForm"));
+    setWindowTitle(QString::fromUtf8(CHART_CAPTION));
+    resize(1100, 680);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(4, 0, 4, 4);
+    ToolBar = new QToolBar(this);
+    ToolBar->setObjectName(QStringLiteral("ChartToolBar"));
+    ToolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    column->addWidget(ToolBar);
+
+    ToolBar->addWidget(new QLabel(QStringLiteral("Venster: "), ToolBar));
+    WindowBox = new QComboBox(ToolBar);
+    WindowBox->setObjectName(QStringLiteral("WindowBox"));
+    WindowBox->addItems({QStringLiteral("10 min"), QStringLiteral("1 uur"), QStringLiteral("8 uur"), QStringLiteral("Alles")});
+    ToolBar->addWidget(WindowBox);
+    PauseAction = ToolBar->addAction(QStringLiteral("&Pauze"));
+    PauseAction->setObjectName(QStringLiteral("PauseAction"));
+    PauseAction->setCheckable(true);
+    PauseAction->setToolTip(QStringLiteral("Beeld vasthouden; de waarden worden verder bewaard"));
+    ToolBar->addSeparator();
+    SavePngAction = ToolBar->addAction(QStringLiteral("Opslaan als P&NG..."));
+    SavePngAction->setObjectName(QStringLiteral("SavePngAction"));
+    OpenLogAction = ToolBar->addAction(QStringLiteral("Logfile &openen..."));
+    OpenLogAction->setObjectName(QStringLiteral("OpenLogAction"));
+
+    auto* row = new QHBoxLayout;
+    SeriesList = new QListWidget(this);
+    SeriesList->setObjectName(QStringLiteral("SeriesList"));
+    SeriesList->setFixedWidth(250);
+    Plot = new TSeriesPlot(this);
+    row->addWidget(SeriesList);
+    row->addWidget(Plot, 1);
+    column->addLayout(row, 1);
+
+    connect(WindowBox, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] {
+        ShowWindow();
+        Plot->Replot();
+    });
+    connect(PauseAction, &QAction::toggled, this, [this](bool paused) {
+        if (paused) return;
+        ShowWindow();
+        Plot->Replot();
+    });
+    connect(SavePngAction, &QAction::triggered, this, [this] { SavePngAsk(); });
+    connect(OpenLogAction, &QAction::triggered, this, [this] { OpenLogAsk(); });
+    connect(SeriesList, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem* item) { SetSeriesShown(SeriesList->row(item), item->checkState() == Qt::Checked); });
+}
+
+TChartForm::TChartForm(TTrendHistory& history, UiHost& host, QWidget* owner) : TChartForm(host, owner) {
+    setObjectName(QStringLiteral("TrendForm"));
+    history_ = &history;
+    std::vector<TSeriesPlot::Series> series;
+    for (const TTrendSeries& s : TrendSeries())
+        series.push_back({QString::fromUtf8(s.Caption.data(), static_cast<qsizetype>(s.Caption.size())), s.Panel, s.Axis, {}});
+    Build(series, std::vector<bool>(series.size(), true));
+    Plot->SetValueAxisLabel(TChartAxis::Left, QStringLiteral("°C"));
+    Plot->SetValueAxisLabel(TChartAxis::Right, QStringLiteral("A"));
+    WindowBox->setCurrentIndex(static_cast<int>(TWindow::TenMinutes));
+    history_->OnChange = [this] { HistoryChanged(); };
+}
+
+TChartForm::TChartForm(TLogTable table, const QString& fileName, UiHost& host, QWidget* owner)
+    : TChartForm(host, owner) {
+    setObjectName(QStringLiteral("LogViewForm"));
+    table_ = std::make_unique<TLogTable>(std::move(table));
+    fileName_ = fileName;
+    setWindowTitle(QString::fromUtf8(CHART_CAPTION) + QStringLiteral(" - ") + fileName);
+    setWindowFilePath(fileName);
+    PauseAction->setVisible(false);  // a file does not move
+
+    // The columns the live trend follows come first and look as they do there; the rest wait
+    // to be chosen, in file order.
+    const auto columns = LogLayout().subspan(1);
+    std::vector<TSeriesPlot::Series> series;
+    std::vector<bool> shown;
+    const auto trend = TrendSeries();
+    for (size_t i = 0; i < trend.size(); ++i) {
+        const TTrendSeries& t = trend[i];
+        for (size_t c = 0; c < columns.size(); ++c) {
+            if (columns[c].Field != t.Target) continue;
+            series.push_back({QString::fromUtf8(t.Caption.data(), static_cast<qsizetype>(t.Caption.size())), t.Panel,
+                              t.Axis, TSeriesPlot::PaletteColour(i)});
+            shown.push_back(true);
+            columnOf_.push_back(c);
+        }
+    }
+    for (size_t c = 0; c < columns.size(); ++c) {
+        if (TrendSeriesIndex(columns[c].Field) >= 0) continue;
+        const TLogColumnKind kind = columns[c].Kind;
+        series.push_back({QString::fromUtf8(columns[c].Header.data(), static_cast<qsizetype>(columns[c].Header.size())),
+                          kind == TLogColumnKind::Number ? TChartPanel::Values
+                          : kind == TLogColumnKind::List ? TChartPanel::States
+                                                         : TChartPanel::Flags,
+                          TChartAxis::Left,
+                          TSeriesPlot::PaletteColour(trend.size() + series.size())});
+        shown.push_back(false);
+        columnOf_.push_back(c);
+    }
+    Build(series, shown);
+    Plot->SetValueAxisLabel(TChartAxis::Left, QStringLiteral("°C"));
+    Plot->SetValueAxisLabel(TChartAxis::Right, QStringLiteral("A"));
+    WindowBox->setCurrentIndex(static_cast<int>(TWindow::All));
+    ReloadAll();
+}
+
+TChartForm::~TChartForm() {
+    if (history_ != nullptr) history_->OnChange = nullptr;
+}
+
+void TChartForm::Build(const std::vector<TSeriesPlot::Series>& series, const std::vector<bool>& shown) {
+    const QSignalBlocker block(SeriesList);
+    for (size_t i = 0; i < series.size(); ++i) {
+        const int s = Plot->AddSeries(series[i]);
+        Plot->SetSeriesShown(s, shown[i]);
+        auto* item = new QListWidgetItem(Swatch(Plot->SeriesColour(s)), series[i].Caption, SeriesList);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setCheckState(shown[i] ? Qt::Checked : Qt::Unchecked);
+    }
+    connect(Plot, &TSeriesPlot::ViewMovedByUser, this, [this] {
+        if (history_ != nullptr) SetPaused(true);  // the engineer looks at something: hold it
+    });
+}
+
+void TChartForm::LoadSeries(int s) {
+    if (!Plot->SeriesShown(s)) {
+        Plot->ClearPoints(s);  // a hidden series holds no copy of its points
+        return;
+    }
+    if (table_) {
+        Plot->SetPoints(s, table_->Time, table_->Columns[columnOf_[static_cast<size_t>(s)]]);
+        return;
+    }
+    const size_t n = history_->Size();
+    std::vector<double> x(n);
+    std::vector<float> y(n);
+    for (size_t i = 0; i < n; ++i) {
+        x[i] = history_->Time(i);
+        y[i] = history_->Value(static_cast<size_t>(s), i);
+    }
+    Plot->SetPoints(s, x, y);
+}
+
+void TChartForm::ReloadAll() {
+    for (int s = 0; s < Plot->SeriesCount(); ++s) LoadSeries(s);
+    if (history_ != nullptr) seen_ = history_->Added();
+    stale_ = false;
+    ShowWindow();
+    Plot->Replot();
+}
+
+void TChartForm::HistoryChanged() {
+    if (!isVisible()) {
+        stale_ = true;
+        return;
+    }
+    const uint64_t added = history_->Added();
+    const size_t size = history_->Size();
+    if (added < seen_ || added - seen_ > size) {
+        ReloadAll();  // a new connection, or more came than the history keeps
+        return;
+    }
+    for (size_t i = size - static_cast<size_t>(added - seen_); i < size; ++i)
+        for (int s = 0; s < Plot->SeriesCount(); ++s)
+            if (Plot->SeriesShown(s)) Plot->AddPoint(s, history_->Time(i), history_->Value(static_cast<size_t>(s), i));
+    seen_ = added;
+    if (size == history_->Capacity()) Plot->RemoveBefore(history_->Time(0));
+    if (!Paused()) ShowWindow();
+    Plot->Replot();
+}
+
+void TChartForm::ShowWindow() {
+    double first = 0;
+    double last = 0;
+    if (table_ && !table_->Time.empty()) {
+        first = table_->Time.front();
+        last = table_->Time.back();
+    } else if (history_ != nullptr && history_->Size() > 0) {
+        first = history_->Time(0);
+        last = history_->Time(history_->Size() - 1);
+    } else {
+        last = ChartTime(QDateTime::currentDateTime());
+        first = last - kWindowSeconds[0];
+    }
+    const double span = kWindowSeconds[std::clamp(WindowBox->currentIndex(), 0, 3)];
+    if (span == 0) {
+        Plot->SetXRange(first, std::max(last, first + 60));
+        return;
+    }
+    // A held or browsed view keeps its right edge; a live one ends at the latest report.
+    const double right = table_ || Paused() ? Plot->XRange().second : last;
+    Plot->SetXRange(right - span, right);
+}
+
+void TChartForm::SetWindow(TWindow window) { WindowBox->setCurrentIndex(static_cast<int>(window)); }
+
+void TChartForm::SetPaused(bool paused) { PauseAction->setChecked(paused); }
+
+bool TChartForm::Paused() const { return PauseAction->isChecked(); }
+
+void TChartForm::SetSeriesShown(int series, bool shown) {
+    if (series < 0 || series >= Plot->SeriesCount()) return;
+    {
+        const QSignalBlocker block(SeriesList);
+        SeriesList->item(series)->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
+    }
+    if (Plot->SeriesShown(series) == shown) return;
+    Plot->SetSeriesShown(series, shown);
+    if (isVisible() || table_) LoadSeries(series);
+    Plot->Replot();
+}
+
+bool TChartForm::SavePng(const QString& path) {
+    if (Plot->SavePng(path)) return true;
+    host_.MessageBox(TMsgDlgType::mtError, FormatText(MSG_PNG_NOT_SAVED, {Text(QDir::toNativeSeparators(path))}),
+                     TMsgDlgButtons::mbOK);
+    return false;
+}
+
+void TChartForm::SavePngAsk() {
+    const QString suggested = table_ ? QFileInfo(fileName_).completeBaseName() + QStringLiteral(".png")
+                                     : QStringLiteral("grafiek.png");
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Grafiek opslaan als PNG"), suggested,
+                                                QStringLiteral("PNG (*.png)"));
+    if (path.isEmpty()) return;
+    if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) path += QStringLiteral(".png");
+    SavePng(path);
+}
+
+void TChartForm::OpenLogAsk() {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Logfile openen"), QString(),
+                                                      QStringLiteral("Logfiles (*.csv);;All files (*)"));
+    if (!path.isEmpty()) OpenLog(path, host_, owner_);
+}
+
+void TChartForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (history_ != nullptr && stale_) ReloadAll();
+}
+
+void TChartForm::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (history_ == nullptr) return;
+    // Hidden, the trend holds no copy of the history; showing it again draws it anew.
+    for (int s = 0; s < Plot->SeriesCount(); ++s) Plot->ClearPoints(s);
+    stale_ = true;
+}
+
+TChartForm* TChartForm::OpenLog(const QString& path, UiHost& host, QWidget* owner) {
+    const std::string shown = Text(QDir::toNativeSeparators(path));
+    auto refuse = [&](std::string text) -> TChartForm* {
+        host.MessageBox(TMsgDlgType::mtError, text, TMsgDlgButtons::mbOK);
+        return nullptr;
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return refuse(FormatText(MSG_LOG_UNREADABLE, {shown, Text(file.errorString())}));
+    if (file.size() > kMaxLogBytes)
+        return refuse(FormatText(MSG_LOG_TOO_LARGE, {shown, std::to_string(kMaxLogBytes >> 20)}));
+
+    TLogReadResult read;
+    {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        struct Restore {
+            ~Restore() { QGuiApplication::restoreOverrideCursor(); }
+        } restore;
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return refuse(FormatText(MSG_LOG_UNREADABLE, {shown, Text(file.errorString())}));
+        read = ReadLog(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), PreferredDateOrder());
+    }
+    switch (read.Status) {
+        case TLogReadStatus::Empty: return refuse(FormatText(MSG_LOG_EMPTY, {shown}));
+        case TLogReadStatus::Foreign: return refuse(FormatText(MSG_LOG_FOREIGN, {shown}));
+        case TLogReadStatus::NoRows: return refuse(FormatText(MSG_LOG_NO_ROWS, {shown}));
+        case TLogReadStatus::Ok: break;
+    }
+    const size_t skipped = read.Table.SkippedRows;
+    const size_t firstSkipped = read.Table.FirstSkippedLine;
+    auto* form = new TChartForm(std::move(read.Table), QFileInfo(path).fileName(), host, owner);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->show();
+    if (skipped > 0)
+        host.MessageBox(TMsgDlgType::mtInformation,
+                        FormatText(MSG_LOG_SKIPPED, {std::to_string(skipped), shown, std::to_string(firstSkipped)}),
+                        TMsgDlgButtons::mbOK);
+    return form;
+}
+
+TChartForm* ShowTrend(std::unique_ptr<TChartForm>& form, TTrendHistory& history, UiHost& host, QWidget* owner) {
+    if (!form) form = std::make_unique<TChartForm>(history, host, owner);
+    form->show();
+    form->raise();
+    form->activateWindow();
+    return form.get();
+}
+
+}  // namespace korvel

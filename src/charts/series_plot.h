@@ -1,0 +1,112 @@
+// The chart helper: series of points, drawn by QCustomPlot in up to three stacked panels that
+// share one x axis, a time or a plain number. Measured values go in the top panel against a left
+// or a right axis, list-valued states as steps in the middle one, on/off flags as steps, each in
+// a lane of its own, at the bottom. A panel without a shown series gives its room to the others.
+//
+// The trend and the log viewer use it with a time axis; a curve (say a heating curve, x the
+// outside temperature) needs no more than:
+//     plot->SetTimeAxis(false);
+//     plot->SetXLabel("Buitentemperatuur (°C)");
+//     const int s = plot->AddSeries({"Stooklijn"});
+//     plot->SetPoints(s, xs, ys);
+//     plot->FitAll();
+#pragma once
+
+#include <QColor>
+#include <QDateTime>
+#include <QString>
+#include <QWidget>
+#include <optional>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "charts/trend_history.h"
+
+class QCustomPlot;
+class QCPAxisRect;
+class QCPItemText;
+class QCPGraph;
+class QCPAxis;
+class QCPRange;
+
+namespace korvel {
+
+// A wall-clock time as the chart's x: seconds since 1970 of the local date and time, read as they
+// stand (no zone), so a live trend and a log's written times meet on one axis.
+double ChartTime(const QDateTime& local);
+
+class TSeriesPlot : public QWidget {
+    Q_OBJECT
+public:
+    struct Series {
+        QString Caption;
+        TChartPanel Panel = TChartPanel::Values;
+        TChartAxis Axis = TChartAxis::Left;
+        QColor Colour = QColor();  // invalid: the next of the plot's own
+    };
+
+    explicit TSeriesPlot(QWidget* parent = nullptr);
+
+    void SetTimeAxis(bool time);  // default on
+    void SetXLabel(const QString& text);
+    void SetValueAxisLabel(TChartAxis axis, const QString& text);
+
+    int AddSeries(const Series& series);  // its number, counting from 0
+    int SeriesCount() const { return static_cast<int>(series_.size()); }
+    const Series& SeriesAt(int i) const { return series_[i].Spec; }
+    QColor SeriesColour(int i) const;
+    static QColor PaletteColour(size_t i);  // the colour the i-th series gets by default
+
+    // x ascending. NaN in y leaves a gap.
+    void SetPoints(int series, std::span<const double> x, std::span<const double> y);
+    void SetPoints(int series, std::span<const double> x, std::span<const float> y);
+    void AddPoint(int series, double x, double y);  // x not before the series' last point
+    void ClearPoints(int series);
+    void RemoveBefore(double x);  // from every series
+    int PointCount(int series) const;
+
+    void SetSeriesShown(int series, bool shown);
+    bool SeriesShown(int series) const { return series_[series].Shown; }
+
+    std::pair<double, double> XRange() const;
+    void SetXRange(double lower, double upper);
+    void FitAll();  // x to all points of the shown series, values to what is in view
+    void Replot();  // queued: many calls in one pass of the event loop draw once
+
+    bool SavePng(const QString& path);
+    QCustomPlot* Plot() const { return plot_; }
+
+signals:
+    void ViewMovedByUser();  // a drag or a turn of the wheel on the chart
+
+private:
+    struct Entry {
+        Series Spec;
+        QCPGraph* Graph = nullptr;
+        bool Shown = true;
+        double Offset = 0;  // a flag's lane, added to its values
+    };
+
+    QCPAxisRect* Rect(TChartPanel panel) const;
+    QCPAxis* ValueAxis(const Series& s) const;
+    void XRangeChanged(const QCPRange& range);
+    // The union of the shown series' values on valueAxis within keys, or of their keys when both
+    // are null; nothing when no shown series has a point there.
+    std::optional<QCPRange> ShownRange(QCPAxis* valueAxis, const QCPRange* keys) const;
+    void FitValues();
+    void UpdateLayout();
+    void UpdateTimeFormat();
+
+    QCustomPlot* plot_ = nullptr;
+    QCPAxisRect* values_ = nullptr;
+    QCPAxisRect* states_ = nullptr;
+    QCPAxisRect* flags_ = nullptr;
+    std::vector<Entry> series_;
+    std::vector<QCPItemText*> laneLabels_;
+    QString xLabel_;
+    bool timeAxis_ = true;
+    bool syncing_ = false;
+};
+
+}  // namespace korvel
