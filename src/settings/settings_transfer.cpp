@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "app/main_form.h"
+#include "app/status_strip.h"
 #include "host/text_format.h"
 #include "messages/message_ids.h"
 #include "app/korvel_version.h"
@@ -177,9 +179,13 @@ void TSettingsTransfer::Write() {
     FLineLost = false;
     Progress = 0;
     MaxProgress = 2 * NVM_PARAMETER_COUNT;
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    // The strip is the run's until it ends, on every way out; ending it puts the meter back to
+    // 0 % and hides it.
+    const auto operation = Form.StatusStrip->Operation();
+    Form.ProgressLabel->setText(QStringLiteral("Instellingen wegschrijven"));
     Form.ProgressMeter->SetPercent(0);
     Form.ProgressMeter->show();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     // While the run waits for the board, nothing may change what is being written or start a
     // second run, a fetch, a mode change or a download: the windows take no input until it ends.
     FRunning = true;
@@ -188,8 +194,6 @@ void TSettingsTransfer::Write() {
     struct Restore {
         TSettingsTransfer& t;
         ~Restore() {
-            t.Form.ProgressMeter->SetPercent(0);
-            t.Form.ProgressMeter->hide();
             QGuiApplication::restoreOverrideCursor();
             t.FRunning = false;
             t.FAwaitingStore = false;

@@ -1,3 +1,4 @@
+#include <QLabel>
 #include <QLineEdit>
 #include <algorithm>
 #include <chrono>
@@ -24,7 +25,8 @@ TEST_F(SettingsTest, WriteSendsWhatTheControlsShowAndTheBoardStoresIt) {
     bool locked = true;
     host.OnProcessEvents = [&] {
         maxPercent = std::max(maxPercent, form->ProgressMeter->Percent());
-        locked = locked && !form->isEnabled() && !settings->isEnabled() && QGuiApplication::overrideCursor();
+        locked = locked && !form->isEnabled() && !settings->isEnabled() && QGuiApplication::overrideCursor() &&
+                 form->ProgressLabel->text() == QStringLiteral("Instellingen wegschrijven");
     };
     form->SetSettingsActionExecute();
     host.OnProcessEvents = nullptr;
@@ -46,6 +48,7 @@ TEST_F(SettingsTest, WriteSendsWhatTheControlsShowAndTheBoardStoresIt) {
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(form->ProgressMeter->isHidden());
     EXPECT_EQ(form->ProgressMeter->Percent(), 0);
+    EXPECT_TRUE(form->ProgressLabel->text().startsWith(QStringLiteral("Verbonden met")));
     // The controls now show what the board sent back: the word 40000 reads signed.
     EXPECT_EQ(Field("onfMinBoilerOnTime")->Value(), -25536);
     EXPECT_TRUE(form->SettingsCollected);
