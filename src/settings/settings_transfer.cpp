@@ -130,10 +130,10 @@ bool TSettingsTransfer::Exchange(uint32_t Size, uint8_t ExpectedResponsecode) {
     try {
         OK = Form.CommsDataModule->TransceiveBlock(DataOut, Size, ExpectedResponsecode);
     } catch (const std::exception&) {
-        // A port that closed under the send (adapter pulled) is the line lost, not an error of
-        // its own.
-        if (LineUp()) throw;
+        // A send that fails is the line lost (adapter pulled), also before the window has heard
+        // of the disconnect: the port closes first, the connection state follows a hand-over later.
         OK = false;
+        FLineLost = true;
     }
     if (!OK && !LineUp()) FLineLost = true;
     return OK;
@@ -231,7 +231,8 @@ void TSettingsTransfer::Write() {
     }
     BurnNVM();
     if (FLineLost) {
-        host.MessageBox(TMsgDlgType::mtError, MSG_WRITE_LINE_LOST, TMsgDlgButtons::mbOK);
+        // The store request may have gone out: whether the board stored is not known.
+        host.MessageBox(TMsgDlgType::mtError, MSG_STORE_LINE_LOST, TMsgDlgButtons::mbOK);
         return;
     }
     if (!OK) {

@@ -27,6 +27,9 @@ inline constexpr const char* MSG_INVALID_ENTRIES =
 inline constexpr const char* MSG_WRITE_LINE_LOST =
     "De verbinding met het KORVEL bord is verbroken tijdens het wegschrijven van de instellingen. "
     "Er is niets in het geheugen van het bord opgeslagen.";
+inline constexpr const char* MSG_STORE_LINE_LOST =
+    "De verbinding met het KORVEL bord is verbroken terwijl het bord de instellingen opsloeg. "
+    "Of ze zijn opgeslagen is niet bekend: maak opnieuw verbinding en haal de instellingen op.";
 inline constexpr const char* MSG_STORE_DIFFERS =
     "Het KORVEL bord heeft niet alles opgeslagen zoals het is weggeschreven:\n%s\n"
     "Controleer deze instellingen en schrijf ze opnieuw weg.";

@@ -107,8 +107,23 @@ TEST_F(SettingsTest, PulledAdapterEndsTheRunAtOnceAndStoresNothing) {
     EXPECT_LE(Sent(P2KSETNVM).size(), 21u);
     EXPECT_TRUE(Sent(P2KFLASHNVM).empty());
     EXPECT_TRUE(form->isEnabled());
-    EXPECT_TRUE(form->ConnectAction->isEnabled());
+    // The run may notice the pull before the disconnect has reached the window.
+    EXPECT_TRUE(host.PumpUntil([&] { return form->ConnectAction->isEnabled(); }));
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(SettingsTest, LineLostAfterTheStoreRequestSaysTheStoreIsUnknown) {
+    sim::BoardSimOptions options;
+    options.dropStore = true;
+    StartBoard(options);
+    form->SetDefaults();
+    host.OnProcessEvents = [&] {
+        if (!Sent(P2KFLASHNVM).empty()) board->HangUp();
+    };
+    form->SetSettingsActionExecute();
+    host.OnProcessEvents = nullptr;
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{MSG_STORE_LINE_LOST});
+    EXPECT_TRUE(form->isEnabled());
 }
 
 TEST_F(SettingsTest, WriteIsRefusedWhileTheControlsHoldNothingToWrite) {
