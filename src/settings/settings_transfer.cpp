@@ -97,7 +97,15 @@ void TSettingsTransfer::SetDefaults() {
 }
 
 void TSettingsTransfer::TabSheetServiceShow() {
-    if (!Form.SettingsCollected) Fetch();
+    if (Form.SettingsCollected) return;
+    // The show follows the window's allowances, which also run while a command unwinds after the
+    // adapter was pulled: the port is closed before the disconnect reaches the window, and that
+    // disconnect tells the engineer. An error here must not escape.
+    try {
+        Fetch();
+    } catch (const std::exception& e) {
+        Form.Host().Trace(std::string("NVM fetch on showing the settings not sent: ") + e.what());
+    }
 }
 
 void TSettingsTransfer::TabSheetServiceHide() {

@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "ui_settings/settings_fixture.h"
 
@@ -124,6 +125,16 @@ TEST_F(SettingsTest, LineLostAfterTheStoreRequestSaysTheStoreIsUnknown) {
     host.OnProcessEvents = nullptr;
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{MSG_STORE_LINE_LOST});
     EXPECT_TRUE(form->isEnabled());
+}
+
+TEST_F(SettingsTest, ShowingTheTabOnAPortClosedUnderItRaisesNothing) {
+    StartBoard();
+    board->HangUp();
+    // The receive thread closes the port at once; the window hears of it only when it next
+    // processes events, and an allowance refresh (a command unwinding) may come first.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_NO_THROW(form->SettingsTransfer->TabSheetServiceShow());
+    EXPECT_TRUE(board->ReceivedBlocks().empty());
 }
 
 TEST_F(SettingsTest, WriteIsRefusedWhileTheControlsHoldNothingToWrite) {
