@@ -42,6 +42,9 @@ public:
     bool TransceiveBlock(const uint8_t* Data, uint32_t Size, uint8_t ExpectedResponsecode);
     void FlashFirmware(const std::string& Filename);
     void HandleByte(uint8_t B);
+    // The line went away: a send that failed found it before the port's own report, which then
+    // changes nothing, so the loss is told once, by whoever found it.
+    void LineLost();
 
     TConnectionState ConnectionState() const { return FConnectionState; }
     bool FlashingFirmware() const { return FFlashingFirmware; }
@@ -72,7 +75,6 @@ private:
     void DataModuleCreate();
     void DataModuleDestroy();
     void ZylSerialPortDisconnect(TZylSerialPort* Sender, TCommPort Port);
-    void LineLost();
     void ClosePort();
 
     UiHost& host_;

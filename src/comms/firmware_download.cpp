@@ -77,8 +77,13 @@ void TCommsDataModule::FlashFirmware(const std::string& Filename) {
     const auto LineUp = [&] {
         return ZylSerialPort.IsConnected() && (!stateTracked || FConnectionState == csConnected);
     };
+    // The download tells of the loss itself; the window's own notice would say it a second time.
+    const auto Lost = [&] {
+        LineLost();
+        return std::runtime_error(kLineLost);
+    };
     const auto CheckLine = [&] {
-        if (!LineUp()) throw std::runtime_error(kLineLost);
+        if (!LineUp()) throw Lost();
     };
     // The start block went out, so the port was open: a send that fails now has found the line
     // gone, often before the receive thread has reported the hang-up.
@@ -86,7 +91,7 @@ void TCommsDataModule::FlashFirmware(const std::string& Filename) {
         try {
             ZylSerialPort.SendByte(b);
         } catch (const EZylSerialPortException&) {
-            throw std::runtime_error(kLineLost);
+            throw Lost();
         }
     };
 

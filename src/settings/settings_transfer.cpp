@@ -144,6 +144,7 @@ bool TSettingsTransfer::Exchange(uint32_t Size, uint8_t ExpectedResponsecode) {
         FLineLost = true;
     }
     if (!OK && !LineUp()) FLineLost = true;
+    if (FLineLost) Form.CommsDataModule->LineLost();  // told once, by the run's own message
     return OK;
 }
 

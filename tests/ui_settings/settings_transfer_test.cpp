@@ -108,8 +108,10 @@ TEST_F(SettingsTest, PulledAdapterEndsTheRunAtOnceAndStoresNothing) {
     EXPECT_LE(Sent(P2KSETNVM).size(), 21u);
     EXPECT_TRUE(Sent(P2KFLASHNVM).empty());
     EXPECT_TRUE(form->isEnabled());
-    // The run may notice the pull before the disconnect has reached the window.
+    // The run may notice the pull before the port reports it; the loss is still told once.
     EXPECT_TRUE(host.PumpUntil([&] { return form->ConnectAction->isEnabled(); }));
+    host.PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{MSG_WRITE_LINE_LOST});
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
@@ -123,6 +125,7 @@ TEST_F(SettingsTest, LineLostAfterTheStoreRequestSaysTheStoreIsUnknown) {
     };
     form->SetSettingsActionExecute();
     host.OnProcessEvents = nullptr;
+    host.PumpUntil([] { return false; }, 300);
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{MSG_STORE_LINE_LOST});
     EXPECT_TRUE(form->isEnabled());
 }
