@@ -22,6 +22,17 @@ std::string SystemErrorText(int error) {
     return text;
 }
 
+DeviceError MakeDeviceError(int code) {
+    DeviceError e{code, SystemErrorText(code), TOpenFailure::Other};
+    switch (static_cast<DWORD>(code)) {
+        case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: e.kind = TOpenFailure::Absent; break;
+        // A COM port already open elsewhere answers "access denied".
+        case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: e.kind = TOpenFailure::Busy; break;
+        default: break;
+    }
+    return e;
+}
+
 namespace {
 
 // Errors a pulled adapter or a closed handle gives; retrying cannot help. A line whose other end
@@ -173,20 +184,20 @@ SerialDevice::SerialDevice() : d(std::make_unique<Impl>()) {}
 
 SerialDevice::~SerialDevice() { Close(); }
 
-bool SerialDevice::Open(const std::string& devicePath, std::string& error) {
+bool SerialDevice::Open(const std::string& devicePath, DeviceError& error) {
     Close();
     std::unique_lock lock(lock_);
     HANDLE h = CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        error = SystemErrorText(static_cast<int>(GetLastError()));
+        error = MakeDeviceError(static_cast<int>(GetLastError()));
         return false;
     }
     HANDLE wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     HANDLE closing = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE readDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!wake || !closing || !readDone) {
-        error = SystemErrorText(static_cast<int>(GetLastError()));
+        error = MakeDeviceError(static_cast<int>(GetLastError()));
         for (HANDLE e : {wake, closing, readDone})
             if (e) CloseHandle(e);
         CloseHandle(h);
@@ -230,10 +241,10 @@ bool SerialDevice::IsOpen() const {
     return d->handle != INVALID_HANDLE_VALUE;
 }
 
-bool SerialDevice::Configure(const LineSettings& s, std::string& error) {
+bool SerialDevice::Configure(const LineSettings& s, DeviceError& error) {
     std::shared_lock lock(lock_);
     if (d->handle == INVALID_HANDLE_VALUE) {
-        error = SystemErrorText(ERROR_INVALID_HANDLE);
+        error = MakeDeviceError(ERROR_INVALID_HANDLE);
         return false;
     }
     DCB dcb{};
@@ -266,7 +277,7 @@ bool SerialDevice::Configure(const LineSettings& s, std::string& error) {
     dcb.ErrorChar = static_cast<char>(s.ErrorChar);
     dcb.EofChar = static_cast<char>(s.EofChar);
     if (!SetCommState(d->handle, &dcb)) {
-        error = SystemErrorText(static_cast<int>(GetLastError()));
+        error = MakeDeviceError(static_cast<int>(GetLastError()));
         return false;
     }
     return true;
