@@ -120,10 +120,7 @@ private:
 
 // The system's text for an OS error code; the only place that asks the OS for one.
 std::string SystemErrorText(int error);
-
-#ifndef _WIN32
-// Device paths of the serial devices listed under a sysfs tty class directory.
-std::vector<std::string> ListSerialDevices(const std::string& sysClassTty);
-#endif
+// The error for an OS code: its text and what it means to the user.
+DeviceError MakeDeviceError(int code);
 
 }  // namespace korvel

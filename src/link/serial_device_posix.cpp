@@ -14,11 +14,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 
 #include "link/port_names.h"
+#include "link/serial_ports.h"
 
 namespace korvel {
 
@@ -364,31 +363,15 @@ bool SerialDevice::SetXonXoff(bool on) {
     return d->fd >= 0 && ::tcflow(d->fd, on ? TCOON : TCOOFF) == 0;
 }
 
-std::vector<std::string> ListSerialDevices(const std::string& sysClassTty) {
-    namespace fs = std::filesystem;
-    std::vector<std::string> out;
-    std::error_code ec;
-    for (fs::directory_iterator it(sysClassTty, ec), end; !ec && it != end; it.increment(ec)) {
-        const fs::path entry = it->path();
-        if (!fs::exists(entry / "device", ec)) continue;
-        // Serial-core ports without a UART behind them (type 0) are placeholders, not ports.
-        std::ifstream type(entry / "type");
-        int uartType = -1;
-        if (type && (type >> uartType) && uartType == 0) continue;
-        out.push_back("/dev/" + entry.filename().string());
-    }
-    return out;
-}
-
 std::string SerialDevice::DevicePathForPort(const std::string& portName) {
     if (PortNumberFromName(portName) == 0 || !FixedDevicePath(PortNumberFromName(portName)).empty())
         return ResolveDevicePath(portName, {});
-    return ResolveDevicePath(portName, ListSerialDevices("/sys/class/tty"));
+    return ResolveDevicePath(portName, ListSerialDevices(SysfsRoot() + "/class/tty"));
 }
 
 std::vector<std::string> SerialDevice::ExistingPortNames() {
     std::vector<std::string> names;
-    for (const SerialPortMapping& m : MapSerialDevices(ListSerialDevices("/sys/class/tty")))
+    for (const SerialPortMapping& m : MapSerialDevices(ListSerialDevices(SysfsRoot() + "/class/tty")))
         names.push_back(m.name);
     return names;
 }
