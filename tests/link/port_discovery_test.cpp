@@ -85,37 +85,6 @@ TEST(SysfsScan, PortsWithTheirDeviceAndUsbFacts) {
     EXPECT_TRUE(ScanSerialPorts(sys.Root() + "/missing").empty());
 }
 
-TEST(SysfsScan, AdaptersMatchWhateverTheLetterCaseInBusOrder) {
-    const auto Port = [](int n, std::string vid, std::string pid, std::string bus) {
-        TSerialPortInfo p;
-        p.Number = n;
-        p.VendorId = std::move(vid);
-        p.ProductId = std::move(pid);
-        p.UsbPath = std::move(bus);
-        return p;
-    };
-    const std::vector<TSerialPortInfo> ports = {
-        Port(33, "10C4", "EA60", "usb1/1-10"), Port(34, "10c4", "ea60", "usb1/1-2"), Port(35, "10c4", "ea61", "usb1/1-1"),
-        Port(36, "", "", ""),                  Port(37, "10c4", "EA60", "usb1/1-2.4"), Port(38, "10c4", "ea60", "usb2/1-1"),
-    };
-    struct Row {
-        const char* vid;
-        const char* pid;
-        std::vector<int> want;
-    } rows[] = {
-        {"10c4", "ea60", {34, 37, 33, 38}},  // hub port 2 before 10; bus 1 before bus 2
-        {"10C4", "EA60", {34, 37, 33, 38}},
-        {"10c4", "EA61", {35}},
-        {"", "", {}},
-        {"0403", "6001", {}},
-    };
-    for (const Row& r : rows) {
-        std::vector<int> got;
-        for (const auto& p : FindUsbAdapters(ports, r.vid, r.pid)) got.push_back(p.Number);
-        EXPECT_EQ(got, r.want) << r.vid << ":" << r.pid;
-    }
-}
-
 TEST(PortList, PresentPortsInNumberOrderWithWhatTellsThemApart) {
     FakeSysfs sys;
     sys.AddTty("ttyS9");
@@ -279,27 +248,6 @@ TEST(Uevent, OnlyTtysComingAndGoingCount) {
         {"\0\0\0"s, std::nullopt},
     };
     for (const Row& r : rows) EXPECT_EQ(ParseUevent(r.bytes.data(), r.bytes.size()), r.want) << r.bytes;
-}
-
-TEST(Uevent, PresenceWithoutNotificationsTellsWhatCameAndWent) {
-    std::vector<std::string> present = {"COM1"};
-    TPortPresence presence([&] { return present; });
-    using C = TDeviceChange;
-    struct Row {
-        std::vector<std::string> now;
-        std::vector<C> want;
-    } rows[] = {
-        {{"COM1"}, {}},
-        {{"COM33", "COM1"}, {C::Arrival}},
-        {{"COM33"}, {C::Removal}},
-        {{"COM34"}, {C::Removal, C::Arrival}},
-        {{}, {C::Removal}},
-        {{}, {}},
-    };
-    for (const Row& r : rows) {
-        present = r.now;
-        EXPECT_EQ(presence.Poll(), r.want) << r.now.size();
-    }
 }
 
 TEST(OpenFailure, TheSystemsTextThenWhatToDo) {

@@ -7,7 +7,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <functional>
-#include <optional>
 
 #include "board_sim.h"
 #include "link/select_com_port_form.h"
@@ -77,23 +76,6 @@ protected:
     int seenRows = -1;
 };
 
-TEST_F(PortSelectionTest, ChosenPortIsConnectedInWatchingMode) {
-    sys.AddTty("ttyS1");
-    sys.AddTty("ttyS7", DevName(peer.Path()));  // COM161
-    AnswerDialog([](TSelectCOMPortForm& d) { Choose(d, "COM161"); });
-    form->PortOptionsAction->trigger();
-    EXPECT_EQ(dialogsSeen, 1);
-    EXPECT_EQ(seenRows, 2);
-    EXPECT_EQ(form->CommsDataModule->ZylSerialPort.PortName(), "COM161");
-    EXPECT_TRUE(Connected());
-    EXPECT_TRUE(form->ModeSnifAction->isChecked());
-    EXPECT_FALSE(form->PortOptionsAction->isEnabled());
-    EXPECT_FALSE(form->ConnectAction->isEnabled());
-    EXPECT_TRUE(form->DisconnectAction->isEnabled());
-    EXPECT_TRUE(host.Boxes().empty());
-    EXPECT_TRUE(peer.Blocks().empty());  // connecting sends nothing
-}
-
 TEST_F(PortSelectionTest, EndingTheDialogWithoutAChoiceChangesNothing) {
     sys.AddTty("ttyS7", DevName(peer.Path()));
     struct Row {
@@ -140,12 +122,20 @@ TEST_F(PortSelectionTest, FailingConnectShowsThePortErrorAndKeepsThePort) {
     EXPECT_TRUE(form->ConnectAction->isEnabled());
 }
 
-TEST_F(PortSelectionTest, ConnectWithNoPortChosenAsksForOne) {
-    sys.AddTty("ttyS7", DevName(peer.Path()));
+TEST_F(PortSelectionTest, ConnectWithNoPortChosenAsksForOneAndConnectsItWatching) {
+    sys.AddTty("ttyS1");
+    sys.AddTty("ttyS7", DevName(peer.Path()));  // COM161
     AnswerDialog([](TSelectCOMPortForm& d) { Choose(d, "COM161"); });
     form->ConnectAction->trigger();
     EXPECT_EQ(dialogsSeen, 1);
+    EXPECT_EQ(seenRows, 2);
+    EXPECT_EQ(form->CommsDataModule->ZylSerialPort.PortName(), "COM161");
     EXPECT_TRUE(Connected());
+    EXPECT_TRUE(form->ModeSnifAction->isChecked());
+    EXPECT_FALSE(form->PortOptionsAction->isEnabled());
+    EXPECT_TRUE(form->DisconnectAction->isEnabled());
+    EXPECT_TRUE(host.Boxes().empty());
+    EXPECT_TRUE(peer.Blocks().empty());  // connecting sends nothing
 
     // With a port chosen it connects straight away.
     form->DisconnectAction->trigger();
