@@ -1,5 +1,7 @@
 #include "support/fake_sysfs.h"
 
+#ifndef _WIN32
+
 #include <stdlib.h>
 
 #include <fstream>
@@ -73,3 +75,5 @@ std::string DevName(const std::string& devicePath) {
 }
 
 }  // namespace korvel::test
+
+#endif

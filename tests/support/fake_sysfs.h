@@ -2,6 +2,8 @@
 // USB adapters, and made the root the port scans read for as long as it lives.
 #pragma once
 
+#ifndef _WIN32
+
 #include <filesystem>
 #include <map>
 #include <string>
@@ -40,3 +42,5 @@ private:
 std::string DevName(const std::string& devicePath);
 
 }  // namespace korvel::test
+
+#endif
