@@ -369,8 +369,7 @@ void TMainForm::PortOptionsActionExecute() {
     TSelectCOMPortForm dialog(ports, CommsDataModule->ZylSerialPort.PortName(), this);
     if (dialog.exec() != QDialog::Accepted || dialog.SelectedPort().empty()) return;
     CommsDataModule->ZylSerialPort.SetPort(TCommsDataModule::PortNumber(dialog.SelectedPort()));
-    ModeSnifAction->setChecked(true);
-    CommsDataModule->Connect();
+    ConnectActionExecute();  // watching, connected, a fresh trend: as the connect command does it
 }
 
 void TMainForm::DisconnectActionExecute() {
