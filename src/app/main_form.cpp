@@ -29,6 +29,7 @@
 #include "app/menu_letters.h"
 #include "app/status_strip.h"
 #include "charts/chart_form.h"
+#include "link/select_com_port_form.h"
 #include "messages/advanced_view_form.h"
 #include "messages/message_ids.h"
 #include "messages/monitor_page.h"
@@ -161,6 +162,7 @@ void TMainForm::BuildActions() {
     connect(FileExitAction, &QAction::triggered, this, &QWidget::close);
     bind(StartLoggingAction, &TMainForm::StartLoggingActionExecute);
     bind(StopLoggingAction, &TMainForm::StopLoggingActionExecute);
+    bind(PortOptionsAction, &TMainForm::PortOptionsActionExecute);
     bind(ConnectAction, &TMainForm::ConnectActionExecute);
     bind(DisconnectAction, &TMainForm::DisconnectActionExecute);
     bind(ModeSnifAction, &TMainForm::ChangeModeActionExecute);
@@ -179,7 +181,6 @@ void TMainForm::BuildActions() {
     connect(CompareSettingsAction, &QAction::triggered, this,
             [this] { Guarded([this] { SettingsTransfer->Compare(); }); });
     bind(ChartAction, &TMainForm::ChartActionExecute);
-    // PortOptionsAction gets its handler with the port dialog.
 }
 
 void TMainForm::BuildMenusAndToolBar() {
@@ -347,10 +348,28 @@ void TMainForm::SetAllowances() {
 }
 
 void TMainForm::ConnectActionExecute() {
+    // With no port chosen there is nothing to open: ask for one instead of doing nothing.
+    if (CommsDataModule->ZylSerialPort.GetPort() == spNone) {
+        PortOptionsActionExecute();
+        return;
+    }
     ModeSnifAction->setChecked(true);
     CommsDataModule->Connect();
     TrendHistory.Clear();
     SetAllowances();
+}
+
+void TMainForm::PortOptionsActionExecute() {
+    struct Allowances {
+        TMainForm* form;
+        ~Allowances() { form->SetAllowances(); }  // also when Connect raises
+    } allowances{this};
+    TPortList ports;
+    CommsDataModule->FillAvailableComPortsList(ports);
+    TSelectCOMPortForm dialog(ports, CommsDataModule->ZylSerialPort.PortName(), this);
+    if (dialog.exec() != QDialog::Accepted || dialog.SelectedPort().empty()) return;
+    CommsDataModule->ZylSerialPort.SetPort(TCommsDataModule::PortNumber(dialog.SelectedPort()));
+    ConnectActionExecute();  // watching, connected, a fresh trend: as the connect command does it
 }
 
 void TMainForm::DisconnectActionExecute() {

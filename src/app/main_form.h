@@ -104,6 +104,7 @@ public:
 
     void SetAllowances();
     void ConnectActionExecute();
+    void PortOptionsActionExecute();
     void DisconnectActionExecute();
     void ChangeModeActionExecute();
     void KeepInServiceModeTimerTimer();

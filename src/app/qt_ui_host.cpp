@@ -1,6 +1,7 @@
 #include "app/qt_ui_host.h"
 
 #include "app/general_error.h"
+#include "link/device_change_watch.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -116,6 +117,12 @@ std::string QtUiHost::InputBox(const std::string& caption, const std::string& pr
                                                QString::fromStdString(prompt), QLineEdit::Normal,
                                                QString::fromStdString(defaultText), &ok);
     return ok ? text.toStdString() : defaultText;
+}
+
+std::unique_ptr<DeviceChangeWatch> QtUiHost::WatchDeviceChanges(std::function<void(TDeviceChange)> onChange) {
+    return std::make_unique<TDeviceChangeWatch>([this, onChange = std::move(onChange)](TDeviceChange change) {
+        RunGuarded(*this, [&] { onChange(change); });
+    });
 }
 
 void QtUiHost::Trace(const std::string& line) {

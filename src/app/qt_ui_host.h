@@ -25,6 +25,8 @@ public:
     TModalResult MessageBox(TMsgDlgType type, const std::string& text, TMsgDlgButtons buttons) override;
     std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText) override;
     void Trace(const std::string& line) override;
+    // The kernel's notifications (or a poll); each runs under the general error display.
+    std::unique_ptr<DeviceChangeWatch> WatchDeviceChanges(std::function<void(TDeviceChange)> onChange) override;
 
     // Refuses further hand-overs and releases every worker still waiting for one.
     void Shutdown();

@@ -1,6 +1,6 @@
 // Renders the main window's two pages, the advanced view, the advanced settings, the About box,
-// the live trend and a week-long log to PNG files, with plausible reports applied so the fields
-// show values.
+// the live trend, a week-long log and the port dialog to PNG files, with plausible reports applied
+// so the fields show values.
 // Usage: korvel-screenshots [output dir]
 #include <QApplication>
 #include <QDir>
@@ -13,6 +13,7 @@
 
 #include "app/program_start.h"
 #include "charts/chart_form.h"
+#include "link/select_com_port_form.h"
 #include "messages/message_ids.h"
 #include "scenario.h"
 
@@ -144,5 +145,22 @@ int main(int argc, char** argv) {
     } else {
         ok = false;
     }
+
+    // The port dialog as a laptop with two identical adapters and a built-in port shows it.
+    const korvel::TPortList ports = {
+        {"COM1", 1, "/dev/ttyS0", ""},
+        {"COM33", 33, "/dev/ttyUSB0", "FT232R USB UART, serienummer A50285BI"},
+        {"COM34", 34, "/dev/ttyUSB1", "FT232R USB UART, serienummer A9Q1XZ7C"},
+        {"COM97", 97, "/dev/ttyACM0", "USB Modem, serienummer 0001"},
+    };
+    korvel::TSelectCOMPortForm portDialog(ports, "COM33", &form);
+    portDialog.show();
+    QApplication::processEvents();
+    ok = Save(portDialog, dir, "port_dialog.png") && ok;
+    // And with no port at all: what the engineer is told instead of an empty list.
+    korvel::TSelectCOMPortForm noPorts({}, "", &form);
+    noPorts.show();
+    QApplication::processEvents();
+    ok = Save(noPorts, dir, "port_dialog_empty.png") && ok;
     return ok ? 0 : 1;
 }

@@ -6,7 +6,8 @@ namespace {
 const char kHex[] = "0123456789ABCDEF";
 }
 
-TCommsDataModule::TCommsDataModule(UiHost& host) : ZylSerialPort(host), DelayTimer(host), host_(host) {
+TCommsDataModule::TCommsDataModule(UiHost& host)
+    : ZylSerialPort(host), DelayTimer(host), FTDI_VCOM(host), host_(host) {
     ZylSerialPort.SetBaudRate(br009600);
     ZylSerialPort.SetStopBits(sb2Bits);
     ZylSerialPort.SetInputBuffer(16384);
@@ -24,10 +25,15 @@ TCommsDataModule::TCommsDataModule(UiHost& host) : ZylSerialPort(host), DelayTim
         if (OnDataError) OnDataError(this);
     };
     DataModuleCreate();
+    // In this order: setting the product ID finds an adapter that is already plugged in.
+    FTDI_VCOM.OnArrival = [this](TFTDI_VCOM* s) { FTDI_VCOMArrival(s); };
+    FTDI_VCOM.SetVID("0403");
+    FTDI_VCOM.SetPID("6001");
 }
 
 TCommsDataModule::~TCommsDataModule() {
     // The owner is being torn down around us: no event may call back into it now.
+    FTDI_VCOM.OnArrival = nullptr;
     OnStatusChange = nullptr;
     OnLineLost = nullptr;
     OnProgress = nullptr;

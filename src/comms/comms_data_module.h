@@ -13,6 +13,8 @@
 #include "comms/delay_timer.h"
 #include "comms/frame_codec.h"
 #include "host/ui_host.h"
+#include "link/ftdi_vcom.h"
+#include "link/serial_ports.h"
 #include "link/zyl_serial_port.h"
 
 namespace korvel {
@@ -46,6 +48,10 @@ public:
     // changes nothing, so the loss is told once, by whoever found it.
     void LineLost();
 
+    // The present ports in number order, each with what a user recognises it by.
+    void FillAvailableComPortsList(TPortList& List);
+    static TCommPort PortNumber(const std::string& Text);
+
     TConnectionState ConnectionState() const { return FConnectionState; }
     bool FlashingFirmware() const { return FFlashingFirmware; }
 
@@ -59,6 +65,8 @@ public:
 
     TZylSerialPort ZylSerialPort;
     TDelayTimer DelayTimer;
+    // Made after the port: an adapter present at start-up is preselected while the module is built.
+    TFTDI_VCOM FTDI_VCOM;
 
     // Decoder state, readable for tests and the decoder's callers.
     uint32_t ProtocolState() const;
@@ -75,6 +83,7 @@ private:
     void DataModuleCreate();
     void DataModuleDestroy();
     void ZylSerialPortDisconnect(TZylSerialPort* Sender, TCommPort Port);
+    void FTDI_VCOMArrival(TFTDI_VCOM* Sender);
     void ClosePort();
 
     UiHost& host_;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace korvel {
@@ -11,6 +12,15 @@ namespace korvel {
 enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation };
 enum class TMsgDlgButtons { mbOK, mbOKCancel };
 enum class TModalResult { mrOk, mrCancel };
+
+// A serial port appeared (adapter plugged in) or went away.
+enum class TDeviceChange { Arrival, Removal };
+
+// A running watch on serial ports coming and going; destroying it ends the notifications.
+class DeviceChangeWatch {
+public:
+    virtual ~DeviceChangeWatch() = default;
+};
 
 class UiHost {
 public:
@@ -41,6 +51,13 @@ public:
 
     // Developer trace line (debug output), never shown to the user.
     virtual void Trace(const std::string& line) = 0;
+
+    // UI thread: calls onChange, on the UI thread, each time a serial port appears or goes, until
+    // the watch returned is destroyed. Null where nothing can be watched.
+    virtual std::unique_ptr<DeviceChangeWatch> WatchDeviceChanges(std::function<void(TDeviceChange)> onChange) {
+        (void)onChange;
+        return nullptr;
+    }
 };
 
 }  // namespace korvel

@@ -43,6 +43,16 @@ struct SerialTimeouts {
 // Modem-line bits as the device reports them.
 enum ModemLine : uint8_t { mlCTS = 1, mlDSR = 2, mlRING = 4, mlCD = 8 };
 
+// What a failed open or configuration means to the user, whatever the platform's code.
+enum class TOpenFailure : uint8_t { Other, Absent, NoAccess, Busy, NotSerial };
+
+// Why a device could not be had: the platform's code, the system's text for it, and its meaning.
+struct DeviceError {
+    int code = 0;
+    std::string text;
+    TOpenFailure kind = TOpenFailure::Other;
+};
+
 // Outcome of an I/O call: the count, or why there is none. `gone` means the device has
 // disappeared (adapter pulled, pty master closed, handle closed): retrying cannot help.
 struct IoResult {
@@ -58,13 +68,13 @@ public:
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
 
-    // Opens the device exclusively. On failure returns false and sets error to the system's text.
-    bool Open(const std::string& devicePath, std::string& error);
+    // Opens the device exclusively. On failure returns false and says why in error.
+    bool Open(const std::string& devicePath, DeviceError& error);
     // Gives the device back as it was found; safe from any thread, waits for calls in progress.
     void Close();
     bool IsOpen() const;
 
-    bool Configure(const LineSettings& settings, std::string& error);
+    bool Configure(const LineSettings& settings, DeviceError& error);
     bool SetTimeouts(const SerialTimeouts& timeouts);
     bool SetQueueSizes(uint32_t input, uint32_t output);
 
@@ -110,10 +120,7 @@ private:
 
 // The system's text for an OS error code; the only place that asks the OS for one.
 std::string SystemErrorText(int error);
-
-#ifndef _WIN32
-// Device paths of the serial devices listed under a sysfs tty class directory.
-std::vector<std::string> ListSerialDevices(const std::string& sysClassTty);
-#endif
+// The error for an OS code: its text and what it means to the user.
+DeviceError MakeDeviceError(int code);
 
 }  // namespace korvel

@@ -14,11 +14,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 
 #include "link/port_names.h"
+#include "link/serial_ports.h"
 
 namespace korvel {
 
@@ -30,6 +29,18 @@ std::string SystemErrorText(int error) {
     // GNU strerror_r may return a static string instead of filling buf.
     const char* text = strerror_r(error, buf, sizeof buf);
     return text ? std::string(text) : std::string(buf);
+}
+
+DeviceError MakeDeviceError(int code) {
+    DeviceError e{code, SystemErrorText(code), TOpenFailure::Other};
+    switch (code) {
+        case ENOENT: case ENODEV: case ENXIO: e.kind = TOpenFailure::Absent; break;
+        case EACCES: case EPERM: e.kind = TOpenFailure::NoAccess; break;
+        case EBUSY: e.kind = TOpenFailure::Busy; break;
+        case ENOTTY: e.kind = TOpenFailure::NotSerial; break;
+        default: break;
+    }
+    return e;
 }
 
 namespace {
@@ -83,24 +94,24 @@ SerialDevice::SerialDevice() : d(std::make_unique<Impl>()) {}
 
 SerialDevice::~SerialDevice() { Close(); }
 
-bool SerialDevice::Open(const std::string& devicePath, std::string& error) {
+bool SerialDevice::Open(const std::string& devicePath, DeviceError& error) {
     Close();
     std::unique_lock lock(lock_);
     const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        error = SystemErrorText(errno);
+        error = MakeDeviceError(errno);
         return false;
     }
     // flock first: it holds against root too and leaves no window between open and TIOCEXCL.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int e = errno;
         ::close(fd);
-        error = SystemErrorText(e == EWOULDBLOCK ? EBUSY : e);
+        error = MakeDeviceError(e == EWOULDBLOCK ? EBUSY : e);
         return false;
     }
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
-        error = SystemErrorText(errno);
+        error = MakeDeviceError(errno);
         ::flock(fd, LOCK_UN);
         ::close(fd);
         return false;
@@ -135,15 +146,15 @@ bool SerialDevice::IsOpen() const {
     return d->fd >= 0;
 }
 
-bool SerialDevice::Configure(const LineSettings& s, std::string& error) {
+bool SerialDevice::Configure(const LineSettings& s, DeviceError& error) {
     std::shared_lock lock(lock_);
     if (d->fd < 0) {
-        error = SystemErrorText(EBADF);
+        error = MakeDeviceError(EBADF);
         return false;
     }
     termios t{};
     if (::tcgetattr(d->fd, &t) != 0) {
-        error = SystemErrorText(errno);
+        error = MakeDeviceError(errno);
         return false;
     }
     ::cfmakeraw(&t);
@@ -169,7 +180,7 @@ bool SerialDevice::Configure(const LineSettings& s, std::string& error) {
         case 4: t.c_cflag |= PARENB | CMSPAR; break;
 #endif
         default:
-            error = SystemErrorText(EINVAL);
+            error = MakeDeviceError(EINVAL);
             return false;
     }
     // Without replacement, bytes with parity errors pass unaltered; with it they read as NUL,
@@ -179,7 +190,7 @@ bool SerialDevice::Configure(const LineSettings& s, std::string& error) {
     if (s.HwFlowControl == hfRTSCTS) t.c_cflag |= CRTSCTS;
     if (s.HwFlowControl == hfDTRDSR) {
         // The tty layer has no DTR/DSR handshake; refusing beats a line that silently overruns.
-        error = SystemErrorText(ENOTSUP);
+        error = MakeDeviceError(ENOTSUP);
         return false;
     }
     if (s.SwFlowControl == sfXONXOFF) {
@@ -192,16 +203,16 @@ bool SerialDevice::Configure(const LineSettings& s, std::string& error) {
 
     const speed_t speed = StandardSpeed(s.BaudRate);
     if (s.BaudRate <= 0) {
-        error = SystemErrorText(EINVAL);
+        error = MakeDeviceError(EINVAL);
         return false;
     }
     if (speed != B0) ::cfsetspeed(&t, speed);
     if (::tcsetattr(d->fd, TCSANOW, &t) != 0) {
-        error = SystemErrorText(errno);
+        error = MakeDeviceError(errno);
         return false;
     }
     if (speed == B0 && !SetArbitraryBaudRate(d->fd, s.BaudRate)) {
-        error = SystemErrorText(errno);
+        error = MakeDeviceError(errno);
         return false;
     }
     // DTR and RTS by the driver's handshake when that flow control owns them; a pty has neither.
@@ -352,31 +363,15 @@ bool SerialDevice::SetXonXoff(bool on) {
     return d->fd >= 0 && ::tcflow(d->fd, on ? TCOON : TCOOFF) == 0;
 }
 
-std::vector<std::string> ListSerialDevices(const std::string& sysClassTty) {
-    namespace fs = std::filesystem;
-    std::vector<std::string> out;
-    std::error_code ec;
-    for (fs::directory_iterator it(sysClassTty, ec), end; !ec && it != end; it.increment(ec)) {
-        const fs::path entry = it->path();
-        if (!fs::exists(entry / "device", ec)) continue;
-        // Serial-core ports without a UART behind them (type 0) are placeholders, not ports.
-        std::ifstream type(entry / "type");
-        int uartType = -1;
-        if (type && (type >> uartType) && uartType == 0) continue;
-        out.push_back("/dev/" + entry.filename().string());
-    }
-    return out;
-}
-
 std::string SerialDevice::DevicePathForPort(const std::string& portName) {
     if (PortNumberFromName(portName) == 0 || !FixedDevicePath(PortNumberFromName(portName)).empty())
         return ResolveDevicePath(portName, {});
-    return ResolveDevicePath(portName, ListSerialDevices("/sys/class/tty"));
+    return ResolveDevicePath(portName, ListSerialDevices(SysfsRoot() + "/class/tty"));
 }
 
 std::vector<std::string> SerialDevice::ExistingPortNames() {
     std::vector<std::string> names;
-    for (const SerialPortMapping& m : MapSerialDevices(ListSerialDevices("/sys/class/tty")))
+    for (const SerialPortMapping& m : MapSerialDevices(ListSerialDevices(SysfsRoot() + "/class/tty")))
         names.push_back(m.name);
     return names;
 }

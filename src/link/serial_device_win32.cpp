@@ -1,5 +1,7 @@
 // Win32 serial backend: an overlapped COM handle, DCB and comm time-outs.
 #include "link/serial_device.h"
+#include "link/port_names.h"
+#include "link/serial_ports.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -8,6 +10,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 
 namespace korvel {
@@ -20,6 +24,17 @@ std::string SystemErrorText(int error) {
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
     if (text.empty()) text = "Error " + std::to_string(error);
     return text;
+}
+
+DeviceError MakeDeviceError(int code) {
+    DeviceError e{code, SystemErrorText(code), TOpenFailure::Other};
+    switch (static_cast<DWORD>(code)) {
+        case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: e.kind = TOpenFailure::Absent; break;
+        // A COM port already open elsewhere answers "access denied".
+        case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: e.kind = TOpenFailure::Busy; break;
+        default: break;
+    }
+    return e;
 }
 
 namespace {
@@ -173,20 +188,20 @@ SerialDevice::SerialDevice() : d(std::make_unique<Impl>()) {}
 
 SerialDevice::~SerialDevice() { Close(); }
 
-bool SerialDevice::Open(const std::string& devicePath, std::string& error) {
+bool SerialDevice::Open(const std::string& devicePath, DeviceError& error) {
     Close();
     std::unique_lock lock(lock_);
     HANDLE h = CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        error = SystemErrorText(static_cast<int>(GetLastError()));
+        error = MakeDeviceError(static_cast<int>(GetLastError()));
         return false;
     }
     HANDLE wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     HANDLE closing = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE readDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!wake || !closing || !readDone) {
-        error = SystemErrorText(static_cast<int>(GetLastError()));
+        error = MakeDeviceError(static_cast<int>(GetLastError()));
         for (HANDLE e : {wake, closing, readDone})
             if (e) CloseHandle(e);
         CloseHandle(h);
@@ -230,10 +245,10 @@ bool SerialDevice::IsOpen() const {
     return d->handle != INVALID_HANDLE_VALUE;
 }
 
-bool SerialDevice::Configure(const LineSettings& s, std::string& error) {
+bool SerialDevice::Configure(const LineSettings& s, DeviceError& error) {
     std::shared_lock lock(lock_);
     if (d->handle == INVALID_HANDLE_VALUE) {
-        error = SystemErrorText(ERROR_INVALID_HANDLE);
+        error = MakeDeviceError(ERROR_INVALID_HANDLE);
         return false;
     }
     DCB dcb{};
@@ -266,7 +281,7 @@ bool SerialDevice::Configure(const LineSettings& s, std::string& error) {
     dcb.ErrorChar = static_cast<char>(s.ErrorChar);
     dcb.EofChar = static_cast<char>(s.EofChar);
     if (!SetCommState(d->handle, &dcb)) {
-        error = SystemErrorText(static_cast<int>(GetLastError()));
+        error = MakeDeviceError(static_cast<int>(GetLastError()));
         return false;
     }
     return true;
@@ -449,6 +464,74 @@ std::vector<std::string> SerialDevice::ExistingPortNames() {
     }
     RegCloseKey(key);
     return names;
+}
+
+namespace {
+
+// A value of a key under the local machine, read only; false when the key cannot be opened.
+bool ReadMachineString(const std::string& keyPath, const std::string& valueName, std::string& value) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    char data[512] = {};
+    DWORD size = sizeof data - 1;
+    DWORD type = 0;
+    value.clear();
+    if (RegQueryValueExA(key, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS &&
+        (type == REG_SZ || type == REG_EXPAND_SZ))
+        value.assign(data, strnlen(data, size));
+    RegCloseKey(key);
+    return true;
+}
+
+// The FTDI driver lists its present devices as "USB\VID_0403&PID_6001\A50285BI" and keeps the
+// port name it gave each under the device's own key. Its order is the driver's enumeration order.
+void AddFtdiFacts(std::vector<TSerialPortInfo>& ports) {
+    const std::string enumKey = "SYSTEM\\CurrentControlSet\\Services\\FTDIBUS\\Enum";
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, enumKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    DWORD count = 0, size = sizeof count, type = 0;
+    if (RegQueryValueExA(key, "Count", nullptr, &type, reinterpret_cast<BYTE*>(&count), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD)
+        count = 0;
+    RegCloseKey(key);
+    for (DWORD i = 0; i < count && i < 256; ++i) {
+        std::string path;
+        if (!ReadMachineString(enumKey, std::to_string(i), path) || path.size() < 22) continue;
+        std::string device = path.substr(4);
+        if (const auto amp = device.find('&'); amp != std::string::npos) device[amp] = '+';
+        if (const auto slash = device.find('\\'); slash != std::string::npos) device[slash] = '+';
+        const std::string base = "SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\";
+        std::string portName;
+        if (!ReadMachineString(base + device + "\\0000\\Device Parameters", "PortName", portName) &&
+            !ReadMachineString(base + device + "A\\0000\\Device Parameters", "PortName", portName))
+            break;
+        const int n = PortNumberFromName(TrimSpaces(portName));
+        const auto port = std::find_if(ports.begin(), ports.end(), [n](const auto& p) { return p.Number == n; });
+        if (n == 0 || port == ports.end()) continue;
+        port->VendorId = path.substr(8, 4);
+        port->ProductId = path.substr(17, 4);
+        port->Serial = path.substr(path.rfind('\\') + 1);
+        char order[8];
+        std::snprintf(order, sizeof order, "%04lu", static_cast<unsigned long>(i));
+        port->UsbPath = order;
+    }
+}
+
+}  // namespace
+
+std::vector<TSerialPortInfo> ScanSerialPorts() {
+    std::vector<TSerialPortInfo> out;
+    for (const std::string& name : SerialDevice::ExistingPortNames()) {
+        const int n = PortNumberFromName(TrimSpaces(name));
+        if (n == 0 || std::any_of(out.begin(), out.end(), [n](const auto& p) { return p.Number == n; })) continue;
+        TSerialPortInfo port;
+        port.Number = n;
+        port.Name = PortNameFromNumber(n);
+        out.push_back(std::move(port));
+    }
+    std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.Number < b.Number; });
+    AddFtdiFacts(out);
+    return out;
 }
 
 void SerialDevice::RequestTimerResolution() {

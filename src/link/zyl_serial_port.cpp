@@ -21,6 +21,18 @@ constexpr const char* kCannotConnect = "Cannot connect to %s . %s";
 constexpr const char* kBadWidthStopBits = "Invalid data-width and stop-bits combination.";
 constexpr const char* kBadLogFile = "Invalid log file name or access denied.";
 
+// Said after the system's text when a port cannot be opened: what the user can do about it.
+// The placeholder is the device as the user knows it.
+constexpr const char* kAdviceAbsent =
+    "%s is er niet: sluit de USB-adapter aan of kies met \"Com poort...\" een poort die er wel is.";
+constexpr const char* kAdviceNoAccess =
+    "U heeft geen toegang tot %s: laat uw gebruiker toevoegen aan de groep dialout "
+    "(sudo usermod -aG dialout $USER), meld u af en weer aan en probeer het opnieuw.";
+constexpr const char* kAdviceBusy = "%s is in gebruik door een ander programma: sluit dat programma en probeer het opnieuw.";
+constexpr const char* kAdviceNotSerial =
+    "%s is geen seriële poort: kies met \"Com poort...\" de poort van de USB-adapter.";
+constexpr const char* kAdviceOther = "Controleer de aansluiting op %s en probeer het opnieuw.";
+
 // Short enough to notice a stop request or a modem-line change promptly, long enough to cost
 // nothing while the line is idle.
 constexpr uint32_t kPollSliceMs = 20;
@@ -65,6 +77,18 @@ void AppendLog(const std::string& file, bool withDateTime, const ByteString& chu
 }
 
 }  // namespace
+
+std::string OpenFailureAdvice(TOpenFailure kind, const std::string& device) {
+    const char* advice = kAdviceOther;
+    switch (kind) {
+        case TOpenFailure::Absent: advice = kAdviceAbsent; break;
+        case TOpenFailure::NoAccess: advice = kAdviceNoAccess; break;
+        case TOpenFailure::Busy: advice = kAdviceBusy; break;
+        case TOpenFailure::NotSerial: advice = kAdviceNotSerial; break;
+        case TOpenFailure::Other: break;
+    }
+    return FormatText(advice, {device});
+}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -336,7 +360,7 @@ const std::string& TZylSerialPort::PortName() const { return d->FPort; }
 bool TZylSerialPort::ApplyLineConfiguration(bool purgeFirst) {
     if (!d->device || !d->device->IsOpen()) return false;
     if (purgeFirst) d->device->Purge(true, false);
-    std::string error;
+    DeviceError error;
     if (d->device->Configure(d->settings, error)) return true;
     Close();
     return false;
@@ -472,8 +496,9 @@ void TZylSerialPort::Open() {
     d->connectedTo = spNone;
 
     auto device = std::make_shared<SerialDevice>();
-    std::string error;
-    bool ok = device->Open(DevicePath(d->FPort), error);
+    DeviceError error;
+    const std::string devicePath = DevicePath(d->FPort);
+    bool ok = device->Open(devicePath, error);
     if (ok) {
         ok = device->Configure(d->settings, error);
         if (ok) {
@@ -483,7 +508,15 @@ void TZylSerialPort::Open() {
             device->Close();
         }
     }
-    if (!ok) throw EZylSerialPortException(FormatText(kCannotConnect, {d->FPort, error}));
+    if (!ok) {
+#ifdef _WIN32
+        const std::string& shown = d->FPort;  // "\\.\COM5" means nothing to a user
+#else
+        const std::string& shown = devicePath.empty() ? d->FPort : devicePath;
+#endif
+        throw EZylSerialPortException(FormatText(kCannotConnect, {d->FPort, error.text}) + "\n" +
+                                      OpenFailureAdvice(error.kind, shown));
+    }
 
     d->device = device;
     d->lineStatus = 0;

@@ -10,6 +10,7 @@
 
 #include "link/port_names.h"
 #include "link/serial_device.h"
+#include "link/serial_ports.h"
 #include "link/zyl_serial_port.h"
 #include "support/fake_ui_host.h"
 

@@ -181,7 +181,10 @@ TEST(PtyPort, OpenWithoutPortOrWithAMissingDevice) {
         port.Open();
         ADD_FAILURE() << "missing device opened";
     } catch (const EZylSerialPortException& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot connect to /dev/korvel-no-such-device . No such file or directory");
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot connect to /dev/korvel-no-such-device . No such file or directory\n"
+                  "/dev/korvel-no-such-device is er niet: sluit de USB-adapter aan of kies met \"Com poort...\" "
+                  "een poort die er wel is.");
     }
     EXPECT_FALSE(port.IsConnected());
     EXPECT_EQ(connects, 0);
@@ -200,7 +203,10 @@ TEST(PtyPort, SecondOpenerIsRefusedUntilTheFirstCloses) {
         other.Open();
         ADD_FAILURE() << "second opener accepted";
     } catch (const EZylSerialPortException& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot connect to " + f.pty.Slave() + " . Device or resource busy");
+        EXPECT_EQ(std::string(e.what()), "Cannot connect to " + f.pty.Slave() + " . Device or resource busy\n" +
+                                             f.pty.Slave() +
+                                             " is in gebruik door een ander programma: sluit dat programma en "
+                                             "probeer het opnieuw.");
     }
     EXPECT_FALSE(other.IsConnected());
     if (::geteuid() != 0) {

@@ -1,8 +1,35 @@
 #include "support/fake_ui_host.h"
 
+#include <algorithm>
 #include <chrono>
 
+#include "link/serial_ports.h"
+
 namespace korvel::test {
+
+namespace {
+// Tests never see this machine's own serial ports or adapters; a test that wants some builds a
+// tree of its own (FakeSysfs).
+[[maybe_unused]] const bool kNoMachineSysfs = [] {
+#ifndef _WIN32
+    SetSysfsRoot("/nonexistent/korvel-test-sysfs");
+#endif
+    return true;
+}();
+}  // namespace
+
+class FakeUiHost::Watch : public DeviceChangeWatch {
+public:
+    Watch(FakeUiHost& host, std::function<void(TDeviceChange)> fn) : host_(host), fn_(std::move(fn)) {
+        host_.watches_.push_back(this);
+    }
+    ~Watch() override { std::erase(host_.watches_, this); }
+    void Fire(TDeviceChange change) { fn_(change); }
+
+private:
+    FakeUiHost& host_;
+    std::function<void(TDeviceChange)> fn_;
+};
 
 FakeUiHost::FakeUiHost(Clock clock, uint32_t startTick) : clock_(clock), fakeTick_(startTick) {}
 
@@ -99,6 +126,18 @@ void FakeUiHost::Trace(const std::string& line) {
     std::lock_guard lock(m_);
     traces_.push_back(line);
 }
+
+std::unique_ptr<DeviceChangeWatch> FakeUiHost::WatchDeviceChanges(std::function<void(TDeviceChange)> onChange) {
+    return std::make_unique<Watch>(*this, std::move(onChange));
+}
+
+void FakeUiHost::DeviceChange(TDeviceChange change) {
+    const std::vector<Watch*> watches = watches_;
+    for (Watch* w : watches)
+        if (std::find(watches_.begin(), watches_.end(), w) != watches_.end()) w->Fire(change);
+}
+
+std::size_t FakeUiHost::LiveWatches() const { return watches_.size(); }
 
 void FakeUiHost::Post(std::function<void()> task) {
     std::lock_guard lock(m_);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -36,8 +37,11 @@ public:
     TModalResult MessageBox(TMsgDlgType type, const std::string& text, TMsgDlgButtons buttons) override;
     std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText) override;
     void Trace(const std::string& line) override;
+    std::unique_ptr<DeviceChangeWatch> WatchDeviceChanges(std::function<void(TDeviceChange)> onChange) override;
 
     // Test side.
+    void DeviceChange(TDeviceChange change);  // as the kernel would report it, to every live watch, now
+    std::size_t LiveWatches() const;
     void Post(std::function<void()> task);       // a UI event, run by the next ProcessEvents
     void AdvanceTime(uint32_t ms);               // fake clock only
     void SetTime(uint32_t tick);                 // fake clock only
@@ -58,6 +62,7 @@ public:
     std::function<void(const ShownBox&)> OnMessageBox;  // called as a box is shown
 
 private:
+    class Watch;
     bool RunPending();
 
     const Clock clock_;
@@ -77,6 +82,7 @@ private:
     std::deque<std::optional<std::string>> inputs_;
     std::vector<std::string> inputPrompts_;
     std::vector<std::string> traces_;
+    std::vector<Watch*> watches_;  // UI thread only
 };
 
 }  // namespace korvel::test

@@ -1,0 +1,110 @@
+// The port-selection dialog on its own, and the watch that tells the detector about ports.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "link/device_change_watch.h"
+#include "link/select_com_port_form.h"
+#include "support/fake_sysfs.h"
+
+namespace korvel {
+namespace {
+
+const TPortList kPorts = {
+    {"COM2", 2, "/dev/ttyS1", ""},
+    {"COM3", 3, "/dev/ttyS2", ""},
+    {"COM33", 33, "/dev/ttyUSB0", "FT232R USB UART, serienummer A50285BI"},
+    {"COM34", 34, "/dev/ttyUSB1", "FT232R USB UART, serienummer A9Q1XZ7C"},
+};
+
+QStringList Row(const QTreeWidget* list, int i) {
+    const QTreeWidgetItem* item = list->topLevelItem(i);
+    return {item->text(0), item->text(1), item->text(2), item->data(0, Qt::UserRole).toString()};
+}
+
+TEST(SelectCOMPortForm, ShowsEachPortBesideItsDeviceAndAdapterAndConfirmsADoubleClick) {
+    TSelectCOMPortForm f(kPorts, "COM2", nullptr);
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Connect using..."));
+    ASSERT_EQ(f.ListBox->topLevelItemCount(), 4);
+    EXPECT_EQ(Row(f.ListBox, 0), (QStringList{"COM2", "/dev/ttyS1", "", "2"}));
+    EXPECT_EQ(Row(f.ListBox, 3),
+              (QStringList{"COM34", "/dev/ttyUSB1", "FT232R USB UART, serienummer A9Q1XZ7C", "34"}));
+    EXPECT_EQ(f.ListBox->toolTip() + "|" + f.ListBox->statusTip(),
+              QStringLiteral("Port|Double-click the port that has the USB in it."));
+    EXPECT_EQ(f.height(), 200);
+    // Wide enough that every column shows whole.
+    int columns = 0;
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_GE(f.ListBox->columnWidth(c), f.fontMetrics().horizontalAdvance(f.ListBox->topLevelItem(3)->text(c)));
+        columns += f.ListBox->columnWidth(c);
+    }
+    EXPECT_LE(columns, f.ListBox->width());
+
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    const QPoint at = f.ListBox->visualItemRect(f.ListBox->topLevelItem(2)).center();
+    QTest::mouseClick(f.ListBox->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(f.ListBox->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(f.result(), QDialog::Accepted);
+    EXPECT_EQ(f.SelectedPort(), "COM33");
+}
+
+// What the engineer can and cannot confirm: OK only with a port selected.
+TEST(SelectCOMPortForm, ConfirmsOnlyWithAPortSelected) {
+    struct Row {
+        const char* what;
+        TPortList ports;
+        const char* current;
+        const char* preselected;  // "" none
+        bool noPortsNote;
+    } rows[] = {
+        {"no ports", {}, "", "", true},
+        {"current port not present", kPorts, "COM5", "", false},
+        {"current port present", kPorts, "COM33", "COM33", false},
+        {"a custom port is never in the list", kPorts, "/dev/pts/3", "", false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        TSelectCOMPortForm f(r.ports, r.current, nullptr);
+        f.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+        EXPECT_EQ(f.SelectedPort(), r.preselected);
+        EXPECT_EQ(f.BitBtn1->isEnabled(), *r.preselected != '\0');
+        EXPECT_EQ(f.NoPortsLabel->isVisible(), r.noPortsNote);
+        if (r.noPortsNote) {
+            EXPECT_EQ(f.NoPortsLabel->text().toStdString(), MSG_NO_PORTS);
+        }
+        QTest::keyClick(f.ListBox, Qt::Key_Return);
+        EXPECT_EQ(f.isVisible(), *r.preselected == '\0');  // Enter confirms only a selection
+        f.reject();
+    }
+}
+
+TEST(DeviceChangeWatch, WithoutTheKernelsNotificationsItLooksEverySecond) {
+    test::FakeSysfs sys;
+    std::vector<TDeviceChange> seen;
+    TDeviceChangeWatch watch([&](TDeviceChange c) { seen.push_back(c); }, TDeviceChangeWatch::Source::Polling);
+    EXPECT_EQ(watch.ActiveSource(), TDeviceChangeWatch::Source::Polling);
+    QTest::qWait(1200);
+    EXPECT_TRUE(seen.empty());  // taking stock is no change
+
+    sys.AddUsbTty("ttyUSB0", "1-1", "0403", "6001", "A1");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !seen.empty(); }, 3000));
+    EXPECT_EQ(seen, std::vector<TDeviceChange>{TDeviceChange::Arrival});
+    sys.Remove("ttyUSB0");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return seen.size() == 2; }, 3000));
+    EXPECT_EQ(seen.back(), TDeviceChange::Removal);
+
+    // Where the kernel's socket can be had, it is used.
+    const bool kernel = TUeventSocket::Open() != nullptr;
+    TDeviceChangeWatch preferred([](TDeviceChange) {});
+    EXPECT_EQ(preferred.ActiveSource(),
+              kernel ? TDeviceChangeWatch::Source::Kernel : TDeviceChangeWatch::Source::Polling);
+}
+
+}  // namespace
+}  // namespace korvel
