@@ -248,7 +248,7 @@ void TMainForm::BuildClientArea() {
         connect(TabSheetToshiba->btnShowAdvancedViewer, &QPushButton::clicked, this,
                 [this] { Guarded([this] { btnShowAdvancedViewerClick(); }); });
 
-    TabSheetService = new TSettingsPage(GetSettingsAction, SetSettingsAction, DefaultSettingsAction, FlashAction,
+    TabSheetService = new TSettingsPage(host_, GetSettingsAction, SetSettingsAction, DefaultSettingsAction, FlashAction,
                                         PageControl1);
     ServiceBox = TabSheetService->ServiceBox;
     connect(TabSheetService->btnShowAdvancedSettings, &QPushButton::clicked, this,

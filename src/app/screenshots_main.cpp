@@ -1,6 +1,6 @@
-// Renders the main window's two pages, the advanced view, the advanced settings, the About box,
-// the live trend, a week-long log and the port dialog to PNG files, with plausible reports applied
-// so the fields show values.
+// Renders the main window's two pages, the curve preview, the advanced view, the advanced
+// settings, the About box, the live trend, a week-long log and the port dialog to PNG files, with
+// plausible reports applied so the fields show values.
 // Usage: korvel-screenshots [output dir]
 #include <QApplication>
 #include <QDir>
@@ -14,6 +14,8 @@
 #include "app/program_start.h"
 #include "charts/chart_form.h"
 #include "link/select_com_port_form.h"
+#include "settings/curve_preview.h"
+#include "settings/settings_page.h"
 #include "messages/message_ids.h"
 #include "scenario.h"
 
@@ -92,6 +94,11 @@ int main(int argc, char** argv) {
     if (!form.ServiceBox->isEnabled()) std::fprintf(stderr, "the stand-in did not confirm service mode\n");
     while (!form.SettingsCollected && waited.elapsed() < 10000) program.Host.ProcessEvents(50);
     ok = Save(form, dir, "main_service.png") && ok;
+    // The curve preview as its own "Opslaan als PNG..." writes it.
+    const QString curves = dir.filePath(QStringLiteral("curve_preview.png"));
+    const bool curvesSaved = form.TabSheetService->CurvePreview->SavePng(curves);
+    std::fprintf(curvesSaved ? stdout : stderr, "%s %s\n", curvesSaved ? "wrote" : "cannot write", qPrintable(curves));
+    ok = curvesSaved && ok;
     program.AdvancedSettings->setWindowTitle(form.windowTitle());
     program.AdvancedSettings->show();
     QApplication::processEvents();

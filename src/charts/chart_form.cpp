@@ -257,21 +257,12 @@ void TChartForm::SetSeriesShown(int series, bool shown) {
     Plot->Replot();
 }
 
-bool TChartForm::SavePng(const QString& path) {
-    if (Plot->SavePng(path)) return true;
-    host_.MessageBox(TMsgDlgType::mtError, FormatText(MSG_PNG_NOT_SAVED, {Text(QDir::toNativeSeparators(path))}),
-                     TMsgDlgButtons::mbOK);
-    return false;
-}
+bool TChartForm::SavePng(const QString& path) { return SavePlotPng(*Plot, path, host_); }
 
 void TChartForm::SavePngAsk() {
     const QString suggested = table_ ? QFileInfo(fileName_).completeBaseName() + QStringLiteral(".png")
                                      : QStringLiteral("grafiek.png");
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Grafiek opslaan als PNG"), suggested,
-                                                QStringLiteral("PNG (*.png)"));
-    if (path.isEmpty()) return;
-    if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) path += QStringLiteral(".png");
-    SavePng(path);
+    SavePlotPngAsk(*Plot, suggested, host_);
 }
 
 void TChartForm::OpenLogAsk() {
@@ -331,6 +322,21 @@ TChartForm* TChartForm::OpenLog(const QString& path, UiHost& host, QWidget* owne
                         FormatText(MSG_LOG_SKIPPED, {std::to_string(skipped), shown, std::to_string(firstSkipped)}),
                         TMsgDlgButtons::mbOK);
     return form;
+}
+
+bool SavePlotPng(TSeriesPlot& plot, const QString& path, UiHost& host) {
+    if (plot.SavePng(path)) return true;
+    host.MessageBox(TMsgDlgType::mtError, FormatText(MSG_PNG_NOT_SAVED, {Text(QDir::toNativeSeparators(path))}),
+                    TMsgDlgButtons::mbOK);
+    return false;
+}
+
+void SavePlotPngAsk(TSeriesPlot& plot, const QString& suggested, UiHost& host) {
+    QString path = QFileDialog::getSaveFileName(plot.window(), QStringLiteral("Grafiek opslaan als PNG"), suggested,
+                                                QStringLiteral("PNG (*.png)"));
+    if (path.isEmpty()) return;
+    if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) path += QStringLiteral(".png");
+    SavePlotPng(plot, path, host);
 }
 
 TChartForm* ShowTrend(std::unique_ptr<TChartForm>& form, TTrendHistory& history, UiHost& host, QWidget* owner) {

@@ -79,6 +79,11 @@ private:
     bool stale_ = true;
 };
 
+// A chart's picture as PNG: saved to path, or to a file the user picks (suggested: a file name),
+// with ".png" added when the name has no such ending. A failure is told to the user.
+bool SavePlotPng(TSeriesPlot& plot, const QString& path, UiHost& host);
+void SavePlotPngAsk(TSeriesPlot& plot, const QString& suggested, UiHost& host);
+
 // The live trend's window, created on first use.
 TChartForm* ShowTrend(std::unique_ptr<TChartForm>& form, TTrendHistory& history, UiHost& host, QWidget* owner);
 

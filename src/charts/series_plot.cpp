@@ -69,14 +69,11 @@ TSeriesPlot::TSeriesPlot(QWidget* parent) : QWidget(parent) {
     // Rows: the legend above the chart, where it hides no line, then the three panels. A panel
     // without a shown series keeps its row at no height.
     QCPLayoutGrid* grid = plot_->plotLayout();
-    values_->insetLayout()->take(plot_->legend);
     grid->insertRow(0);
-    grid->addElement(0, 0, plot_->legend);
     grid->addElement(2, 0, states_);
     grid->addElement(3, 0, flags_);
+    SetLegendBeside(false);
     plot_->legend->setVisible(true);
-    plot_->legend->setFillOrder(QCPLegend::foColumnsFirst);
-    plot_->legend->setWrap(5);
     plot_->legend->setBorderPen(Qt::NoPen);
     QFont small = plot_->legend->font();
     small.setPointSizeF(small.pointSizeF() * 0.9);
@@ -130,6 +127,21 @@ void TSeriesPlot::SetValueAxisLabel(TChartAxis axis, const QString& text) {
     values_->axis(axis == TChartAxis::Left ? QCPAxis::atLeft : QCPAxis::atRight)->setLabel(text);
 }
 
+void TSeriesPlot::SetLegendBeside(bool beside) {
+    QCPLayoutGrid* grid = plot_->plotLayout();
+    if (QCPLayout* holder = plot_->legend->layout()) holder->take(plot_->legend);
+    if (beside) {
+        grid->addElement(1, 1, plot_->legend);  // beside the values panel
+        grid->setColumnStretchFactor(1, 0.001);  // no more room than its captions need
+        plot_->legend->setWrap(0);
+        plot_->legend->setFillOrder(QCPLegend::foRowsFirst);
+    } else {
+        grid->addElement(0, 0, plot_->legend);
+        plot_->legend->setWrap(5);
+        plot_->legend->setFillOrder(QCPLegend::foColumnsFirst);
+    }
+}
+
 int TSeriesPlot::AddSeries(const Series& series) {
     Entry e;
     e.Spec = series;
@@ -137,7 +149,8 @@ int TSeriesPlot::AddSeries(const Series& series) {
     e.Graph = plot_->addGraph(Rect(series.Panel)->axis(QCPAxis::atBottom), ValueAxis(series));
     e.Graph->setName(series.Caption);
     // One pixel wide: a wider pen strokes a dense line as one outline, seconds for a week of data.
-    e.Graph->setPen(QPen(e.Spec.Colour, 1));
+    e.Graph->setPen(QPen(e.Spec.Colour, series.Marked ? 2 : 1));
+    if (series.Marked) e.Graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 6));
     if (series.Panel == TChartPanel::Values && series.Axis == TChartAxis::Right) e.Graph->setLayer(QStringLiteral("under"));
     if (series.Panel != TChartPanel::Values) e.Graph->setLineStyle(QCPGraph::lsStepLeft);
     if (series.Panel == TChartPanel::Flags) e.Graph->removeFromLegend();  // named in its lane
@@ -247,10 +260,15 @@ void TSeriesPlot::UpdateLayout() {
         rect->setMaximumSize(QWIDGETSIZE_MAX, rows[i].Shown ? QWIDGETSIZE_MAX : 0);
         // A lane needs the height of its name.
         const int least = rect == flags_ ? 18 * lanes + 12 : 40;
-        rect->setMinimumSize(0, rows[i].Shown ? least : 0);
+        // Not 0 when hidden: that leaves the least height to the axes' margins, some 30 pixels.
+        rect->setMinimumSize(0, rows[i].Shown ? least : 1);
         grid->setRowStretchFactor(static_cast<int>(i) + 1, rows[i].Shown ? rows[i].Stretch : 0.001);
         if (rows[i].Shown) bottom = rect;
     }
+    // The right axis numbers only what is drawn against it.
+    values_->axis(QCPAxis::atRight)->setTickLabels(std::any_of(series_.begin(), series_.end(), [](const Entry& e) {
+        return e.Shown && e.Spec.Panel == TChartPanel::Values && e.Spec.Axis == TChartAxis::Right;
+    }));
     for (const auto& row : rows) {
         row.Rect->axis(QCPAxis::atBottom)->setTickLabels(row.Rect == bottom);
         row.Rect->axis(QCPAxis::atBottom)->setLabel(row.Rect == bottom ? xLabel_ : QString());
@@ -317,9 +335,11 @@ void TSeriesPlot::FitValues() {
     }
 }
 
-void TSeriesPlot::FitAll() {
-    if (const std::optional<QCPRange> all = ShownRange(nullptr, nullptr))
-        SetXRange(all->lower, all->size() > 0 ? all->upper : all->lower + 1);
+void TSeriesPlot::FitAll(double margin) {
+    if (const std::optional<QCPRange> all = ShownRange(nullptr, nullptr)) {
+        const double pad = all->size() * margin;
+        SetXRange(all->lower - pad, all->size() > 0 ? all->upper + pad : all->lower + 1);
+    }
     FitValues();
 }
 

@@ -44,6 +44,7 @@ public:
         TChartPanel Panel = TChartPanel::Values;
         TChartAxis Axis = TChartAxis::Left;
         QColor Colour = QColor();  // invalid: the next of the plot's own
+        bool Marked = false;       // a handful of points: each one marked, joined by a bolder line
     };
 
     explicit TSeriesPlot(QWidget* parent = nullptr);
@@ -51,6 +52,9 @@ public:
     void SetTimeAxis(bool time);  // default on
     void SetXLabel(const QString& text);
     void SetValueAxisLabel(TChartAxis axis, const QString& text);
+    // The legend in a column right of the chart instead of in rows above it: for a small chart
+    // whose captions are long.
+    void SetLegendBeside(bool beside);
 
     int AddSeries(const Series& series);  // its number, counting from 0
     int SeriesCount() const { return static_cast<int>(series_.size()); }
@@ -71,7 +75,9 @@ public:
 
     std::pair<double, double> XRange() const;
     void SetXRange(double lower, double upper);
-    void FitAll();  // x to all points of the shown series, values to what is in view
+    // x to all points of the shown series, widened on either side by margin (a share of their
+    // span), so points at the ends stay clear of the frame; values to what is in view.
+    void FitAll(double margin = 0);
     void Replot();  // queued: many calls in one pass of the event loop draw once
 
     bool SavePng(const QString& path);

@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "settings/curve_preview.h"
 #include "settings/nvm_parameters.h"
 #include "settings/parameter_fields.h"
 #include "settings/settings_layout.h"
@@ -67,8 +68,7 @@ TStookLijnFrame* CurveRow(QGroupBox* box, const char* name, int row) {
     const int y = 40 + row * 22;
     auto* frame = new TStookLijnFrame(QLatin1String(name), kCurveFieldW, kCurvePitch, box);
     frame->move(kCurveX, y);
-    const TNvmParameter* p = FindNvmParameter(std::string(name) + ".XMin");
-    auto* label = new QLabel(Text(p->Caption), box);
+    auto* label = new QLabel(frame->Caption(), box);
     label->setObjectName(QStringLiteral("lbl") + QLatin1String(name));
     label->setGeometry(8, y + 3, kCurveX - 12, 14);
     label->setBuddy(frame->XMin);
@@ -77,8 +77,8 @@ TStookLijnFrame* CurveRow(QGroupBox* box, const char* name, int row) {
 
 }  // namespace
 
-TSettingsPage::TSettingsPage(QAction* getSettings, QAction* setSettings, QAction* defaultSettings, QAction* flash,
-                             QWidget* parent)
+TSettingsPage::TSettingsPage(UiHost& host, QAction* getSettings, QAction* setSettings, QAction* defaultSettings,
+                             QAction* flash, QWidget* parent)
     : QWidget(parent) {
     setObjectName(QStringLiteral("TabSheetService"));
     ApplyFormFont(this);
@@ -133,6 +133,11 @@ TSettingsPage::TSettingsPage(QAction* getSettings, QAction* setSettings, QAction
     rgTestmode->SetItemIndex(0);
 
     onfRadiatorDrop = ParameterRow(ServiceBox, "onfRadiatorDrop", 372, 190, 60, 340);
+
+    // In the grid's order, so legend and rows read alike.
+    CurvePreview = new TCurvePreview({StooklijnCool, StooklijnRH, StooklijnRL, StooklijnFH, StooklijnFL}, host,
+                                     ServiceBox);
+    CurvePreview->setGeometry(SpareArea());
     setMinimumSize(892, 460);
 }
 

@@ -11,15 +11,18 @@ class QPushButton;
 
 namespace korvel {
 
+class TCurvePreview;
 class TRadioGroup;
 class TStookLijnFrame;
 class TNumericField;
+class UiHost;
 
 class TSettingsPage : public QWidget {
     Q_OBJECT
 public:
-    // The buttons carry these actions, in this order, before "Geavanceerd".
-    TSettingsPage(QAction* getSettings, QAction* setSettings, QAction* defaultSettings, QAction* flash,
+    // The buttons carry these actions, in this order, before "Geavanceerd". host tells the user
+    // what went wrong saving the curves' picture.
+    TSettingsPage(UiHost& host, QAction* getSettings, QAction* setSettings, QAction* defaultSettings, QAction* flash,
                   QWidget* parent = nullptr);
 
     QFrame* ServiceBox = nullptr;
@@ -35,7 +38,8 @@ public:
     TStookLijnFrame* StooklijnFL = nullptr;
     TRadioGroup* rgTestmode = nullptr;
     TNumericField* onfRadiatorDrop = nullptr;
-    // Free room at the bottom right, beside the test modes.
+    TCurvePreview* CurvePreview = nullptr;  // the five curves as drawn from the grid
+    // The room at the bottom right, beside the test modes, where the curves are drawn.
     QRect SpareArea() const;
 };
 

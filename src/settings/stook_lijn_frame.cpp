@@ -1,5 +1,6 @@
 #include "settings/stook_lijn_frame.h"
 
+#include "settings/parameter_fields.h"
 #include "settings/parameter_strip.h"
 
 namespace korvel {
@@ -11,6 +12,10 @@ TStookLijnFrame::TStookLijnFrame(const QString& name, int fieldWidth, int pitch,
     YMin = f[1];
     XMax = f[2];
     YMax = f[3];
+}
+
+QString TStookLijnFrame::Caption() const {
+    return Text(FindNvmParameter(objectName().toStdString() + ".XMin")->Caption);
 }
 
 }  // namespace korvel

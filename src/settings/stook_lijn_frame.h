@@ -14,6 +14,9 @@ public:
     // name: the frame's component name ("StooklijnRL"); its fields come from the parameter table.
     TStookLijnFrame(const QString& name, int fieldWidth, int pitch, QWidget* parent = nullptr);
 
+    // The row's caption in the grid ("Radiatoren stooklijn Laag").
+    QString Caption() const;
+
     TNumericField* XMin = nullptr;
     TNumericField* XMax = nullptr;
     TNumericField* YMax = nullptr;

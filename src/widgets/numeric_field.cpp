@@ -121,6 +121,7 @@ void TNumericField::ShowValue() {
     setText(QString::fromStdString(text));
     FEntryValid = !FHasRange || (FValue >= FMin && FValue <= FMax);
     Colour(FEntryValid);
+    emit Changed();
 }
 
 void TNumericField::OnTextEdited(const QString& text) {
@@ -128,9 +129,11 @@ void TNumericField::OnTextEdited(const QString& text) {
     const bool parsed = Parse(text, value);
     FEntryValid = parsed && (!FHasRange || (value >= FMin && value <= FMax));
     Colour(FEntryValid);
-    if (!FEntryValid) return;
-    FValue = value;
-    emit ValueEdited(value);
+    if (FEntryValid) {
+        FValue = value;
+        emit ValueEdited(value);
+    }
+    emit Changed();
 }
 
 void TNumericField::Colour(bool ok) {

@@ -54,6 +54,9 @@ public:
 signals:
     // Emitted when typing produced a valid value.
     void ValueEdited(double value);
+    // Emitted whenever Value() or EntryValid() may have changed: a value set, an entry typed
+    // (valid or not), new limits. Views that follow the field listen here.
+    void Changed();
 
 private:
     double ToDataType(double value) const;

@@ -59,6 +59,10 @@ TEST(SeriesPlot, APanelWithoutAShownSeriesGivesUpItsRoom) {
         EXPECT_EQ(visible(flag), c.flagsPanel);
         EXPECT_EQ(plot.Plot()->legend->itemCount(), c.legendItems);
     }
+    // The values alone take the height: hidden panels keep none for their axes' margins.
+    plot.Plot()->setViewport(QRect(0, 0, 400, 300));
+    plot.Plot()->replot();
+    EXPECT_GT(plot.Plot()->graph(value)->keyAxis()->axisRect()->outerRect().bottom(), 300 - 15);
 }
 
 TEST(SeriesPlot, ValuesFitWhatIsInViewAndACurrentStandsOnZero) {
