@@ -87,7 +87,7 @@ struct TVersionString {
     std::string_view Text;  // UTF-8
 };
 
-struct TVersionBlockSpec {
+struct TVersionBlockContent {
     bool HasFixedPart = true;
     TFixedFileInfo Fixed;
     uint16_t Language = 0x0409;
@@ -174,24 +174,24 @@ constexpr char HexDigit(unsigned v) { return static_cast<char>(v < 10 ? '0' + v 
 
 // The block as the platform's resource compiler lays it out: VS_VERSION_INFO with the fixed part,
 // a StringFileInfo with one table, a VarFileInfo naming that table's language and character set.
-constexpr TVersionBlock EncodeVersionBlock(const TVersionBlockSpec& spec) {
+constexpr TVersionBlock EncodeVersionBlock(const TVersionBlockContent& content) {
     using namespace version_block_detail;
     TVersionBlock block;
     Writer w(block);
-    const size_t root = w.Begin(spec.HasFixedPart ? 52 : 0, 0, "VS_VERSION_INFO");
-    if (spec.HasFixedPart) {
-        const TFixedFileInfo& f = spec.Fixed;
+    const size_t root = w.Begin(content.HasFixedPart ? 52 : 0, 0, "VS_VERSION_INFO");
+    if (content.HasFixedPart) {
+        const TFixedFileInfo& f = content.Fixed;
         for (uint32_t d : {kFixedInfoSignature, 0x00010000u, f.FileVersionMS, f.FileVersionLS, f.ProductVersionMS,
                            f.ProductVersionLS, f.FileFlagsMask, f.FileFlags, f.FileOS, f.FileType, f.FileSubtype, 0u, 0u})
             w.DWord(d);
     }
-    if (!spec.Strings.empty()) {
+    if (!content.Strings.empty()) {
         const size_t info = w.Begin(0, 1, "StringFileInfo");
         char key[9] = {};
-        const uint32_t code = (static_cast<uint32_t>(spec.Language) << 16) | spec.CharacterSet;
+        const uint32_t code = (static_cast<uint32_t>(content.Language) << 16) | content.CharacterSet;
         for (int i = 0; i < 8; ++i) key[i] = HexDigit((code >> (28 - 4 * i)) & 0xF);
         const size_t table = w.Begin(0, 1, std::string_view(key, 8));
-        for (const TVersionString& s : spec.Strings) {
+        for (const TVersionString& s : content.Strings) {
             const size_t node = w.Begin(0, 1, s.Name);
             const uint16_t units = w.Text(s.Text);
             w.PatchWord(node + 2, units);
@@ -201,8 +201,8 @@ constexpr TVersionBlock EncodeVersionBlock(const TVersionBlockSpec& spec) {
         w.End(info);
         const size_t var = w.Begin(0, 1, "VarFileInfo");
         const size_t translation = w.Begin(4, 0, "Translation");
-        w.Word(spec.Language);
-        w.Word(spec.CharacterSet);
+        w.Word(content.Language);
+        w.Word(content.CharacterSet);
         w.End(translation);
         w.End(var);
     }

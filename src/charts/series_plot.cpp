@@ -144,12 +144,12 @@ void TSeriesPlot::SetLegendBeside(bool beside) {
 
 int TSeriesPlot::AddSeries(const Series& series) {
     Entry e;
-    e.Spec = series;
-    if (!e.Spec.Colour.isValid()) e.Spec.Colour = PaletteColour(series_.size());
+    e.Def = series;
+    if (!e.Def.Colour.isValid()) e.Def.Colour = PaletteColour(series_.size());
     e.Graph = plot_->addGraph(Rect(series.Panel)->axis(QCPAxis::atBottom), ValueAxis(series));
     e.Graph->setName(series.Caption);
     // One pixel wide: a wider pen strokes a dense line as one outline, seconds for a week of data.
-    e.Graph->setPen(QPen(e.Spec.Colour, series.Marked ? 2 : 1));
+    e.Graph->setPen(QPen(e.Def.Colour, series.Marked ? 2 : 1));
     if (series.Marked) e.Graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 6));
     if (series.Panel == TChartPanel::Values && series.Axis == TChartAxis::Right) e.Graph->setLayer(QStringLiteral("under"));
     if (series.Panel != TChartPanel::Values) e.Graph->setLineStyle(QCPGraph::lsStepLeft);
@@ -159,7 +159,7 @@ int TSeriesPlot::AddSeries(const Series& series) {
     return static_cast<int>(series_.size()) - 1;
 }
 
-QColor TSeriesPlot::SeriesColour(int i) const { return series_[i].Spec.Colour; }
+QColor TSeriesPlot::SeriesColour(int i) const { return series_[i].Def.Colour; }
 
 QColor TSeriesPlot::PaletteColour(size_t i) {
     const size_t n = std::size(kPalette);
@@ -168,19 +168,19 @@ QColor TSeriesPlot::PaletteColour(size_t i) {
 
 void TSeriesPlot::SetPoints(int series, std::span<const double> x, std::span<const double> y) {
     Entry& e = series_[series];
-    const double scale = e.Spec.Panel == TChartPanel::Flags ? kLaneHeight : 1.0;
+    const double scale = e.Def.Panel == TChartPanel::Flags ? kLaneHeight : 1.0;
     e.Graph->data()->set(Points(x, y, scale, e.Offset), true);
 }
 
 void TSeriesPlot::SetPoints(int series, std::span<const double> x, std::span<const float> y) {
     Entry& e = series_[series];
-    const double scale = e.Spec.Panel == TChartPanel::Flags ? kLaneHeight : 1.0;
+    const double scale = e.Def.Panel == TChartPanel::Flags ? kLaneHeight : 1.0;
     e.Graph->data()->set(Points(x, y, scale, e.Offset), true);
 }
 
 void TSeriesPlot::AddPoint(int series, double x, double y) {
     Entry& e = series_[series];
-    const double scale = e.Spec.Panel == TChartPanel::Flags ? kLaneHeight : 1.0;
+    const double scale = e.Def.Panel == TChartPanel::Flags ? kLaneHeight : 1.0;
     e.Graph->addData(x, e.Offset + scale * y);
 }
 
@@ -197,7 +197,7 @@ void TSeriesPlot::SetSeriesShown(int series, bool shown) {
     if (e.Shown == shown) return;
     e.Shown = shown;
     e.Graph->setVisible(shown);
-    if (e.Spec.Panel != TChartPanel::Flags) {
+    if (e.Def.Panel != TChartPanel::Flags) {
         if (shown)
             e.Graph->addToLegend();
         else
@@ -213,7 +213,7 @@ void TSeriesPlot::UpdateLayout() {
     laneLabels_.clear();
     int lanes = 0;
     for (Entry& e : series_) {
-        if (e.Spec.Panel != TChartPanel::Flags || !e.Shown) continue;
+        if (e.Def.Panel != TChartPanel::Flags || !e.Shown) continue;
         const double lane = lanes++;
         if (lane != e.Offset) {
             for (auto it = e.Graph->data()->begin(); it != e.Graph->data()->end(); ++it) it->value += lane - e.Offset;
@@ -228,8 +228,8 @@ void TSeriesPlot::UpdateLayout() {
         label->position->setCoords(0.004, lane + kLaneHeight / 2);
         label->setPositionAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         label->setPadding(QMargins(2, 0, 2, 0));
-        label->setText(e.Spec.Caption);
-        label->setColor(e.Spec.Colour.darker(130));
+        label->setText(e.Def.Caption);
+        label->setColor(e.Def.Colour.darker(130));
         label->setBrush(QColor(255, 255, 255, 200));
         laneLabels_.push_back(label);
     }
@@ -238,7 +238,7 @@ void TSeriesPlot::UpdateLayout() {
 
     auto shownIn = [this](TChartPanel panel) {
         return std::any_of(series_.begin(), series_.end(),
-                           [panel](const Entry& e) { return e.Spec.Panel == panel && e.Shown; });
+                           [panel](const Entry& e) { return e.Def.Panel == panel && e.Shown; });
     };
     // The top panel stays when nothing is shown, so an empty chart still shows its axes.
     const bool anyBelow = shownIn(TChartPanel::States) || shownIn(TChartPanel::Flags);
@@ -267,7 +267,7 @@ void TSeriesPlot::UpdateLayout() {
     }
     // The right axis numbers only what is drawn against it.
     values_->axis(QCPAxis::atRight)->setTickLabels(std::any_of(series_.begin(), series_.end(), [](const Entry& e) {
-        return e.Shown && e.Spec.Panel == TChartPanel::Values && e.Spec.Axis == TChartAxis::Right;
+        return e.Shown && e.Def.Panel == TChartPanel::Values && e.Def.Axis == TChartAxis::Right;
     }));
     for (const auto& row : rows) {
         row.Rect->axis(QCPAxis::atBottom)->setTickLabels(row.Rect == bottom);

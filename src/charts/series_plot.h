@@ -58,7 +58,7 @@ public:
 
     int AddSeries(const Series& series);  // its number, counting from 0
     int SeriesCount() const { return static_cast<int>(series_.size()); }
-    const Series& SeriesAt(int i) const { return series_[i].Spec; }
+    const Series& SeriesAt(int i) const { return series_[i].Def; }
     QColor SeriesColour(int i) const;
     static QColor PaletteColour(size_t i);  // the colour the i-th series gets by default
 
@@ -88,7 +88,7 @@ signals:
 
 private:
     struct Entry {
-        Series Spec;
+        Series Def;
         QCPGraph* Graph = nullptr;
         bool Shown = true;
         double Offset = 0;  // a flag's lane, added to its values

@@ -36,20 +36,20 @@ constexpr TVersionString kToolStrings[] = {
     {"Comments", KORVEL_COMMENTS},
 };
 
-TVersionBlockSpec ToolSpec() {
-    TVersionBlockSpec spec;
-    spec.Fixed = {.FileVersionMS = 0x00100006, .FileVersionLS = 0, .ProductVersionMS = 0x00050000,
+TVersionBlockContent ToolContent() {
+    TVersionBlockContent content;
+    content.Fixed = {.FileVersionMS = 0x00100006, .FileVersionLS = 0, .ProductVersionMS = 0x00050000,
                   .ProductVersionLS = 0, .FileFlagsMask = 0x3F, .FileOS = 0x40004, .FileType = 1};
-    spec.Language = 0x0413;
-    spec.CharacterSet = 1252;
-    spec.Strings = kToolStrings;
-    return spec;
+    content.Language = 0x0413;
+    content.CharacterSet = 1252;
+    content.Strings = kToolStrings;
+    return content;
 }
 
 TEST(VersionBlock, EncoderLaysOutTheBlockByteForByteAsTheResourceCompiler) {
     const auto windres = ReadFile(kCorpus + "windres_korvel.bin");
     ASSERT_FALSE(windres.empty());
-    const TVersionBlock block = EncodeVersionBlock(ToolSpec());
+    const TVersionBlock block = EncodeVersionBlock(ToolContent());
     EXPECT_EQ(std::vector<uint8_t>(block.View().begin(), block.View().end()), windres);
 }
 
@@ -84,9 +84,9 @@ TEST(VersionBlock, StringTableUnderAnotherLanguageLeavesTheTextsButNotTheVersion
 
 TEST(VersionBlock, ProductVersionTextOverridesTheFixedPart) {
     constexpr TVersionString strings[] = {{"ProductVersion", "5.0 beta"}, {"FileVersion", "99.9"}};
-    TVersionBlockSpec spec = ToolSpec();
-    spec.Strings = strings;
-    const TVersionInfo info = DecodeVersionInfo(EncodeVersionBlock(spec).View(), 0x0413, 1252);
+    TVersionBlockContent content = ToolContent();
+    content.Strings = strings;
+    const TVersionInfo info = DecodeVersionInfo(EncodeVersionBlock(content).View(), 0x0413, 1252);
     EXPECT_EQ(info.ProductVersion, "5.0 beta");
     EXPECT_EQ(info.FileVersion, "16.6.0.0");  // never from the string table
 }
@@ -106,10 +106,10 @@ TEST(VersionBlock, FixedPartTexts) {
         {0, 0, 0, 7, 0, "0.0.0.0", "Unknown", "Static-Link Library", ""},
     };
     for (const Row& r : rows) {
-        TVersionBlockSpec spec;
-        spec.Fixed = {.FileVersionMS = r.ms, .FileVersionLS = r.ls, .FileOS = r.os, .FileType = r.type,
+        TVersionBlockContent content;
+        content.Fixed = {.FileVersionMS = r.ms, .FileVersionLS = r.ls, .FileOS = r.os, .FileType = r.type,
                       .FileSubtype = r.subtype};
-        const TVersionInfo info = DecodeVersionInfo(EncodeVersionBlock(spec).View(), 0x0409, 1252);
+        const TVersionInfo info = DecodeVersionInfo(EncodeVersionBlock(content).View(), 0x0409, 1252);
         EXPECT_EQ(info.FileVersion, r.version);
         EXPECT_EQ(info.FileOS, r.osText) << r.os;
         EXPECT_EQ(info.FileType, r.typeText) << r.type;
@@ -125,7 +125,7 @@ TEST(VersionBlock, UnreadableFixedPartGivesNoTextsAtAll) {
     shortValue[2] = 20;  // value length of the root: fewer bytes than the fixed part has
     auto overlong = good;
     overlong[1] = 0x7F;  // root longer than the block
-    TVersionBlockSpec noFixed = ToolSpec();
+    TVersionBlockContent noFixed = ToolContent();
     noFixed.HasFixedPart = false;
     const std::vector<std::vector<uint8_t>> blocks = {
         {}, {0x06, 0x00, 0x00, 0x00, 0x00, 0x00}, badSignature, shortValue, overlong,
@@ -140,9 +140,9 @@ TEST(VersionBlock, UnreadableFixedPartGivesNoTextsAtAll) {
 
 TEST(VersionBlock, TextsOutsideAsciiRoundTrip) {
     constexpr TVersionString strings[] = {{"LegalCopyright", "\xC2\xA9 Ventrabo \xF0\x9F\x94\xA5"}};
-    TVersionBlockSpec spec = ToolSpec();
-    spec.Strings = strings;
-    EXPECT_EQ(DecodeVersionInfo(EncodeVersionBlock(spec).View(), 0x0413, 1252).LegalCopyright,
+    TVersionBlockContent content = ToolContent();
+    content.Strings = strings;
+    EXPECT_EQ(DecodeVersionInfo(EncodeVersionBlock(content).View(), 0x0413, 1252).LegalCopyright,
               "\xC2\xA9 Ventrabo \xF0\x9F\x94\xA5");
 }
 
