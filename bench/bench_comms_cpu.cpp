@@ -10,15 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "comms/comms_data_module.h"
 #include "messages/message_ids.h"
 #include "support/fake_ui_host.h"
 
-// After the tool's headers: windows.h defines names such as Yield as macros.
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -26,6 +23,7 @@
 #endif
 
 using namespace korvel;
+using namespace korvel::bench;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -59,21 +57,6 @@ struct Sim {
     }
 };
 
-double CpuSeconds() {
-    rusage u{};
-    ::getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-#else
-double CpuSeconds() {
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-    auto seconds = [](const FILETIME& f) {
-        return static_cast<double>((static_cast<uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
 #endif
 
 // A stand-in started with these options, or the port given for it.

@@ -19,6 +19,7 @@
 
 #include "app/main_form.h"
 #include "app/qt_ui_host.h"
+#include "bench_support.h"
 #include "board_sim.h"
 #include "comms/frame_codec.h"
 #include "messages/advanced_view_form.h"
@@ -30,42 +31,12 @@
 using namespace korvel;
 using Clock = std::chrono::steady_clock;
 
+using namespace korvel::bench;
+
 namespace {
 
 constexpr double kWallFactor = 1.10;
 constexpr double kCpuPercent = 5.0;
-
-double CpuSeconds() {
-    rusage u{};
-    ::getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-bool ReadFull(int fd, void* buf, size_t n, int timeoutMs) {
-    auto* p = static_cast<uint8_t*>(buf);
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (n > 0) {
-        pollfd pfd{fd, POLLIN, 0};
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
-        if (left <= 0 || ::poll(&pfd, 1, static_cast<int>(left)) <= 0) return false;
-        const ssize_t r = ::read(fd, p, n);
-        if (r <= 0) return false;
-        p += r;
-        n -= static_cast<size_t>(r);
-    }
-    return true;
-}
-
-void WriteFull(int fd, const void* buf, size_t n) {
-    const auto* p = static_cast<const uint8_t*>(buf);
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w <= 0) return;
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-}
 
 // Child: plays the board until the parent is done, then hands back every block it received and
 // the parameter image it holds.

@@ -16,20 +16,16 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "link/zyl_serial_port.h"
 #include "support/fake_ui_host.h"
 
 using namespace korvel;
 using Clock = std::chrono::steady_clock;
 
-namespace {
+using namespace korvel::bench;
 
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
+namespace {
 
 int64_t NowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
