@@ -9,53 +9,11 @@
 #include <algorithm>
 #include <chrono>
 
-#include "app/main_form.h"
-#include "app/qt_ui_host.h"
-#include "board_sim.h"
-#include "messages/advanced_view_form.h"
 #include "messages/message_ids.h"
+#include "ui_app/end_to_end_fixture.h"
 
 namespace korvel {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-class EndToEnd : public ::testing::Test {
-protected:
-    void SetUp() override {
-        host.MessageBoxHook = [this](TMsgDlgType, const std::string& text, TMsgDlgButtons) {
-            boxes.push_back(text);
-            return TModalResult::mrOk;
-        };
-        view = std::make_unique<TAdvancedViewForm>();
-        AdvancedViewForm = view.get();
-        form = std::make_unique<TMainForm>(host);
-    }
-    void TearDown() override {
-        host.Shutdown();
-        form.reset();
-        AdvancedViewForm = nullptr;
-    }
-    template <typename Pred>
-    bool PumpUntil(Pred done, int ms) {
-        const auto end = Clock::now() + std::chrono::milliseconds(ms);
-        while (!done() && Clock::now() < end) host.ProcessEvents(20);
-        return done();
-    }
-    void PumpFor(int ms) {
-        PumpUntil([] { return false; }, ms);
-    }
-    size_t CountSent(const sim::BoardSim& board, uint8_t id) const {
-        const auto blocks = board.ReceivedBlocks();
-        return static_cast<size_t>(
-            std::count_if(blocks.begin(), blocks.end(), [id](const auto& b) { return b.size() == 1 && b[0] == id; }));
-    }
-
-    QtUiHost host;
-    std::vector<std::string> boxes;
-    std::unique_ptr<TAdvancedViewForm> view;
-    std::unique_ptr<TMainForm> form;
-};
 
 TEST_F(EndToEnd, ServiceModeKeepAliveReportsAndLog) {
     sim::BoardSimOptions options;

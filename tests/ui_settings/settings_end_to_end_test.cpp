@@ -6,46 +6,29 @@
 #include <QTest>
 #include <chrono>
 
-#include "app/main_form.h"
-#include "app/qt_ui_host.h"
-#include "board_sim.h"
-#include "messages/advanced_view_form.h"
 #include "settings/advanced_settings_form.h"
 #include "settings/settings_page.h"
 #include "settings/settings_transfer.h"
+#include "ui_app/end_to_end_fixture.h"
 #include "widgets/numeric_field.h"
 
 namespace korvel {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-class SettingsEndToEnd : public ::testing::Test {
+class SettingsEndToEnd : public EndToEnd {
 protected:
-    void SetUp() override {
-        host.MessageBoxHook = [this](TMsgDlgType, const std::string& text, TMsgDlgButtons) {
-            boxes.push_back(text);
-            return TModalResult::mrOk;
-        };
+    void BeforeMainForm() override {
         host.InputBoxHook = [](const std::string&, const std::string&, const std::string&) { return PIN_CODE; };
-        view = std::make_unique<TAdvancedViewForm>();
-        AdvancedViewForm = view.get();
         settings = std::make_unique<TAdvancedSettingsForm>();
         AdvancedSettingsForm = settings.get();
-        form = std::make_unique<TMainForm>(host);
+    }
+    void SetUp() override {
+        EndToEnd::SetUp();
         form->show();
     }
     void TearDown() override {
-        host.Shutdown();
-        form.reset();
+        EndToEnd::TearDown();
         AdvancedSettingsForm = nullptr;
-        AdvancedViewForm = nullptr;
-    }
-    template <typename Pred>
-    bool PumpUntil(Pred done, int ms) {
-        const auto end = Clock::now() + std::chrono::milliseconds(ms);
-        while (!done() && Clock::now() < end) host.ProcessEvents(20);
-        return done();
     }
     // As the engineer types: select what is there, type, leave the field.
     static void Type(QWidget* window, const char* control, const char* text) {
@@ -62,11 +45,7 @@ protected:
         EXPECT_TRUE(field->EntryValid()) << control;
     }
 
-    QtUiHost host;
-    std::vector<std::string> boxes;
-    std::unique_ptr<TAdvancedViewForm> view;
     std::unique_ptr<TAdvancedSettingsForm> settings;
-    std::unique_ptr<TMainForm> form;
 };
 
 TEST_F(SettingsEndToEnd, FetchEditWriteStoreLeavesTheBoardHoldingWhatTheWindowsShow) {
