@@ -15,6 +15,7 @@
 #include <QPixmap>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <string>
 
 #include "host/text_format.h"
@@ -213,6 +214,13 @@ void TChartForm::HistoryChanged() {
     seen_ = added;
     if (size == history_->Capacity()) Plot->RemoveBefore(history_->Time(0));
     if (!Paused()) ShowWindow();
+    // A redraw shows something new only once the view has moved by a pixel: with hours in view
+    // that takes tens of seconds, so the redraw waits for it (never more than 10 s).
+    const auto [lower, upper] = Plot->XRange();
+    const double perPixel = (upper - lower) / std::max(1, Plot->width());
+    const double latest = history_->Time(size - 1);
+    if (latest >= drawnAt_ && latest - drawnAt_ < std::min(perPixel, 10.0)) return;
+    drawnAt_ = latest;
     Plot->Replot();
 }
 

@@ -76,6 +76,7 @@ private:
     std::vector<size_t> columnOf_;  // table column of each series
     QString fileName_;
     uint64_t seen_ = 0;  // history samples already in the plot
+    double drawnAt_ = 0;  // time of the latest sample in the last live redraw
     bool stale_ = true;
 };
 
