@@ -2,8 +2,6 @@
 // need on the wire at 9600 baud 8N2, and what the waiting costs the tool's process in CPU. The
 // stand-in runs in a forked child so its own work is not counted.
 #include <poll.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,14 +31,7 @@ constexpr double kCpuPercent = 5.0;
 
 // Child: plays the board until its loader has the image or the parent gives up, then hands the
 // image back with the moment it was complete.
-[[noreturn]] void RunBoard(int toParent, int fromParent) {
-    sim::BoardSimOptions o;
-    o.program = true;
-    o.pace = true;
-    o.reportMs = 0;
-    sim::BoardSim board(o);
-    const std::string path = board.Start() + "\n";
-    WriteFull(toParent, path.data(), path.size());
+void Serve(sim::BoardSim& board, int toParent, int fromParent) {
     // The download ends when the last byte has crossed the wire, not when the tool wrote it.
     int64_t doneNs = 0;
     for (pollfd pfd{fromParent, POLLIN, 0}; ::poll(&pfd, 1, 1) == 0;) {
@@ -54,8 +45,6 @@ constexpr double kCpuPercent = 5.0;
     WriteFull(toParent, &doneNs, sizeof doneNs);
     WriteFull(toParent, &chunks, sizeof chunks);
     WriteFull(toParent, image.data(), image.size());
-    board.Stop();
-    ::_exit(0);
 }
 
 }  // namespace
@@ -63,22 +52,8 @@ constexpr double kCpuPercent = 5.0;
 int main(int argc, char** argv) {
     const std::string file = argc > 1 ? argv[1] : KORVEL_TEST_DATA "/firmware/srec_cat_full.a43";
 
-    ::signal(SIGPIPE, SIG_IGN);  // the child may be gone when it is told to go
-    // Fork before any thread exists.
-    int up[2], down[2];
-    if (::pipe(up) != 0 || ::pipe(down) != 0) return 2;
-    const pid_t child = ::fork();
-    if (child < 0) return 2;
-    if (child == 0) {
-        ::close(up[0]);
-        ::close(down[1]);
-        RunBoard(up[1], down[0]);
-    }
-    ::close(up[1]);
-    ::close(down[0]);
-    std::string port;
-    for (char c; ReadFull(up[0], &c, 1, 5000) && c != '\n';) port += c;
-    if (port.empty()) {
+    const BoardChild board = ForkPacedBoard(Serve);
+    if (board.port.empty()) {
         std::fprintf(stderr, "the stand-in did not start\n");
         return 2;
     }
@@ -96,7 +71,7 @@ int main(int argc, char** argv) {
     {
         test::FakeUiHost host(test::FakeUiHost::Clock::Real);
         TCommsDataModule m(host);
-        m.ZylSerialPort.SetCustomPortName(port);
+        m.ZylSerialPort.SetCustomPortName(board.port);
         m.ZylSerialPort.SetPort(spCustom);
         double cpu0 = 0;
         auto t0 = Clock::now();
@@ -112,16 +87,16 @@ int main(int argc, char** argv) {
         // The tool's CPU over its own run; the port stays open until the board is done.
         const auto toolEnd = Clock::now();
         cpu = CpuSeconds() - cpu0;
-        if (!downloaded) WriteFull(down[1], "x", 1);
+        if (!downloaded) WriteFull(board.toChild, "x", 1);
         int64_t doneNs = 0;
-        back = ReadFull(up[0], &doneNs, sizeof doneNs, 10000) && ReadFull(up[0], &chunks, sizeof chunks, 1000) &&
-               ReadFull(up[0], got.data(), got.size(), 10000);
+        back = ReadFull(board.fromChild, &doneNs, sizeof doneNs, 10000) && ReadFull(board.fromChild, &chunks, sizeof chunks, 1000) &&
+               ReadFull(board.fromChild, got.data(), got.size(), 10000);
         const auto end = std::max(toolEnd, Clock::time_point(std::chrono::nanoseconds(doneNs)));
         wall = std::chrono::duration<double>(end - t0).count();
         toolWall = std::chrono::duration<double>(toolEnd - t0).count();
     }
-    WriteFull(down[1], "x", 1);
-    ::waitpid(child, nullptr, 0);
+    WriteFull(board.toChild, "x", 1);
+    ::waitpid(board.pid, nullptr, 0);
 
     TFlashImage img;
     img.ReadHexFile(file);

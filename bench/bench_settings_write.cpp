@@ -5,8 +5,6 @@
 // waiting costs the tool's process in CPU. The stand-in runs in a forked child so its own work is
 // not counted.
 #include <poll.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,14 +38,7 @@ constexpr double kCpuPercent = 5.0;
 
 // Child: plays the board until the parent is done, then hands back every block it received and
 // the parameter image it holds.
-[[noreturn]] void RunBoard(int toParent, int fromParent) {
-    sim::BoardSimOptions o;
-    o.program = true;
-    o.pace = true;
-    o.reportMs = 0;
-    sim::BoardSim board(o);
-    const std::string path = board.Start() + "\n";
-    WriteFull(toParent, path.data(), path.size());
+void Serve(sim::BoardSim& board, int toParent, int fromParent) {
     char c;
     ReadFull(fromParent, &c, 1, 600000);
     const auto blocks = board.ReceivedBlocks();
@@ -60,8 +51,6 @@ constexpr double kCpuPercent = 5.0;
     }
     const auto nvm = board.Nvm();
     WriteFull(toParent, nvm.data(), nvm.size());
-    board.Stop();
-    ::_exit(0);
 }
 
 size_t FrameSize(const std::vector<uint8_t>& block) {
@@ -71,22 +60,8 @@ size_t FrameSize(const std::vector<uint8_t>& block) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ::signal(SIGPIPE, SIG_IGN);
-    // Fork before any thread exists.
-    int up[2], down[2];
-    if (::pipe(up) != 0 || ::pipe(down) != 0) return 2;
-    const pid_t child = ::fork();
-    if (child < 0) return 2;
-    if (child == 0) {
-        ::close(up[0]);
-        ::close(down[1]);
-        RunBoard(up[1], down[0]);
-    }
-    ::close(up[1]);
-    ::close(down[0]);
-    std::string port;
-    for (char c; ReadFull(up[0], &c, 1, 5000) && c != '\n';) port += c;
-    if (port.empty()) {
+    const BoardChild board = ForkPacedBoard(Serve);
+    if (board.port.empty()) {
         std::fprintf(stderr, "the stand-in did not start\n");
         return 2;
     }
@@ -106,7 +81,7 @@ int main(int argc, char** argv) {
         TAdvancedSettingsForm settings;
         AdvancedSettingsForm = &settings;
         TMainForm form(host);
-        form.CommsDataModule->ZylSerialPort.SetCustomPortName(port);
+        form.CommsDataModule->ZylSerialPort.SetCustomPortName(board.port);
         form.CommsDataModule->ZylSerialPort.SetPort(spCustom);
         form.ConnectAction->trigger();
         form.ModeServiceAction->trigger();
@@ -115,8 +90,8 @@ int main(int argc, char** argv) {
             host.ProcessEvents(20);
         if (!form.SettingsCollected) {
             std::fprintf(stderr, "the stand-in did not enter service mode\n");
-            WriteFull(down[1], "x", 1);
-            ::waitpid(child, nullptr, 0);
+            WriteFull(board.toChild, "x", 1);
+            ::waitpid(board.pid, nullptr, 0);
             return 2;
         }
         // Let the fetches' answers cross the wire before the clock starts.
@@ -134,20 +109,20 @@ int main(int argc, char** argv) {
         host.Shutdown();
     }
 
-    WriteFull(down[1], "x", 1);
+    WriteFull(board.toChild, "x", 1);
     uint32_t count = 0;
     std::vector<std::vector<uint8_t>> received;
-    bool back = ReadFull(up[0], &count, sizeof count, 10000);
+    bool back = ReadFull(board.fromChild, &count, sizeof count, 10000);
     for (uint32_t i = 0; back && i < count; ++i) {
         uint32_t size = 0;
-        back = ReadFull(up[0], &size, sizeof size, 1000);
+        back = ReadFull(board.fromChild, &size, sizeof size, 1000);
         std::vector<uint8_t> b(size);
-        back = back && ReadFull(up[0], b.data(), size, 1000);
+        back = back && ReadFull(board.fromChild, b.data(), size, 1000);
         received.push_back(std::move(b));
     }
     std::vector<uint8_t> nvm(NVM_REPORT_SIZE - 1);
-    back = back && ReadFull(up[0], nvm.data(), nvm.size(), 1000);
-    ::waitpid(child, nullptr, 0);
+    back = back && ReadFull(board.fromChild, nvm.data(), nvm.size(), 1000);
+    ::waitpid(board.pid, nullptr, 0);
 
     // The run: from the first write request on. Every frame the tool sent and every answer the
     // board gave for it; the store's answer carries the image.

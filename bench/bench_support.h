@@ -8,13 +8,18 @@
 #undef Yield  // an old macro of windows.h; the delay timer has a member of that name
 #else
 #include <poll.h>
+#include <signal.h>
+#include <sys/types.h>
 #include <time.h>
 #include <unistd.h>
+
+#include "board_sim.h"
 #endif
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace korvel::bench {
 
@@ -61,6 +66,46 @@ inline void WriteFull(int fd, const void* buf, size_t n) {
         p += w;
         n -= static_cast<size_t>(w);
     }
+}
+
+// The paced stand-in in a forked child, so its own work is not counted as the tool's. In the
+// child, serve(board, toParent, fromParent) runs once the board is up; the child then ends.
+struct BoardChild {
+    pid_t pid = -1;
+    int fromChild = -1;
+    int toChild = -1;
+    std::string port;  // empty when the stand-in did not start
+};
+
+// Call before any thread exists: the child must not inherit half of one.
+template <typename Serve>
+BoardChild ForkPacedBoard(Serve serve) {
+    ::signal(SIGPIPE, SIG_IGN);  // the child may be gone when it is told to go
+    BoardChild child;
+    int up[2], down[2];
+    if (::pipe(up) != 0 || ::pipe(down) != 0) return child;
+    child.pid = ::fork();
+    if (child.pid < 0) return child;
+    if (child.pid == 0) {
+        ::close(up[0]);
+        ::close(down[1]);
+        sim::BoardSimOptions o;
+        o.program = true;
+        o.pace = true;
+        o.reportMs = 0;
+        sim::BoardSim board(o);
+        const std::string path = board.Start() + "\n";
+        WriteFull(up[1], path.data(), path.size());
+        serve(board, up[1], down[0]);
+        board.Stop();
+        ::_exit(0);
+    }
+    ::close(up[1]);
+    ::close(down[0]);
+    child.fromChild = up[0];
+    child.toChild = down[1];
+    for (char c; ReadFull(child.fromChild, &c, 1, 5000) && c != '\n';) child.port += c;
+    return child;
 }
 #endif
 
