@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 
+#include "messages/realtime_report_view.h"
 #include "widgets/display_only.h"
 #include "widgets/field_builders.h"
 
@@ -12,28 +13,23 @@ namespace korvel {
 
 namespace {
 
-using N = TNumericDataType;
-
 constexpr int kFieldH = 20;
 
 TNumericField* Row(QWidget* box, int labelX, int labelW, int fieldX, int fieldW, int y, const QString& caption,
-                   const QString& name, N type, const QString& mask, const QString& hint = {}) {
-    return MakeLabelledField(box, caption, QRect(labelX, y + 3, labelW, 14), name, type, mask,
-                             QRect(fieldX, y, fieldW, kFieldH), hint);
+                   const QString& name, const QString& hint = {}) {
+    return MakeReportField(box, caption, QRect(labelX, y + 3, labelW, 14), name, QRect(fieldX, y, fieldW, kFieldH),
+                           hint);
 }
 
 void BuildWeatherBox(QGroupBox* box) {
-    const QString mask = QStringLiteral("###.#");
-    auto left = [&](int row, const QString& caption, const char* name, N type, const QString& m, const char* hint) {
-        Row(box, 8, 150, 160, 76, 24 + row * 27, caption, QLatin1String(name), type, m, QLatin1String(hint));
+    auto left = [&](int row, const QString& caption, const char* name, const char* hint) {
+        Row(box, 8, 150, 160, 76, 24 + row * 27, caption, QLatin1String(name), QLatin1String(hint));
     };
-    left(0, QStringLiteral("Graadminuten"), "onfDegMinsTimer", N::ndtInteger, QStringLiteral("iiiiiiiiiii"),
-         "Degree-minutes integrator");
-    left(1, QStringLiteral("Berekende delta-T"), "onfDeltaTSysReq", N::ndtReal, mask, "Required Delta-T system");
-    left(2, QStringLiteral("Gevraagde T gemiddeld"), "onfTMeanReq", N::ndtReal, mask, "Required mean temperature");
-    left(3, QStringLiteral("Gevraagde T aanvoer"), "onfTaReq", N::ndtReal, mask, "Required aanvoer temperature");
-    left(4, QStringLiteral("(NTC1 + NTC2) / 2"), "onfTMean", N::ndtReal, mask,
-         "Mean value of input and output temperatures");
+    left(0, QStringLiteral("Graadminuten"), "onfDegMinsTimer", "Degree-minutes integrator");
+    left(1, QStringLiteral("Berekende delta-T"), "onfDeltaTSysReq", "Required Delta-T system");
+    left(2, QStringLiteral("Gevraagde T gemiddeld"), "onfTMeanReq", "Required mean temperature");
+    left(3, QStringLiteral("Gevraagde T aanvoer"), "onfTaReq", "Required aanvoer temperature");
+    left(4, QStringLiteral("(NTC1 + NTC2) / 2"), "onfTMean", "Mean value of input and output temperatures");
 
     auto* bevel = new QFrame(box);
     bevel->setObjectName(QStringLiteral("Bevel1"));
@@ -42,8 +38,7 @@ void BuildWeatherBox(QGroupBox* box) {
     bevel->setGeometry(250, 22, 4, 132);
 
     auto right = [&](int row, const QString& caption, const char* name, const char* hint) {
-        return Row(box, 264, 160, 430, 76, 24 + row * 27, caption, QLatin1String(name), N::ndtReal, mask,
-                   QLatin1String(hint));
+        return Row(box, 264, 160, 430, 76, 24 + row * 27, caption, QLatin1String(name), QLatin1String(hint));
     };
     right(0, QStringLiteral("Toshiba setpoint ketel uit"), "onf_ceonboff0", "Setpoint for carrier unit");
     right(1, QStringLiteral("Toshiba setpoint ketel aan"), "onf_ceonbon", "Setpoint for carrier unit");
@@ -53,17 +48,16 @@ void BuildWeatherBox(QGroupBox* box) {
 }
 
 void BuildRoomBox(QGroupBox* box) {
-    Row(box, 8, 176, 190, 80, 12, QStringLiteral("Oude kamer temperatuur"), QStringLiteral("onfOldRoomTemperature"),
-        N::ndtSingle, QStringLiteral("##.#"));
+    Row(box, 8, 176, 190, 80, 12, QStringLiteral("Oude kamer temperatuur"), QStringLiteral("onfOldRoomTemperature"));
     Row(box, 8, 176, 190, 80, 40, QStringLiteral("Verschil met oude kamer temp."),
-        QStringLiteral("onfDeltaRoomTemperature"), N::ndtSingle, QStringLiteral("##.#"));
+        QStringLiteral("onfDeltaRoomTemperature"));
     Row(box, 8, 176, 190, 80, 68, QStringLiteral("Vertraging voor slaapstand"), QStringLiteral("onfHiberTimer"),
-        N::ndtInteger, QStringLiteral("iiiiiiiiiii"), QStringLiteral("Hibernation delay timer"));
+        QStringLiteral("Hibernation delay timer"));
 }
 
 void BuildModBusBox(QGroupBox* box) {
     auto row = [&](int y, const QString& caption, const char* name) {
-        return Row(box, 6, 40, 46, 56, y, caption, QLatin1String(name), N::ndtSmallInt, QStringLiteral("iiiiii"));
+        return Row(box, 6, 40, 46, 56, y, caption, QLatin1String(name));
     };
     row(24, QStringLiteral("Tevap"), "nfModBus4410");
     row(50, QStringLiteral("Tpers"), "nfModBus4412");

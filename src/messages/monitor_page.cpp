@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "messages/realtime_report_view.h"
 #include "widgets/display_only.h"
 #include "widgets/field_builders.h"
 
@@ -13,64 +14,34 @@ namespace korvel {
 
 namespace {
 
-using N = TNumericDataType;
-
 constexpr int kFieldH = 20;
 constexpr int kCheckH = 14;
 
 // Label left of its field, on one row.
 TNumericField* Row(QWidget* box, int labelX, int fieldX, int y, int labelW, int fieldW, const QString& caption,
-                   const QString& name, N type, const QString& mask, const QString& hint = {}) {
-    return MakeLabelledField(box, caption, QRect(labelX, y + 3, labelW, 14), name, type, mask,
-                             QRect(fieldX, y, fieldW, kFieldH), hint);
+                   const QString& name, const QString& hint = {}) {
+    return MakeReportField(box, caption, QRect(labelX, y + 3, labelW, 14), name, QRect(fieldX, y, fieldW, kFieldH),
+                           hint);
 }
 
 // Label above its field, in a column.
-TNumericField* Column(QWidget* box, int x, int width, const QString& caption, const QString& name, N type,
-                      const QString& mask, const QString& hint = {}) {
-    return MakeLabelledField(box, caption, QRect(x, 21, width, 14), name, type, mask, QRect(x, 38, 60, kFieldH),
-                             hint);
+TNumericField* Column(QWidget* box, int x, int width, const QString& caption, const QString& name,
+                      const QString& hint = {}) {
+    return MakeReportField(box, caption, QRect(x, 21, width, 14), name, QRect(x, 38, 60, kFieldH), hint);
 }
 
 void BuildStateBox(QGroupBox* box) {
-    MakeDropDownList(box,
-                     QStringLiteral("ocbKorvelState"),
-                     {QStringLiteral("0 - Startup"),
-                      QStringLiteral("1 - Gereed (weersafhankelijk)"),
-                      QStringLiteral("2 - Gereed om te verwarmen of koelen"),
-                      QStringLiteral("3 - Alleen buitenunit"),
-                      QStringLiteral("4 - Buitenunit + ketel"),
-                      QStringLiteral("5 - Buitenunit  (weersafhankelijk)"),
-                      QStringLiteral("6 - Alleen de ketel"),
-                      QStringLiteral("7 - Slaapstand"),
-                      QStringLiteral("8 - Buitenunit aan om te koelen"),
-                      QStringLiteral("9 - Buitenunit uit tijdens koelen"),
-                      QStringLiteral("10 - Buitenunit + ketel (weersafhankelijk)"),
-                      QStringLiteral("11 - Alleen de ketel (weersafhankelijk)"),
-                      QStringLiteral("12 - UIT"),
-                      QStringLiteral("13 - TESTMODE 1"),
-                      QStringLiteral("14 - TESTMODE 2"),
-                      QStringLiteral("15 - TESTMODE 3"),
-                      QStringLiteral("16 - TESTMODE 4")},
-                     QRect(8, 20, 330, 20));
-    Row(box, 420, 514, 20, 90, 52, QStringLiteral("Firmware versie"), QStringLiteral("onfFirmLo"), N::ndtByte,
-        QStringLiteral("999"), QStringLiteral("Firmware version|Firmware version"));
+    MakeReportList(box, QStringLiteral("ocbKorvelState"), QRect(8, 20, 330, 20));
+    Row(box, 420, 514, 20, 90, 52, QStringLiteral("Firmware versie"), QStringLiteral("onfFirmLo"), QStringLiteral("Firmware version|Firmware version"));
 
-    Row(box, 8, 96, 43, 86, 56, QStringLiteral("Retour T"), QStringLiteral("onfNTC1"), N::ndtReal,
-        QStringLiteral("###.##"), QStringLiteral("T1|NTC1 temperatuur"));
-    Row(box, 180, 284, 43, 100, 56, QStringLiteral("Koelmiddel uit"), QStringLiteral("onfRefrigOut"), N::ndtReal,
-        QStringLiteral("###.#"),
-        QStringLiteral("Refrigerant temperature|Refrigerant exiting heat exchanger temperature"));
+    Row(box, 8, 96, 43, 86, 56, QStringLiteral("Retour T"), QStringLiteral("onfNTC1"), QStringLiteral("T1|NTC1 temperatuur"));
+    Row(box, 180, 284, 43, 100, 56, QStringLiteral("Koelmiddel uit"), QStringLiteral("onfRefrigOut"), QStringLiteral("Refrigerant temperature|Refrigerant exiting heat exchanger temperature"));
     Row(box, 368, 508, 43, 136, 56, QStringLiteral("Compressor stroom"), QStringLiteral("onfCompCurrent"),
-        N::ndtReal, QStringLiteral("##.#"), QStringLiteral("Current|Compressor current"));
+        QStringLiteral("Current|Compressor current"));
 
-    Row(box, 8, 96, 65, 86, 56, QStringLiteral("Aanvoer T"), QStringLiteral("onfNTC2"), N::ndtReal,
-        QStringLiteral("###.##"), QStringLiteral("T2|NTC2 temperatuur"));
-    Row(box, 180, 284, 65, 100, 56, QStringLiteral("Koelmiddel in"), QStringLiteral("onfRefrigIn"), N::ndtReal,
-        QStringLiteral("##.#"),
-        QStringLiteral("Refrigerant temperature|Refrigerant into heat exchanger temperature"));
-    Row(box, 368, 508, 65, 136, 56, QStringLiteral("Externe buitenvoeler"), QStringLiteral("onfSMT"), N::ndtReal,
-        QStringLiteral("###.##"));
+    Row(box, 8, 96, 65, 86, 56, QStringLiteral("Aanvoer T"), QStringLiteral("onfNTC2"), QStringLiteral("T2|NTC2 temperatuur"));
+    Row(box, 180, 284, 65, 100, 56, QStringLiteral("Koelmiddel in"), QStringLiteral("onfRefrigIn"), QStringLiteral("Refrigerant temperature|Refrigerant into heat exchanger temperature"));
+    Row(box, 368, 508, 65, 136, 56, QStringLiteral("Externe buitenvoeler"), QStringLiteral("onfSMT"));
 
     // The group is 206 high: eight rows of boxes fit only at a 14-pixel pitch.
     const int top = 87;
@@ -90,47 +61,31 @@ void BuildStateBox(QGroupBox* box) {
 }
 
 void BuildToshibaBox(QGroupBox* box) {
-    auto* mode = MakeDropDownList(box, QStringLiteral("ocbOpMode"),
-                                  {QStringLiteral("0: Auto"), QStringLiteral("1: Heat"), QStringLiteral("2: Dry"),
-                                   QStringLiteral("3: Fan"), QStringLiteral("4: Cool")},
-                                  QRect(8, 38, 84, 20));
+    auto* mode = MakeReportList(box, QStringLiteral("ocbOpMode"), QRect(8, 38, 84, 20));
     MakeFieldLabel(box, mode, QStringLiteral("Toshiba mode"), QRect(8, 21, 90, 14));
     MakeCheckBox(box, QStringLiteral("cbOnOff"), QStringLiteral("ON"), QRect(104, 39, 50, 17));
-    Column(box, 170, 110, QStringLiteral("Gevraagd setpoint"), QStringLiteral("onfSetpoint"), N::ndtSmallInt,
-           QStringLiteral("iiiiii"), QStringLiteral("Water temperature|Requested water temperature setpoint"));
-    Column(box, 290, 90, QStringLiteral("Ta = 15.0"), QStringLiteral("onfWaterIn"), N::ndtReal,
-           QStringLiteral("##.#"), QStringLiteral("Water temperature|Water entering heat exchanger temperature"));
-    Column(box, 390, 110, QStringLiteral("Buitentemperatuur"), QStringLiteral("onfOutsideAir"), N::ndtReal,
-           QStringLiteral("##.#"), QStringLiteral("Outside temperature|Outside air temperature"));
-    Column(box, 500, 68, QStringLiteral("Ontdooien"), QStringLiteral("onfDefrost"), N::ndtWord,
-           QStringLiteral("99999"));
+    Column(box, 170, 110, QStringLiteral("Gevraagd setpoint"), QStringLiteral("onfSetpoint"), QStringLiteral("Water temperature|Requested water temperature setpoint"));
+    Column(box, 290, 90, QStringLiteral("Ta = 15.0"), QStringLiteral("onfWaterIn"), QStringLiteral("Water temperature|Water entering heat exchanger temperature"));
+    Column(box, 390, 110, QStringLiteral("Buitentemperatuur"), QStringLiteral("onfOutsideAir"), QStringLiteral("Outside temperature|Outside air temperature"));
+    Column(box, 500, 68, QStringLiteral("Ontdooien"), QStringLiteral("onfDefrost"));
 
     // Kept for the log, never shown: it lies under "Ontdooien".
     auto* waterOut = Column(box, 500, 68, QStringLiteral("Water uit (invisible)"), QStringLiteral("onfWaterOut"),
-                            N::ndtReal, QStringLiteral("##.#"),
                             QStringLiteral("Water temperature|Water exiting heat exchanger temperature"));
     HideWithLabel(waterOut);
 }
 
 void BuildOpenThermBox(QGroupBox* box) {
-    Column(box, 8, 104, QStringLiteral("Kamer gewenst"), QStringLiteral("onfRoomSetpoint"), N::ndtSingle,
-           QStringLiteral("##.#"), QStringLiteral("Room|Setpoint for the room temperature, from thermostat"));
-    Column(box, 120, 104, QStringLiteral("Kamertemperatuur"), QStringLiteral("onfTRoomTemperature"), N::ndtSingle,
-           QStringLiteral("###.#"), QStringLiteral("Room temperature|Measured room temperature, from thermostat"));
-    Column(box, 232, 104, QStringLiteral("Thermostaat vraag"), QStringLiteral("onfWaterSetpoint"), N::ndtReal,
-           QStringLiteral("###.#"), QStringLiteral("Setpoint|Setpoint for the water temperature, from thermostat"));
-    Column(box, 344, 104, QStringLiteral("Gevraagd ketel"), QStringLiteral("onfCVSetpoint"), N::ndtSingle,
-           QStringLiteral("###.#"),
-           QStringLiteral("Boiler temperature requested|Setpoint for the water temperature, requested from boiler"));
-    Column(box, 456, 110, QStringLiteral("Smartgrid sturing"), QStringLiteral("onfSmartGrid"), N::ndtByte,
-           QStringLiteral("999"));
+    Column(box, 8, 104, QStringLiteral("Kamer gewenst"), QStringLiteral("onfRoomSetpoint"), QStringLiteral("Room|Setpoint for the room temperature, from thermostat"));
+    Column(box, 120, 104, QStringLiteral("Kamertemperatuur"), QStringLiteral("onfTRoomTemperature"), QStringLiteral("Room temperature|Measured room temperature, from thermostat"));
+    Column(box, 232, 104, QStringLiteral("Thermostaat vraag"), QStringLiteral("onfWaterSetpoint"), QStringLiteral("Setpoint|Setpoint for the water temperature, from thermostat"));
+    Column(box, 344, 104, QStringLiteral("Gevraagd ketel"), QStringLiteral("onfCVSetpoint"), QStringLiteral("Boiler temperature requested|Setpoint for the water temperature, requested from boiler"));
+    Column(box, 456, 110, QStringLiteral("Smartgrid sturing"), QStringLiteral("onfSmartGrid"));
 }
 
 void BuildErrorBox(QGroupBox* box) {
-    Column(box, 8, 140, QStringLiteral("Toshiba foutcode"), QStringLiteral("onfDiagCodes1"), N::ndtWord,
-           QStringLiteral("99999"), QStringLiteral("Error|Error code"));
-    Column(box, 156, 140, QStringLiteral("Sticky foutcode"), QStringLiteral("onfStickyDiagCodes1"), N::ndtWord,
-           QStringLiteral("99999"), QStringLiteral("Error|Error code"));
+    Column(box, 8, 140, QStringLiteral("Toshiba foutcode"), QStringLiteral("onfDiagCodes1"), QStringLiteral("Error|Error code"));
+    Column(box, 156, 140, QStringLiteral("Sticky foutcode"), QStringLiteral("onfStickyDiagCodes1"), QStringLiteral("Error|Error code"));
 
     const int top = 66;
     const int pitch = 20;
@@ -202,17 +157,13 @@ TMonitorPage::TMonitorPage(QWidget* parent) : QWidget(parent) {
     btnShowAdvancedViewer->setGeometry(3, 382, 97, 25);
 
     // Values the board reports that nobody needs to see; kept for completeness of the report.
-    auto hidden = [this](int x, const QString& caption, const QString& name, N type, const QString& mask,
-                         const QString& hint) {
-        HideWithLabel(MakeLabelledField(this, caption, QRect(x, 387, 116, 14), name, type, mask,
-                                        QRect(x + 120, 384, 70, kFieldH), hint));
+    auto hidden = [this](int x, const QString& caption, const QString& name, const QString& hint) {
+        HideWithLabel(MakeReportField(this, caption, QRect(x, 387, 116, 14), name, QRect(x + 120, 384, 70, kFieldH),
+                                      hint));
     };
-    hidden(110, QStringLiteral("Tijdbasis (invisible)"), QStringLiteral("onfStateTimer"), N::ndtInteger,
-           QStringLiteral("iiiiiiiiiii"), QStringLiteral("Timer for various purposes|Timer for various purposes"));
-    hidden(310, QStringLiteral("Gevraagde T retour (invisible)"), QStringLiteral("onfTrReq"), N::ndtReal,
-           QStringLiteral("###.#"), QStringLiteral("Required retour temperature|Required retour temperature"));
-    hidden(510, QStringLiteral("Thermostaat setpoint (invisible)"), QStringLiteral("onfTPlexorReq"), N::ndtReal,
-           QStringLiteral("###.#"), QStringLiteral("Setpoint from Plexor|Setpoint from Plexor"));
+    hidden(110, QStringLiteral("Tijdbasis (invisible)"), QStringLiteral("onfStateTimer"), QStringLiteral("Timer for various purposes|Timer for various purposes"));
+    hidden(310, QStringLiteral("Gevraagde T retour (invisible)"), QStringLiteral("onfTrReq"), QStringLiteral("Required retour temperature|Required retour temperature"));
+    hidden(510, QStringLiteral("Thermostaat setpoint (invisible)"), QStringLiteral("onfTPlexorReq"), QStringLiteral("Setpoint from Plexor|Setpoint from Plexor"));
 
     setMinimumSize(892, 414);
     FFields = IndexFields(this);

@@ -2,69 +2,93 @@
 
 #include <iterator>
 
+#include "widgets/picture_mask.h"
+
 namespace korvel {
 
 namespace {
 
 using C = TReportConversion;
 using T = TReportType;
+using N = TNumericDataType;
 
 // Offsets 7-8, 27-28, 31-36, 41-42, 45-46, 59-60 and 88 carry nothing the tool shows.
 constexpr TReportField kFields[] = {
-    {1, T::s16, C::Hundredths, "onfNTC1"},
-    {3, T::s16, C::Hundredths, "onfNTC2"},
-    {5, T::u16, C::Firmware, "onfFirmLo"},
-    {9, T::s16, C::Tenths, "onfWaterOut"},
-    {11, T::s16, C::Tenths, "onfOutsideAir"},
-    {13, T::u16, C::AsIs, "onfDiagCodes1"},
-    {15, T::s16, C::Tenths, "onfRefrigIn"},
-    {17, T::s16, C::Tenths, "onfRefrigOut"},
-    {19, T::s16, C::Tenths, "onfWaterIn"},
-    {21, T::s16, C::AsIs, "onfCompCurrent"},
-    {23, T::u16, C::AsIs, "onfDefrost"},
-    {25, T::s16, C::AsIs, "onfSetpoint"},
-    {29, T::s16, C::Div256, "onfWaterSetpoint"},
-    {37, T::s16, C::Div256, "onfRoomSetpoint"},
-    {39, T::s16, C::Div256, "onfTRoomTemperature"},
-    {43, T::s16, C::Div256, "onfCVSetpoint"},
-    {47, T::u8, C::Bits, {}},
-    {48, T::u8, C::ListIndex, "ocbKorvelState"},
-    {49, T::u8, C::Bits, {}},
-    {50, T::u8, C::Bits, {}},
-    {51, T::u8, C::Bits, {}},
-    {52, T::u8, C::Bits, {}},
-    {53, T::u8, C::Bits, {}},
-    {54, T::s16, C::Tenths, "onfSMT"},
-    {56, T::u8, C::Bits, {}},
-    {57, T::u16, C::AsIs, "onfStateTimer"},
-    {61, T::s16, C::AsIs, "onfDegMinsTimer"},
-    {63, T::u16, C::AsIs, "onfHiberTimer"},
-    {65, T::s16, C::Tenths, "onfDeltaTSysReq"},
-    {67, T::s16, C::Tenths, "onfTMeanReq"},
-    {69, T::s16, C::Tenths, "onfTaReq"},
-    {71, T::s16, C::Tenths, "onfTrReq"},
-    {73, T::s16, C::Tenths, "onfTPlexorReq"},
-    {75, T::s16, C::Tenths, "onfTMean"},
-    {77, T::s16, C::Tenths, "onf_ceonboff0"},
-    {79, T::s16, C::Tenths, "onf_ceonboff1"},
-    {81, T::s16, C::Tenths, "onf_ceonbon"},
-    {83, T::s16, C::Tenths, "onf_beonbon"},
-    {85, T::s16, C::Tenths, "onf_beoffbon"},
-    {87, T::u8, C::Bits, {}},
-    {89, T::u8, C::ListIndex, "ocbOpMode"},
-    {90, T::u8, C::NonZero, "cbOnOff"},
-    {91, T::s16, C::Tenths, "onfDeltaRoomTemperature"},
-    {93, T::s16, C::Tenths, "onfOldRoomTemperature"},
-    {95, T::u16, C::AsIs, "onfStickyDiagCodes1"},
-    {97, T::u8, C::AsIs, "onfSmartGrid"},
-    {98, T::s16, C::AsIs, "nfModBus4410"},
-    {100, T::s16, C::AsIs, "nfModBus4411"},
-    {102, T::s16, C::AsIs, "nfModBus4412"},
-    {104, T::s16, C::AsIs, "nfModBus4413"},
-    {106, T::s16, C::AsIs, "nfModBus4414"},
-    {108, T::s16, C::AsIs, "nfModBus4415"},
-    {110, T::s16, C::AsIs, "nfModBus4416"},
+    {1, T::s16, C::Hundredths, "onfNTC1", N::ndtReal, "###.##"},
+    {3, T::s16, C::Hundredths, "onfNTC2", N::ndtReal, "###.##"},
+    {5, T::u16, C::Firmware, "onfFirmLo", N::ndtByte, "999"},
+    {9, T::s16, C::Tenths, "onfWaterOut", N::ndtReal, "##.#"},
+    {11, T::s16, C::Tenths, "onfOutsideAir", N::ndtReal, "##.#"},
+    {13, T::u16, C::AsIs, "onfDiagCodes1", N::ndtWord, "99999"},
+    {15, T::s16, C::Tenths, "onfRefrigIn", N::ndtReal, "##.#"},
+    {17, T::s16, C::Tenths, "onfRefrigOut", N::ndtReal, "###.#"},
+    {19, T::s16, C::Tenths, "onfWaterIn", N::ndtReal, "##.#"},
+    {21, T::s16, C::AsIs, "onfCompCurrent", N::ndtReal, "##.#"},
+    {23, T::u16, C::AsIs, "onfDefrost", N::ndtWord, "99999"},
+    {25, T::s16, C::AsIs, "onfSetpoint", N::ndtSmallInt, "iiiiii"},
+    {29, T::s16, C::Div256, "onfWaterSetpoint", N::ndtReal, "###.#"},
+    {37, T::s16, C::Div256, "onfRoomSetpoint", N::ndtSingle, "##.#"},
+    {39, T::s16, C::Div256, "onfTRoomTemperature", N::ndtSingle, "###.#"},
+    {43, T::s16, C::Div256, "onfCVSetpoint", N::ndtSingle, "###.#"},
+    {47, T::u8, C::Bits, {}, N::ndtReal, {}},
+    {48, T::u8, C::ListIndex, "ocbKorvelState", N::ndtReal, {}},
+    {49, T::u8, C::Bits, {}, N::ndtReal, {}},
+    {50, T::u8, C::Bits, {}, N::ndtReal, {}},
+    {51, T::u8, C::Bits, {}, N::ndtReal, {}},
+    {52, T::u8, C::Bits, {}, N::ndtReal, {}},
+    {53, T::u8, C::Bits, {}, N::ndtReal, {}},
+    {54, T::s16, C::Tenths, "onfSMT", N::ndtReal, "###.##"},
+    {56, T::u8, C::Bits, {}, N::ndtReal, {}},
+    {57, T::u16, C::AsIs, "onfStateTimer", N::ndtInteger, "iiiiiiiiiii"},
+    {61, T::s16, C::AsIs, "onfDegMinsTimer", N::ndtInteger, "iiiiiiiiiii"},
+    {63, T::u16, C::AsIs, "onfHiberTimer", N::ndtInteger, "iiiiiiiiiii"},
+    {65, T::s16, C::Tenths, "onfDeltaTSysReq", N::ndtReal, "###.#"},
+    {67, T::s16, C::Tenths, "onfTMeanReq", N::ndtReal, "###.#"},
+    {69, T::s16, C::Tenths, "onfTaReq", N::ndtReal, "###.#"},
+    {71, T::s16, C::Tenths, "onfTrReq", N::ndtReal, "###.#"},
+    {73, T::s16, C::Tenths, "onfTPlexorReq", N::ndtReal, "###.#"},
+    {75, T::s16, C::Tenths, "onfTMean", N::ndtReal, "###.#"},
+    {77, T::s16, C::Tenths, "onf_ceonboff0", N::ndtReal, "###.#"},
+    {79, T::s16, C::Tenths, "onf_ceonboff1", N::ndtReal, "###.#"},
+    {81, T::s16, C::Tenths, "onf_ceonbon", N::ndtReal, "###.#"},
+    {83, T::s16, C::Tenths, "onf_beonbon", N::ndtReal, "###.#"},
+    {85, T::s16, C::Tenths, "onf_beoffbon", N::ndtReal, "###.#"},
+    {87, T::u8, C::Bits, {}, N::ndtReal, {}},
+    {89, T::u8, C::ListIndex, "ocbOpMode", N::ndtReal, {}},
+    {90, T::u8, C::NonZero, "cbOnOff", N::ndtReal, {}},
+    {91, T::s16, C::Tenths, "onfDeltaRoomTemperature", N::ndtSingle, "##.#"},
+    {93, T::s16, C::Tenths, "onfOldRoomTemperature", N::ndtSingle, "##.#"},
+    {95, T::u16, C::AsIs, "onfStickyDiagCodes1", N::ndtWord, "99999"},
+    {97, T::u8, C::AsIs, "onfSmartGrid", N::ndtByte, "999"},
+    {98, T::s16, C::AsIs, "nfModBus4410", N::ndtSmallInt, "iiiiii"},
+    {100, T::s16, C::AsIs, "nfModBus4411", N::ndtSmallInt, "iiiiii"},
+    {102, T::s16, C::AsIs, "nfModBus4412", N::ndtSmallInt, "iiiiii"},
+    {104, T::s16, C::AsIs, "nfModBus4413", N::ndtSmallInt, "iiiiii"},
+    {106, T::s16, C::AsIs, "nfModBus4414", N::ndtSmallInt, "iiiiii"},
+    {108, T::s16, C::AsIs, "nfModBus4415", N::ndtSmallInt, "iiiiii"},
+    {110, T::s16, C::AsIs, "nfModBus4416", N::ndtSmallInt, "iiiiii"},
 };
+
+constexpr std::string_view kKorvelStates[] = {
+    "0 - Startup",
+    "1 - Gereed (weersafhankelijk)",
+    "2 - Gereed om te verwarmen of koelen",
+    "3 - Alleen buitenunit",
+    "4 - Buitenunit + ketel",
+    "5 - Buitenunit  (weersafhankelijk)",
+    "6 - Alleen de ketel",
+    "7 - Slaapstand",
+    "8 - Buitenunit aan om te koelen",
+    "9 - Buitenunit uit tijdens koelen",
+    "10 - Buitenunit + ketel (weersafhankelijk)",
+    "11 - Alleen de ketel (weersafhankelijk)",
+    "12 - UIT",
+    "13 - TESTMODE 1",
+    "14 - TESTMODE 2",
+    "15 - TESTMODE 3",
+    "16 - TESTMODE 4",
+};
+constexpr std::string_view kToshibaModes[] = {"0: Auto", "1: Heat", "2: Dry", "3: Fan", "4: Cool"};
 
 constexpr TReportBit kBits[] = {
     {47, 2, "cbHeatProductionRequested"},
@@ -116,6 +140,36 @@ constexpr TReportBit kBits[] = {
 
 std::span<const TReportField> RealtimeReportFields() { return kFields; }
 std::span<const TReportBit> RealtimeReportBits() { return kBits; }
+
+const TReportField* FindReportField(std::string_view target) {
+    for (const TReportField& f : kFields)
+        if (f.Target == target) return &f;
+    return nullptr;
+}
+
+std::span<const std::string_view> ReportListItems(std::string_view target) {
+    if (target == "ocbKorvelState") return kKorvelStates;
+    if (target == "ocbOpMode") return kToshibaModes;
+    return {};
+}
+
+std::string ReportValueText(const TReportValue& value, char decimalSeparator) {
+    switch (value.ValueKind) {
+        case TReportValue::Kind::Number: {
+            const TReportField* f = FindReportField(value.Target);
+            if (f == nullptr || f->Mask.empty()) return {};
+            return FormatPicture(ToDataType(f->Shown, value.Number), f->Mask, decimalSeparator);
+        }
+        case TReportValue::Kind::ListIndex: {
+            const auto items = ReportListItems(value.Target);
+            return value.Index >= 0 && static_cast<size_t>(value.Index) < items.size()
+                       ? std::string(items[static_cast<size_t>(value.Index)])
+                       : std::string();
+        }
+        case TReportValue::Kind::Flag: break;
+    }
+    return {};
+}
 
 std::vector<TReportValue> DecodeRealtimeReport(const uint8_t* data, size_t size) {
     std::vector<TReportValue> values;

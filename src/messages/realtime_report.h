@@ -5,10 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "messages/message_ids.h"  // REALTIME_REPORT_SIZE
+#include "widgets/picture_mask.h"
 
 namespace korvel {
 
@@ -34,6 +36,10 @@ struct TReportField {
     TReportType Type;
     TReportConversion Conversion;
     std::string_view Target;  // objectName of the display field; empty for Bits rows
+    // How that field shows a number: the type it holds it as and its picture mask (empty for
+    // lists and boxes). The monitor page, the advanced view and the data log all take it from here.
+    TNumericDataType Shown = TNumericDataType::ndtReal;
+    std::string_view Mask;
 };
 
 struct TReportBit {
@@ -56,8 +62,16 @@ struct TReportValue {
     bool Checked = false;  // Flag
 };
 
+const TReportField* FindReportField(std::string_view target);
+// The items of a list the report selects by index: the operating state, the outdoor unit's mode.
+std::span<const std::string_view> ReportListItems(std::string_view target);
+
 // Values of one report, in the order they are to be shown. data holds the block proper
 // (identifier first); a block shorter than REALTIME_REPORT_SIZE gives no values.
 std::vector<TReportValue> DecodeRealtimeReport(const uint8_t* data, size_t size);
+
+// What a value's display field shows: a number through its type and mask (right-aligned, the
+// separator given), a list's item (nothing beyond its items). A flag has no text: empty.
+std::string ReportValueText(const TReportValue& value, char decimalSeparator);
 
 }  // namespace korvel

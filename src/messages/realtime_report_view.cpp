@@ -7,6 +7,7 @@
 #include "messages/advanced_view_form.h"
 #include "messages/monitor_page.h"
 #include "messages/realtime_report.h"
+#include "widgets/field_builders.h"
 #include "widgets/numeric_field.h"
 
 namespace korvel {
@@ -19,6 +20,22 @@ QWidget* FindField(std::string_view name, const TMonitorPage& page, const TAdvan
 }
 
 }  // namespace
+
+TNumericField* MakeReportField(QWidget* parent, const QString& caption, const QRect& labelGeometry,
+                               const QString& name, const QRect& fieldGeometry, const QString& hint) {
+    const TReportField* f = FindReportField(name.toStdString());
+    const auto type = f != nullptr ? f->Shown : TNumericDataType::ndtReal;
+    const QString mask = f != nullptr ? QString::fromLatin1(f->Mask.data(), static_cast<qsizetype>(f->Mask.size()))
+                                      : QStringLiteral("###.##");
+    return MakeLabelledField(parent, caption, labelGeometry, name, type, mask, fieldGeometry, hint);
+}
+
+QComboBox* MakeReportList(QWidget* parent, const QString& name, const QRect& geometry) {
+    QStringList items;
+    for (const std::string_view item : ReportListItems(name.toStdString()))
+        items << QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size()));
+    return MakeDropDownList(parent, name, items, geometry);
+}
 
 void ShowRealtimeReport(const uint8_t* Data, int32_t Size, TMonitorPage& page, TAdvancedViewForm& view,
                         UiHost& host) {

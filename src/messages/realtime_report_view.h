@@ -1,12 +1,18 @@
 // Shows a real-time report in the monitor tab and the advanced view.
 #pragma once
 
+#include <QRect>
+#include <QString>
 #include <cstdint>
 
 #include "host/ui_host.h"
 
+class QComboBox;
+class QWidget;
+
 namespace korvel {
 
+class TNumericField;
 class TMonitorPage;
 class TAdvancedViewForm;
 
@@ -14,5 +20,11 @@ class TAdvancedViewForm;
 // A block too short for the report is ignored with a trace line, so no field shows stale bytes.
 void ShowRealtimeReport(const uint8_t* Data, int32_t Size, TMonitorPage& page, TAdvancedViewForm& view,
                         UiHost& host);
+
+// A display field of the report with its label: its type and mask come from the report's layout,
+// where the data log takes them too. The list of an index the report selects, with its items.
+TNumericField* MakeReportField(QWidget* parent, const QString& caption, const QRect& labelGeometry,
+                               const QString& name, const QRect& fieldGeometry, const QString& hint = {});
+QComboBox* MakeReportList(QWidget* parent, const QString& name, const QRect& geometry);
 
 }  // namespace korvel

@@ -4,8 +4,29 @@
 #include <cstdint>
 #include <cstdio>
 #include <charconv>
+#include <limits>
 
 namespace korvel {
+
+TNumericTypeLimits NumericTypeLimits(TNumericDataType type) {
+    switch (type) {
+        case TNumericDataType::ndtByte: return {0, 255, true};
+        case TNumericDataType::ndtWord: return {0, 65535, true};
+        case TNumericDataType::ndtSmallInt: return {-32768, 32767, true};
+        case TNumericDataType::ndtInteger: return {-2147483648.0, 2147483647.0, true};
+        case TNumericDataType::ndtSingle:
+            return {-double(std::numeric_limits<float>::max()), double(std::numeric_limits<float>::max()), false};
+        case TNumericDataType::ndtReal: break;
+    }
+    return {-std::numeric_limits<double>::max(), std::numeric_limits<double>::max(), false};
+}
+
+double ToDataType(TNumericDataType type, double value) {
+    if (!std::isfinite(value)) return value;
+    if (NumericTypeLimits(type).integral) return std::round(value);
+    if (type == TNumericDataType::ndtSingle) return static_cast<double>(static_cast<float>(value));
+    return value;
+}
 
 int PictureDecimals(std::string_view mask) {
     const auto point = mask.find('.');

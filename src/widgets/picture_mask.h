@@ -7,6 +7,26 @@
 
 namespace korvel {
 
+// The number a display or entry field holds, and so what it shows.
+enum class TNumericDataType {
+    ndtByte,      // 0 .. 255
+    ndtWord,      // 0 .. 65535
+    ndtSmallInt,  // -32768 .. 32767
+    ndtInteger,   // 32-bit signed
+    ndtSingle,    // float
+    ndtReal,      // double
+};
+
+struct TNumericTypeLimits {
+    double lo;
+    double hi;
+    bool integral;
+};
+TNumericTypeLimits NumericTypeLimits(TNumericDataType type);
+
+// A value as a field of the type holds it: whole types rounded, single precision through a float.
+double ToDataType(TNumericDataType type, double value);
+
 // Number of mask characters after the decimal point (0 when there is none).
 int PictureDecimals(std::string_view mask);
 
