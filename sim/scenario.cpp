@@ -6,7 +6,7 @@
 #include <numbers>
 #include <string_view>
 
-#include "app/data_log.h"
+#include "datalog/data_log.h"
 #include "messages/message_ids.h"
 #include "messages/realtime_report.h"
 #include "widgets/picture_mask.h"
@@ -112,24 +112,6 @@ std::vector<uint8_t> ScenarioReport(double t) {
 std::string ScenarioLogRow(double t, LogStyle style) {
     const std::vector<uint8_t> report = ScenarioReport(t);
     const std::vector<TReportValue> values = DecodeRealtimeReport(report.data(), report.size());
-    auto find = [&](std::string_view target) {
-        for (const TReportValue& v : values)
-            if (v.Target == target) return v;
-        return TReportValue{};
-    };
-    // Number columns get the width and decimals of their display field's kind of mask.
-    auto mask = [](std::string_view target) -> std::string_view {
-        for (const TReportField& f : RealtimeReportFields()) {
-            if (f.Target != target) continue;
-            switch (f.Conversion) {
-                case TReportConversion::Hundredths: return "###.##";
-                case TReportConversion::Tenths:
-                case TReportConversion::Div256: return "###.#";
-                default: return "iiiiii";
-            }
-        }
-        return "iiiiii";
-    };
     const char separator = style == LogStyle::Dutch ? ',' : '.';
 
     const auto seconds = static_cast<long long>(std::floor(t));
@@ -158,26 +140,8 @@ std::string ScenarioLogRow(double t, LogStyle style) {
                           mi, s, h < 12 ? "AM" : "PM");
     }
 
-    static constexpr std::string_view kStates[] = {"0 - Startup", "1 - Gereed (weersafhankelijk)",
-                                                   "2 - Gereed om te verwarmen of koelen", "3 - Alleen buitenunit",
-                                                   "4 - Buitenunit + ketel"};
-    std::string row;
-    for (const TLogColumn& c : LogLayout()) {
-        const TReportValue v = find(c.Field);
-        switch (c.Kind) {
-            case TLogColumnKind::Time: row += time; break;
-            case TLogColumnKind::List:
-                if (c.Field == "ocbOpMode")
-                    row += "1: Heat";
-                else if (v.Index >= 0 && v.Index < static_cast<int>(std::size(kStates)))
-                    row += kStates[v.Index];
-                break;
-            case TLogColumnKind::Flag: row += TF(v.Checked); break;
-            case TLogColumnKind::OnOff: row += v.Checked ? "1" : "0"; break;
-            case TLogColumnKind::Number: row += FormatPicture(v.Number, mask(c.Field), separator); break;
-        }
-        row += ';';
-    }
+    std::string row = std::string(time) + ';';
+    for (const std::string& column : LogColumnsOf(values, separator)) row += column + ';';
     return row;
 }
 

@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "app/korvel_version.h"
+#include "korvel_version.h"
 
 namespace korvel {
 

@@ -1,7 +1,7 @@
 // The tool's own version block, laid out as the Windows resource compiler does and kept in the
 // "korvel_version" ELF section, where the About box and anything reading the file find it.
 // Linked into each program that shows its version (not into a library, which could drop it).
-#include "app/korvel_version.h"
+#include "korvel_version.h"
 #include "app/version_info.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/data_log.h"
+#include "datalog/data_log.h"
 
 namespace korvel {
 

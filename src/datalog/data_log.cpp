@@ -1,6 +1,7 @@
-#include "app/data_log.h"
+#include "datalog/data_log.h"
 
 #include <cerrno>
+#include <ctime>
 #include <filesystem>
 #include <iterator>
 #include <stdexcept>
@@ -89,6 +90,45 @@ static_assert(std::size(kLayout) == TDataLog::kColumns);
 }  // namespace
 
 std::span<const TLogColumn> LogLayout() { return kLayout; }
+
+std::vector<std::string> LogColumnsOf(std::span<const TReportValue> report, char decimalSeparator) {
+    auto find = [&](std::string_view field) -> const TReportValue* {
+        for (const TReportValue& v : report)
+            if (v.Target == field) return &v;
+        return nullptr;
+    };
+    std::vector<std::string> columns;
+    columns.reserve(TDataLog::kColumns - 1);
+    for (const TLogColumn& column : LogLayout().subspan(1)) {
+        const TReportValue* v = find(column.Field);
+        switch (column.Kind) {
+            case TLogColumnKind::Flag: columns.push_back(TF(v != nullptr && v->Checked)); break;
+            case TLogColumnKind::OnOff: columns.emplace_back(v != nullptr && v->Checked ? "1" : "0"); break;
+            case TLogColumnKind::Number:
+            case TLogColumnKind::List:
+                columns.push_back(v != nullptr ? ReportValueText(*v, decimalSeparator) : std::string());
+                break;
+            case TLogColumnKind::Time: break;
+        }
+    }
+    return columns;
+}
+
+std::string LogTimeText(std::chrono::system_clock::time_point arrival) {
+    using namespace std::chrono;
+    const auto ms = duration_cast<milliseconds>(arrival.time_since_epoch()).count();
+    const auto seconds = static_cast<std::time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &seconds);
+#else
+    localtime_r(&seconds, &local);
+#endif
+    char text[32];
+    const bool midnight = local.tm_hour == 0 && local.tm_min == 0 && local.tm_sec == 0 && ms % 1000 == 0;
+    std::strftime(text, sizeof text, midnight ? "%Y-%m-%d" : "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
 
 TDataLog::TDataLog(UiHost& host) : host_(host) {}
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/ui_host.h"
+#include "messages/realtime_report.h"
 
 namespace korvel {
 
@@ -47,6 +48,14 @@ struct TLogColumn {
 // The 49 columns in file order: the header's texts, what each holds and where it comes from.
 // The writer fills rows from it and the log viewer reads them back by it.
 std::span<const TLogColumn> LogLayout();
+
+// Columns 2..49 of a row from one real-time report's values, each as its display field shows it
+// (the report's layout gives the fields' types and masks), numbers with the separator given.
+std::vector<std::string> LogColumnsOf(std::span<const TReportValue> report, char decimalSeparator);
+
+// The time column: local time as "yyyy-MM-dd HH:mm:ss" with ASCII digits, the date alone at
+// exactly midnight. One form in every locale, so every log reads back and spreadsheets take it.
+std::string LogTimeText(std::chrono::system_clock::time_point arrival);
 
 // Times are wall-clock time points (the row rate follows the clock the arrival text shows);
 // whole-millisecond integer arithmetic, so exactly 5000 ms never reads as 4999.

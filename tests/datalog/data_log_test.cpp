@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/data_log.h"
+#include "datalog/data_log.h"
 #include "support/fake_ui_host.h"
 
 using namespace korvel;

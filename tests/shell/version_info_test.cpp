@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/elf_section.h"
-#include "app/korvel_version.h"
+#include "korvel_version.h"
 #include "app/version_resource.h"
 
 namespace korvel {

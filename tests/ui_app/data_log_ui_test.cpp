@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/data_log.h"
+#include "datalog/data_log.h"
 #include "ui_app/main_form_fixture.h"
 #include "widgets/numeric_field.h"
 
@@ -134,13 +134,15 @@ TEST_F(DataLogUiTest, StartFailureLeavesLoggingOffAndReachesTheErrorDisplay) {
     EXPECT_FALSE(form->StopLoggingAction->isEnabled());
 }
 
-TEST_F(DataLogUiTest, ArrivalTextInTheLocaleWithoutZoneAndNoTimeAtMidnight) {
+// One form in every locale, so every log reads back; the date alone at exactly midnight.
+TEST_F(DataLogUiTest, ArrivalTextTheSameInEveryLocaleAndNoTimeAtMidnight) {
     const QDate day(2026, 3, 14);
-    QLocale::setDefault(QLocale(QLocale::Dutch, QLocale::Netherlands));
-    EXPECT_EQ(TMainForm::ArrivalText(QDateTime(day, QTime(0, 0))), QStringLiteral("14-03-2026"));
-    EXPECT_EQ(TMainForm::ArrivalText(QDateTime(day, QTime(0, 0, 1))), QStringLiteral("14-03-2026 00:00:01"));
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    EXPECT_EQ(TMainForm::ArrivalText(QDateTime(day, QTime(13, 5, 9))), QStringLiteral("3/14/26 1:05:09 PM"));
+    for (const QLocale& locale : {QLocale(QLocale::Dutch, QLocale::Netherlands),
+                                  QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::Persian, QLocale::Iran)}) {
+        QLocale::setDefault(locale);
+        EXPECT_EQ(TMainForm::ArrivalText(QDateTime(day, QTime(0, 0))), QStringLiteral("2026-03-14"));
+        EXPECT_EQ(TMainForm::ArrivalText(QDateTime(day, QTime(13, 5, 9))), QStringLiteral("2026-03-14 13:05:09"));
+    }
 }
 
 TEST_F(DataLogUiTest, ClosingTheWindowKeepsTheLastRow) {
