@@ -4,20 +4,8 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
-#include <QRegularExpression>
 
 namespace korvel {
-
-void PreselectPort(TZylSerialPort& port, const std::string& name) {
-    static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]{0,2})$"));
-    const auto match = comName.match(QString::fromStdString(name));
-    if (match.hasMatch() && match.captured(1).toInt() <= 254) {
-        port.SetPort(TZylSerialPort::StringToCommPort(name));
-    } else {
-        port.SetCustomPortName(name);
-        port.SetPort(spCustom);
-    }
-}
 
 std::unique_ptr<QTranslator> InstallQtTranslations(const QLocale& language) {
     auto translator = std::make_unique<QTranslator>();

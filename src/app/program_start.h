@@ -53,7 +53,4 @@ public:
 // The tool's own texts do not pass through Qt's translation and stay as they are.
 std::unique_ptr<QTranslator> InstallQtTranslations(const QLocale& language);
 
-// Sets the serial port from a name given on the command line.
-void PreselectPort(TZylSerialPort& port, const std::string& name);
-
 }  // namespace korvel

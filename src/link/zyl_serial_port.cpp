@@ -716,4 +716,17 @@ ByteString TZylSerialPort::ReplaceControlChars(const ByteString& s) {
     return out;
 }
 
+void PreselectPort(TZylSerialPort& port, const std::string& name) {
+    // "COM" and 1..254 without a leading zero: "COM05" or "COM255" name no numbered port.
+    const std::string digits = name.size() > 3 && name.compare(0, 3, "COM") == 0 ? name.substr(3) : std::string();
+    const bool numbered = !digits.empty() && digits.size() <= 3 && digits[0] != '0' &&
+                          digits.find_first_not_of("0123456789") == std::string::npos && std::stoi(digits) <= 254;
+    if (numbered) {
+        port.SetPort(TZylSerialPort::StringToCommPort(name));
+    } else {
+        port.SetCustomPortName(name);
+        port.SetPort(spCustom);
+    }
+}
+
 }  // namespace korvel

@@ -182,4 +182,8 @@ private:
     UiHost& host_;
 };
 
+// Sets the port from a name a user gives (the window's --port, the command line's): "COM1" ...
+// "COM254" by number, anything else (a device path, a network address) as a custom name.
+void PreselectPort(TZylSerialPort& port, const std::string& name);
+
 }  // namespace korvel

@@ -35,12 +35,12 @@ TEST_F(MainFormTest, DecoderTracesAndTickerByIdentifier) {
     };
     for (const Row& r : rows) {
         host.ClearRecords();
-        form->KeepInServiceModeTicker = 7;
+        form->Service().KeepInServiceModeTicker = 7;
         std::vector<uint8_t> block(r.id == 16 ? 112 : 1, 0);
         block[0] = r.id;
         Receive(block);
         EXPECT_EQ(host.Traces(), r.traces) << int(r.id);
-        EXPECT_EQ(form->KeepInServiceModeTicker, r.resetsTicker ? 0 : 7) << int(r.id);
+        EXPECT_EQ(form->Service().KeepInServiceModeTicker, r.resetsTicker ? 0 : 7) << int(r.id);
         EXPECT_TRUE(host.Boxes().empty()) << int(r.id);
     }
     EXPECT_TRUE(peer.Blocks().empty());
@@ -57,14 +57,14 @@ TEST_F(MainFormTest, AreYouThereIsAnsweredOnlyInServiceMode) {
     ChooseService();
     peer.Blocks();  // the settings tab's fetch
     host.ClearRecords();
-    form->KeepInServiceModeTicker = 4;
+    form->Service().KeepInServiceModeTicker = 4;
     Receive({48});
     const Traces traces = host.Traces();
     ASSERT_GE(traces.size(), 2u);
     EXPECT_EQ(traces[0], "KORVEL to PC: Are you there ?");
     EXPECT_EQ(traces[1], "Service mode requested.");
     EXPECT_EQ(peer.Blocks(), (Blocks{{160}}));
-    EXPECT_EQ(form->KeepInServiceModeTicker, 0);
+    EXPECT_EQ(form->Service().KeepInServiceModeTicker, 0);
     EXPECT_TRUE(form->KeepInServiceModeTimer->isActive());
 }
 
