@@ -23,7 +23,7 @@
 #include <QVBoxLayout>
 
 #include "app/action_proxy.h"
-#include "app/data_log.h"
+#include "datalog/data_log.h"
 #include "app/global_data_module.h"
 #include "app/general_error.h"
 #include "app/menu_letters.h"
@@ -34,6 +34,7 @@
 #include "messages/message_ids.h"
 #include "messages/monitor_page.h"
 #include "messages/msg2text.h"
+#include "messages/realtime_report_view.h"
 #include "settings/advanced_settings_form.h"
 #include "settings/settings_page.h"
 #include "settings/settings_transfer.h"
@@ -44,7 +45,7 @@ namespace korvel {
 TMainForm* MainForm = nullptr;
 QDialog* AboutForm = nullptr;
 TAdvancedViewForm* AdvancedViewForm = nullptr;
-TAdvancedSettingsForm* AdvancedSettingsForm = nullptr;
+TAdvancedSettingsForm* AdvancedSettingsForm = nullptr;  // declared with its class
 
 namespace {
 
@@ -67,7 +68,7 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
 
     KeepInServiceModeTimer = new QTimer(this);
     KeepInServiceModeTimer->setObjectName(QStringLiteral("KeepInServiceModeTimer"));
-    KeepInServiceModeTimer->setInterval(500);
+    KeepInServiceModeTimer->setInterval(KEEPALIVE_TICK_MS);
     connect(KeepInServiceModeTimer, &QTimer::timeout, this, [this] { Guarded([this] { KeepInServiceModeTimerTimer(); }); });
 
     resize(907, 682);
@@ -86,6 +87,7 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
     // A pulled adapter must not leave the window showing a connection.
     CommsDataModule->OnStatusChange = [this](TCommsDataModule*) { SetAllowances(); };
     CommsDataModule->OnLineLost = [this](TCommsDataModule*) { LineLost(); };
+    ServiceSession = std::make_unique<TServiceSession>(*CommsDataModule);
     SettingsTransfer = std::make_unique<TSettingsTransfer>(*this);
     StatusStrip = new TStatusStrip(ProgressLabel, ProgressMeter, host_, [this] {
         if (!CommsDataModule || CommsDataModule->ConnectionState() != csConnected) return TLinkState{};
@@ -315,6 +317,7 @@ void TMainForm::SetAllowances() {
     }
 
     const bool service = ModeServiceAction->isChecked();
+    if (ServiceSession) ServiceSession->SetWanted(service);
     if (!service) {
         KeepInServiceModeTimer->stop();
         ServiceBox->setEnabled(false);
@@ -400,16 +403,7 @@ void TMainForm::ChangeModeActionExecute() {
     SetAllowances();
 }
 
-void TMainForm::SendOneByteRequest(uint8_t id) {
-    const uint8_t block[1] = {id};
-    CommsDataModule->SendBlock(block, 1);
-    KeepInServiceModeTicker = 0;
-}
-
-void TMainForm::KeepInServiceModeTimerTimer() {
-    ++KeepInServiceModeTicker;
-    if (KeepInServiceModeTicker >= 10) SendOneByteRequest(P2KSETCOMMAND);
-}
+void TMainForm::KeepInServiceModeTimerTimer() { ServiceSession->KeepAliveTick(); }
 
 void TMainForm::GetSettingsActionExecute() { SettingsTransfer->Fetch(); }
 void TMainForm::SetSettingsActionExecute() { SettingsTransfer->Write(); }
@@ -443,6 +437,39 @@ void TMainForm::ProgressNotification(TCommsDataModule*, uint32_t Progress, uint3
     if (Error) host_.MessageBox(TMsgDlgType::mtError, MSG_PROGRESS_ERROR, TMsgDlgButtons::mbOK);
 }
 
+void TMainForm::RealtimeReport(const uint8_t* Data, int32_t Size) {
+    if (AdvancedViewForm != nullptr) ShowRealtimeReport(Data, Size, *TabSheetToshiba, *AdvancedViewForm, host_);
+}
+
+void TMainForm::NvmContents(const uint8_t* Data, int32_t Size) { SettingsTransfer->DecodeNvmContents(Data, Size); }
+
+void TMainForm::ServiceConfirmed(bool first) {
+    ServiceBox->setEnabled(true);
+    FlashAction->setEnabled(true);
+    if (first || !GetSettingsAction->isEnabled()) {
+        GetSettingsAction->setEnabled(true);
+        GetSettingsActionExecute();
+    }
+    SetSettingsAction->setEnabled(true);
+}
+
+void TMainForm::KeepAliveStarted() {
+    if (!KeepInServiceModeTimer->isActive()) KeepInServiceModeTimer->start();
+}
+
+QWidget* TMainForm::SettingsTab() { return TabSheetService; }
+
+void TMainForm::BeginRun(const QString& caption) {
+    FRunOperation.emplace(StatusStrip->Operation());
+    ProgressLabel->setText(caption);
+    ProgressMeter->SetPercent(0);
+    ProgressMeter->show();
+}
+
+void TMainForm::RunProgress(int percent) { ProgressMeter->SetPercent(percent); }
+
+void TMainForm::EndRun() { FRunOperation.reset(); }
+
 void TMainForm::DatablockNotification(TCommsDataModule*, int32_t Size, const uint8_t* Data) {
     Handle485Message(*this, Data, Size);
     StatusStrip->BlockReceived(Data, Size);
@@ -461,30 +488,8 @@ void TMainForm::ChartActionExecute() { ShowTrend(TrendForm, TrendHistory, host_,
 
 // ---- data log ----
 
-namespace {
-
-// The locale's long time format without its time-zone name ("09:01:22 UTC"): a zone in the cell
-// stops spreadsheets from reading the column as times, and a log's rows share one zone anyway.
-QString LongTimeFormatWithoutZone(const QLocale& locale) {
-    const QString format = locale.timeFormat(QLocale::LongFormat);
-    QString out;
-    bool quoted = false;
-    for (const QChar c : format) {
-        if (c == QLatin1Char('\'')) quoted = !quoted;
-        if (!quoted && c == QLatin1Char('t')) continue;
-        out += c;
-    }
-    return out.simplified();
-}
-
-}  // namespace
-
 QString TMainForm::ArrivalText(const QDateTime& arrival) {
-    const QLocale locale;
-    QString text = locale.toString(arrival.date(), QLocale::ShortFormat);
-    if (arrival.time() != QTime(0, 0))
-        text += QLatin1Char(' ') + locale.toString(arrival.time(), LongTimeFormatWithoutZone(locale));
-    return text;
+    return QString::fromStdString(LogTimeText(ToTimePoint(arrival)));
 }
 
 QWidget* TMainForm::FindDisplayField(const char* name) const {

@@ -7,13 +7,19 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/status_strip.h"
 #include "charts/trend_history.h"
 #include "comms/comms_data_module.h"
-#include "messages/monitor_page.h"
 #include "host/ui_host.h"
+#include "messages/monitor_page.h"
+#include "messages/msg2text.h"
+#include "messages/service_session.h"
+#include "settings/advanced_settings_form.h"
+#include "settings/settings_transfer.h"
 
 class QAction;
 class QActionGroup;
@@ -34,8 +40,7 @@ class TChartForm;
 class TPercentageMeter;
 class TDataLog;
 class TSettingsPage;
-class TSettingsTransfer;
-class TStatusStrip;
+
 
 inline constexpr const char* MAIN_CAPTION = "Korvel Service gereedschap";
 inline constexpr const char* MSG_PROGRESS_ERROR =
@@ -49,13 +54,14 @@ inline constexpr const char* MSG_FLASH_WARNING =
     "U gaat nu nieuwe firmware naar het KORVEL bord sturen.\n"
     "Mocht dit mislukken dan moet het bord terug naar de fabrikant voor service.";
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public TBoardMessages, public TSettingsOwner {
     Q_OBJECT
 public:
     explicit TMainForm(UiHost& host, QWidget* parent = nullptr);  // FormCreate
     ~TMainForm() override;                                         // FormDestroy
 
-    UiHost& Host() { return host_; }
+    UiHost& Host() override { return host_; }
+    TServiceSession& Service() override { return *ServiceSession; }
 
     // Components.
     QMenuBar* ActionMainMenuBar1 = nullptr;
@@ -95,12 +101,12 @@ public:
 
     std::unique_ptr<TGlobalDataModule> GlobalDataModule;  // the window-placement stores
     std::unique_ptr<TCommsDataModule> CommsDataModule;
+    std::unique_ptr<TServiceSession> ServiceSession;  // the handshake and the keep-alive
     std::unique_ptr<TSettingsTransfer> SettingsTransfer;
 
     // State.
     bool Logging() const;
     bool SettingsCollected = false;
-    int32_t KeepInServiceModeTicker = 0;
 
     void SetAllowances();
     void ConnectActionExecute();
@@ -117,7 +123,7 @@ public:
     void TabSheetServiceHide();
     void btnShowAdvancedSettingsClick();
     // Enables the settings-file commands: in service mode, once the controls hold a report.
-    void SettingsFileActionsAllowances();
+    void SettingsFileActionsAllowances() override;
     void ProgressNotification(TCommsDataModule* Sender, uint32_t Progress, uint32_t MaxProgress, bool Error,
                               const std::string& Status, bool& Cancel);
     void DatablockNotification(TCommsDataModule* Sender, int32_t Size, const uint8_t* Data);
@@ -144,6 +150,21 @@ public:
     TTrendHistory TrendHistory;
     std::unique_ptr<TChartForm> TrendForm;
 
+    // What the message decoder hands over.
+    void RealtimeReport(const uint8_t* Data, int32_t Size) override;
+    void NvmContents(const uint8_t* Data, int32_t Size) override;
+    void ServiceConfirmed(bool first) override;
+    void KeepAliveStarted() override;
+
+    // What the settings transfer needs.
+    TCommsDataModule& Comms() override { return *CommsDataModule; }
+    QWidget* OwnerWindow() override { return this; }
+    QWidget* SettingsTab() override;
+    bool& SettingsCollectedFlag() override { return SettingsCollected; }
+    void BeginRun(const QString& caption) override;
+    void RunProgress(int percent) override;
+    void EndRun() override;
+
 private:
     QAction* NewAction(const char* name, const char* category, const QString& caption);
     QAction* PlaceAt(QAction* action, const char* caption);
@@ -152,12 +173,12 @@ private:
     void BuildClientArea();
     void StartLoggingActionExecute();
     void FlashActionOpen();
-    void SendOneByteRequest(uint8_t id);
     QWidget* FindDisplayField(const char* name) const;
     void LineLost();
 
     UiHost& host_;
     std::unique_ptr<TDataLog> DataLog;
+    std::optional<TStatusStrip::TOperation> FRunOperation;  // the strip, while a write runs
     bool FServiceTabShown = false;
 };
 
@@ -165,6 +186,5 @@ private:
 extern TMainForm* MainForm;
 extern QDialog* AboutForm;
 extern TAdvancedViewForm* AdvancedViewForm;
-extern TAdvancedSettingsForm* AdvancedSettingsForm;
 
 }  // namespace korvel

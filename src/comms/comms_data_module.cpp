@@ -125,7 +125,13 @@ void TCommsDataModule::ZylSerialPortReceive(TZylSerialPort*, const ByteString& B
 }
 
 void TCommsDataModule::Datablock() {
-    for (auto* seen : FResponseWatchers) seen->set(Decoder.InputData[0]);
+    const uint8_t id = Decoder.InputData[0];
+    for (TResponseWatch* watch : FResponseWatchers) {
+        // The first answer counts: a later block of the same kind must not replace what was waited for.
+        if (watch->Answer != nullptr && id == watch->Expected && !watch->Delivered.test(id) && Decoder.InputCount >= 2)
+            watch->Answer->assign(Decoder.InputData.begin(), Decoder.InputData.begin() + (Decoder.InputCount - 2));
+        watch->Delivered.set(id);
+    }
     if (OnDatablock) OnDatablock(this, static_cast<int32_t>(Decoder.InputCount), Decoder.InputData.data());
     ResponseSeen = true;
     host_.Trace("Block received");
@@ -136,12 +142,15 @@ void TCommsDataModule::DataError() {
     if (OnDataError) OnDataError(this);
 }
 
-bool TCommsDataModule::TransceiveBlock(const uint8_t* Data, uint32_t Size, uint8_t ExpectedResponsecode) {
+bool TCommsDataModule::TransceiveBlock(const uint8_t* Data, uint32_t Size, uint8_t ExpectedResponsecode,
+                                       std::vector<uint8_t>* Answer) {
     ResponseSeen = false;
-    std::bitset<256> delivered;
-    FResponseWatchers.push_back(&delivered);
+    FAbortTransceive = false;
+    TResponseWatch watch{{}, ExpectedResponsecode, Answer};
+    if (Answer != nullptr) Answer->clear();
+    FResponseWatchers.push_back(&watch);
     struct Unwatch {
-        std::vector<std::bitset<256>*>& w;
+        std::vector<TResponseWatch*>& w;
         ~Unwatch() { w.pop_back(); }
     } unwatch{FResponseWatchers};
 
@@ -153,8 +162,8 @@ bool TCommsDataModule::TransceiveBlock(const uint8_t* Data, uint32_t Size, uint8
     for (;;) {
         // The watcher set, not ResponseSeen alone: a nested exchange may have cleared the flag.
         ResponseSeen = false;
-        if (delivered.test(ExpectedResponsecode)) return true;
-        if (budget.Exhausted() || (wasConnected && FConnectionState != csConnected)) return false;
+        if (watch.Delivered.test(ExpectedResponsecode)) return true;
+        if (FAbortTransceive || budget.Exhausted() || (wasConnected && FConnectionState != csConnected)) return false;
         budget.Pass();
     }
 }

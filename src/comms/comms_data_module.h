@@ -41,8 +41,15 @@ public:
     void Connect();
     void Disconnect();
     void SendBlock(const uint8_t* Data, uint32_t Size);
-    bool TransceiveBlock(const uint8_t* Data, uint32_t Size, uint8_t ExpectedResponsecode);
-    void FlashFirmware(const std::string& Filename);
+    // Answer: when given, receives the answering block (identifier first, without check bytes).
+    bool TransceiveBlock(const uint8_t* Data, uint32_t Size, uint8_t ExpectedResponsecode,
+                         std::vector<uint8_t>* Answer = nullptr);
+    // Ends a running TransceiveBlock at its next pass, as unanswered.
+    void AbortTransceive() { FAbortTransceive = true; }
+    // Shows its own messages; the outcome is for callers without a window. Throws when the file
+    // cannot be read or the line is lost.
+    enum class TFlashResult : uint8_t { Done, InvalidFile, Declined, NoAnswer };
+    TFlashResult FlashFirmware(const std::string& Filename);
     void HandleByte(uint8_t B);
     // The line went away: a send that failed found it before the port's own report, which then
     // changes nothing, so the loss is told once, by whoever found it.
@@ -100,7 +107,13 @@ private:
     // One set per running TransceiveBlock (they can nest through dispatched events): the
     // identifiers of every block delivered since its request, so an answer followed by another
     // block in the same chunk is still recognised.
-    std::vector<std::bitset<256>*> FResponseWatchers;
+    struct TResponseWatch {
+        std::bitset<256> Delivered;
+        uint8_t Expected = 0;
+        std::vector<uint8_t>* Answer = nullptr;
+    };
+    std::vector<TResponseWatch*> FResponseWatchers;
+    bool FAbortTransceive = false;
     const std::thread::id FUiThread = std::this_thread::get_id();
 };
 

@@ -29,7 +29,7 @@ constexpr char kLineLost[] =
 
 }  // namespace
 
-void TCommsDataModule::FlashFirmware(const std::string& Filename) {
+TCommsDataModule::TFlashResult TCommsDataModule::FlashFirmware(const std::string& Filename) {
     auto FlashMemory = std::make_unique<TFlashImage>();
     bool CancelRequested = false;
     const auto Progress = [&](uint32_t progress, uint32_t maxProgress, const std::string& status) {
@@ -57,11 +57,11 @@ void TCommsDataModule::FlashFirmware(const std::string& Filename) {
     FlashMemory->ReadHexFile(Filename);
     if (FlashMemory->MapError()) {
         host_.MessageBox(TMsgDlgType::mtError, kNoValidFile, TMsgDlgButtons::mbOK);
-        return;
+        return TFlashResult::InvalidFile;
     }
     const std::string question = std::string(kConfirmHead) + "\n" + Filename + "\n" + kConfirmTail;
     if (host_.MessageBox(TMsgDlgType::mtConfirmation, question, TMsgDlgButtons::mbOKCancel) != TModalResult::mrOk)
-        return;
+        return TFlashResult::Declined;
 
     uint8_t C[128] = {};
     C[0] = P2KBLASTFW;
@@ -129,10 +129,12 @@ void TCommsDataModule::FlashFirmware(const std::string& Filename) {
         Address += kChunkSize;
     }
 
-    if (TimedOut)
+    if (TimedOut) {
         host_.MessageBox(TMsgDlgType::mtError, kNoAnswer, TMsgDlgButtons::mbOK);
-    else
-        host_.MessageBox(TMsgDlgType::mtInformation, kDone, TMsgDlgButtons::mbOK);
+        return TFlashResult::NoAnswer;
+    }
+    host_.MessageBox(TMsgDlgType::mtInformation, kDone, TMsgDlgButtons::mbOK);
+    return TFlashResult::Done;
 }
 
 }  // namespace korvel

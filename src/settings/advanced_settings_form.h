@@ -43,4 +43,7 @@ public:
 // is told so.
 bool AskPinCode(UiHost& host);
 
+// The one instance, made by program start (null until then); settings code reaches it here.
+extern TAdvancedSettingsForm* AdvancedSettingsForm;
+
 }  // namespace korvel

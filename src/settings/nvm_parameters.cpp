@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
+#include <string>
 
 #include "messages/message_ids.h"
 
@@ -268,6 +270,37 @@ std::vector<uint8_t> DefaultNvmImage() {
         image[p.Address + 1u] = static_cast<uint8_t>(w >> 8);
     }
     return image;
+}
+
+TNvmWords NvmWordsOf(std::span<const double> values) {
+    if (values.size() != kTable.size())
+        throw std::invalid_argument("settings: " + std::to_string(values.size()) + " values for " +
+                                    std::to_string(kTable.size()) + " parameters");
+    TNvmWords words{};
+    for (size_t i = 0; i < kTable.size(); ++i) words[i] = NvmWordOf(ScaleNvmValue(kTable[i], values[i]));
+    return words;
+}
+
+std::vector<double> NvmValuesOf(const TNvmWords& words) {
+    std::vector<double> values;
+    values.reserve(kTable.size());
+    for (size_t i = 0; i < kTable.size(); ++i) values.push_back(DecodeNvmWord(kTable[i], words[i]));
+    return values;
+}
+
+std::optional<TNvmWords> NvmWordsOfReport(std::span<const uint8_t> block) {
+    if (block.size() < NVM_REPORT_SIZE) return std::nullopt;
+    const auto image = block.subspan(1, NVM_REPORT_SIZE - 1);
+    TNvmWords words{};
+    for (size_t i = 0; i < kTable.size(); ++i) words[i] = NvmWordAt(image, kTable[i].Address);
+    return words;
+}
+
+TNvmWords NvmDefaultWords(const TNvmWords& keep) {
+    TNvmWords words = keep;
+    for (size_t i = 0; i < kTable.size(); ++i)
+        if (kTable[i].HasDefault) words[i] = NvmWordOf(ScaleNvmValue(kTable[i], kTable[i].Default));
+    return words;
 }
 
 }  // namespace korvel

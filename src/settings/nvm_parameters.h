@@ -94,4 +94,18 @@ std::array<uint8_t, 5> EncodeNvmWrite(int64_t address, int64_t value);
 // are 0.
 std::vector<uint8_t> DefaultNvmImage();
 
+// One word per row, in the table's order: what the board holds and what a write sends.
+using TNvmWords = std::array<uint16_t, NVM_PARAMETER_COUNT>;
+
+// The words a write sends for the values of the controls (one per row; std::invalid_argument
+// otherwise).
+TNvmWords NvmWordsOf(std::span<const double> values);
+// The values the controls show for words.
+std::vector<double> NvmValuesOf(const TNvmWords& words);
+// The words of a parameter report (38) or the store's answer (39), identifier first; nothing for
+// a block too short to hold the whole image.
+std::optional<TNvmWords> NvmWordsOfReport(std::span<const uint8_t> block);
+// The tool's defaults; rows without one keep the word given.
+TNvmWords NvmDefaultWords(const TNvmWords& keep);
+
 }  // namespace korvel

@@ -93,6 +93,11 @@ QString TParameterControls::Shown(size_t row) const {
     return {};
 }
 
+bool TParameterControls::Pending(size_t row) const {
+    auto* field = qobject_cast<TNumericField*>(FControls[row]);
+    return field != nullptr && field->EntryPending();
+}
+
 bool TParameterControls::Valid(size_t row) const {
     if (auto* field = qobject_cast<TNumericField*>(FControls[row])) return field->EntryValid();
     return FControls[row] != nullptr;

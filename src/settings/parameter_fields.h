@@ -45,6 +45,8 @@ public:
     QString Shown(size_t row) const;
     // The field holds a value it shows as valid (parsed, within the mask and the limits).
     bool Valid(size_t row) const;
+    // The field shows an entry it did not take: what it holds is not what it shows.
+    bool Pending(size_t row) const;
 
 private:
     std::array<QWidget*, NVM_PARAMETER_COUNT> FControls{};

@@ -16,9 +16,11 @@ namespace {
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 // CR LF: what Windows tools, Notepad and the data log beside it use.
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::string_view kHeader[] = {"Adres", "Naam", "Omschrijving", "Waarde"};
+constexpr std::string_view kHeader[] = {"Adres", "Naam", "Omschrijving", "Waarde", "Woord"};
 constexpr size_t kColumns = std::size(kHeader);
-constexpr char kNoHeader[] = "Regel 2: de kolomkoppen \"Adres;Naam;Omschrijving;Waarde\" ontbreken.";
+// Files written before the word column: the first four columns.
+constexpr size_t kOldColumns = kColumns - 1;
+constexpr char kNoHeader[] = "Regel 2: de kolomkoppen \"Adres;Naam;Omschrijving;Waarde;Woord\" ontbreken.";
 // The test mode's item index, -1 .. 4, read and written as a picture like every other value.
 constexpr std::string_view kTestModeMask = "ii";
 
@@ -83,7 +85,7 @@ const TNvmParameter* ParameterAt(std::string_view address) {
 
 std::string Number(size_t n) { return std::to_string(n); }
 
-TSettingsFileRead Refuse(std::string message) { return {{}, std::move(message)}; }
+TSettingsFileRead Refuse(std::string message) { return {{}, {}, std::move(message)}; }
 
 std::string ShownValue(const TNvmParameter& p, double value, char decimalSeparator) {
     std::string text = SettingsValueText(p, value, decimalSeparator);
@@ -96,11 +98,14 @@ std::string ShownValue(const TNvmParameter& p, double value, char decimalSeparat
 
 uint16_t WordOf(const TNvmParameter& p, double value) { return NvmWordOf(ScaleNvmValue(p, value)); }
 
-void CheckRowCount(std::span<const double> values) {
-    if (values.size() != NvmParameters().size())
-        throw std::invalid_argument("settings: " + std::to_string(values.size()) + " values for " +
-                                    std::to_string(NvmParameters().size()) + " parameters");
+std::optional<uint16_t> ParseWord(const std::string& text) {
+    unsigned word = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), word);
+    if (ec != std::errc() || end != text.data() + text.size() || word > 0xFFFF) return std::nullopt;
+    return static_cast<uint16_t>(word);
 }
+
+bool Editable(const TNvmParameter& p) { return !p.Hidden && !p.ReadOnly; }
 
 }  // namespace
 
@@ -108,9 +113,11 @@ std::string SettingsValueText(const TNvmParameter& p, double value, char decimal
     return Trimmed(FormatPicture(value, MaskOf(p), decimalSeparator == ',' ? ',' : '.'));
 }
 
-std::string WriteSettingsFile(std::span<const double> values, std::string_view toolVersion,
+std::string WriteSettingsFile(std::span<const double> values, const TNvmWords& words, std::string_view toolVersion,
                               std::string_view timestamp, char decimalSeparator) {
-    CheckRowCount(values);
+    if (values.size() != NvmParameters().size())
+        throw std::invalid_argument("settings: " + std::to_string(values.size()) + " values for " +
+                                    std::to_string(NvmParameters().size()) + " parameters");
     std::string out(kBom);
     out.append(SETTINGSFILEMARK).append(";").append(toolVersion).append(";").append(timestamp).append(kLineEnd);
     for (size_t i = 0; i < kColumns; ++i) out.append(i ? ";" : "").append(kHeader[i]);
@@ -120,7 +127,7 @@ std::string WriteSettingsFile(std::span<const double> values, std::string_view t
         const TNvmParameter& p = table[i];
         out.append(std::to_string(p.Address)).append(";").append(p.Control).append(";");
         out.append(NvmDisplayName(p)).append(";").append(SettingsValueText(p, values[i], decimalSeparator));
-        out.append(kLineEnd);
+        out.append(";").append(std::to_string(words[i])).append(kLineEnd);
     }
     return out;
 }
@@ -132,7 +139,9 @@ TSettingsFileRead ReadSettingsFile(std::string_view text) {
         return Refuse("Dit is geen KORVEL-instellingenbestand: het is veel te groot.");
 
     const auto table = NvmParameters();
+    TNvmWords words{};
     std::vector<double> values(table.size());
+    size_t columns = kColumns;
     std::vector<size_t> lineOf(table.size(), 0);  // where each row was found; 0 = not yet
     size_t lineNo = 0;
     while (!text.empty()) {
@@ -154,12 +163,15 @@ TSettingsFileRead ReadSettingsFile(std::string_view text) {
         if (!cells) return Refuse(FormatText("Regel %s: een aanhalingsteken wordt niet gesloten.", {n}));
         if (lineNo == 1) continue;
         if (lineNo == 2) {
-            if (!std::equal(std::begin(kHeader), std::end(kHeader), cells->begin()) || !OnlyEmpty(*cells, kColumns))
+            if (!std::equal(std::begin(kHeader), std::begin(kHeader) + kOldColumns, cells->begin()))
                 return Refuse(kNoHeader);
+            columns = (*cells)[kOldColumns] == kHeader[kOldColumns] ? kColumns : kOldColumns;
+            if (!OnlyEmpty(*cells, columns)) return Refuse(kNoHeader);
             continue;
         }
         if (OnlyEmpty(*cells, 0)) continue;
-        if (!OnlyEmpty(*cells, kColumns)) return Refuse(FormatText("Regel %s: meer dan 4 kolommen.", {n}));
+        if (!OnlyEmpty(*cells, columns))
+            return Refuse(FormatText("Regel %s: meer dan %s kolommen.", {n, Number(columns)}));
 
         const std::string& address = (*cells)[0];
         const std::string& name = (*cells)[1];
@@ -186,11 +198,27 @@ TSettingsFileRead ReadSettingsFile(std::string_view text) {
             return Refuse(FormatText("Regel %s: waarde \"%s\" voor %s past niet in het veld (%s).",
                                      {n, valueText, display, field}));
         }
-        if (*value < p->Min || *value > p->Max)
+        double held = *value;
+        uint16_t word = WordOf(*p, held);
+        if (columns == kColumns && !(*cells)[kOldColumns].empty()) {
+            const auto stored = ParseWord((*cells)[kOldColumns]);
+            if (!stored)
+                return Refuse(FormatText("Regel %s: woord \"%s\" voor %s is geen getal van 0 tot 65535.",
+                                         {n, (*cells)[kOldColumns], display}));
+            // The word holds what the value's text may not show (the 1/256 field); a value edited
+            // since, which shows as another word, counts over it.
+            const double boards = DecodeNvmWord(*p, *stored);
+            const bool sameText = SettingsValueText(*p, boards, '.') == SettingsValueText(*p, held, '.');
+            if (sameText || word == *stored) word = *stored;
+            if (sameText) held = boards;
+        }
+        // Limits guard what the engineer types; a hidden or read-only row goes back as the board had it.
+        if (Editable(*p) && (held < p->Min || held > p->Max))
             return Refuse(FormatText("Regel %s: waarde %s voor %s ligt buiten %s ... %s.",
                                      {n, valueText, display, SettingsValueText(*p, p->Min, '.'),
                                       SettingsValueText(*p, p->Max, '.')}));
-        values[row] = *value;
+        values[row] = held;
+        words[row] = word;
         lineOf[row] = lineNo;
     }
 
@@ -204,20 +232,23 @@ TSettingsFileRead ReadSettingsFile(std::string_view text) {
         return Refuse(FormatText("Het bestand is onvolledig: %s van de %s parameters ontbreken, de eerste is adres %s (%s).",
                                  {Number(missing), Number(table.size()), Number(first.Address), NvmDisplayName(first)}));
     }
-    return {std::move(values), {}};
+    return {words, std::move(values), {}};
 }
 
-std::vector<TSettingsDifference> CompareSettings(std::span<const double> a, std::span<const double> b,
-                                                 bool skipRowsWithoutDefault, char decimalSeparator) {
-    CheckRowCount(a);
-    CheckRowCount(b);
+std::vector<TSettingsDifference> CompareSettings(const TNvmWords& a, const TNvmWords& b, bool skipRowsWithoutDefault,
+                                                 char decimalSeparator) {
     std::vector<TSettingsDifference> differences;
     const auto table = NvmParameters();
     for (size_t i = 0; i < table.size(); ++i) {
         const TNvmParameter& p = table[i];
-        if (skipRowsWithoutDefault && !p.HasDefault) continue;
-        if (WordOf(p, a[i]) == WordOf(p, b[i])) continue;
-        differences.push_back({&p, ShownValue(p, a[i], decimalSeparator), ShownValue(p, b[i], decimalSeparator)});
+        if ((skipRowsWithoutDefault && !p.HasDefault) || a[i] == b[i]) continue;
+        TSettingsDifference d{&p, ShownValue(p, DecodeNvmWord(p, a[i]), decimalSeparator),
+                              ShownValue(p, DecodeNvmWord(p, b[i]), decimalSeparator)};
+        if (d.A == d.B) {
+            d.A += " (woord " + std::to_string(a[i]) + ')';
+            d.B += " (woord " + std::to_string(b[i]) + ')';
+        }
+        differences.push_back(std::move(d));
     }
     return differences;
 }

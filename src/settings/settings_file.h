@@ -2,13 +2,14 @@
 // spreadsheet and a script both open, to back up, restore and compare a board's settings.
 //
 //   <BOM>KORVEL instellingen;16.6.0.0;2026-12-09 15:30:00
-//   Adres;Naam;Omschrijving;Waarde
-//   0;StooklijnRL.XMin;Radiatoren stooklijn Laag XMin;-10.0
+//   Adres;Naam;Omschrijving;Waarde;Woord
+//   0;StooklijnRL.XMin;Radiatoren stooklijn Laag XMin;-10.0;65436
 //   ...
-//   224;rgTestmode;Test standen;0
+//   224;rgTestmode;Test standen;0;0
 //
 // One row per parameter in address order, the value as its field shows it (the test mode as its
-// item index), lines ended by CR LF.
+// item index) and the word the board holds, lines ended by CR LF. The word keeps what the value's
+// text cannot show (the 1/256 field's 19.0 may be 4864 or 4865); files without it still read.
 #pragma once
 
 #include <cstddef>
@@ -25,21 +26,31 @@ inline constexpr std::string_view SETTINGSFILEMARK = "KORVEL instellingen";
 // A real file is about 7 kB; read no more than this from disk, the reader refuses it anyway.
 inline constexpr size_t SETTINGSFILEMAXSIZE = 1 << 20;
 
-// values: one per row of NvmParameters(), in its order (std::invalid_argument otherwise).
-// decimalSeparator: the user's, ',' or '.'; any other is written as '.', which every reader takes.
-std::string WriteSettingsFile(std::span<const double> values, std::string_view toolVersion,
+// values: as the fields show them (one per row; std::invalid_argument otherwise); words: what the
+// board holds or a write sends for them (NvmWordsOf(values) from the fields, NvmValuesOf(words)
+// from the board). decimalSeparator: the user's, ',' or '.'; any other is written as '.', which
+// every reader takes.
+std::string WriteSettingsFile(std::span<const double> values, const TNvmWords& words, std::string_view toolVersion,
                               std::string_view timestamp, char decimalSeparator);
+// The same for words alone, shown as a fetch shows them.
+inline std::string WriteSettingsFile(const TNvmWords& words, std::string_view toolVersion, std::string_view timestamp,
+                                     char decimalSeparator) {
+    return WriteSettingsFile(NvmValuesOf(words), words, toolVersion, timestamp, decimalSeparator);
+}
 
 struct TSettingsFileRead {
-    std::vector<double> Values;  // one per row of NvmParameters(), in its order; empty when refused
+    TNvmWords Words{};           // what a restore sends
+    std::vector<double> Values;  // what the controls hold for them, one per row; empty when refused
     std::string Error;           // why the file was refused, in Dutch, naming the line; empty when read
     bool Ok() const { return Error.empty(); }
 };
 
 // Takes the file only whole: every parameter once, under its own address and name, its value
-// fitting its field's mask and limits. '.' and ',' both count as decimal separator; CR LF or LF,
-// a UTF-8 BOM, rows in any order, blank rows, quoted cells and the empty cells a spreadsheet pads
-// rows with are accepted. The caption column is not read: a spreadsheet may have re-coded it.
+// fitting its field's mask, and within its limits where the engineer can edit the field. A row's
+// word counts where its value shows as the word does; a value edited in a spreadsheet counts
+// over a word left as it was. '.' and ',' both count as decimal separator; CR LF or LF, a UTF-8
+// BOM, rows in any order, blank rows, quoted cells and the empty cells a spreadsheet pads rows
+// with are accepted. The caption column is not read: a spreadsheet may have re-coded it.
 TSettingsFileRead ReadSettingsFile(std::string_view text);
 
 // A value as its field shows it: through its picture mask, trimmed; the test mode as its index.
@@ -50,11 +61,11 @@ struct TSettingsDifference {
     std::string A, B;  // both values as shown; the test mode with its item ("1 (Pompen aan)")
 };
 
-// Rows whose values a write would send as different words, so 19.3 and 19.296875 in the 1/256
-// field are equal. skipRowsWithoutDefault leaves out the two rows the defaults do not cover, for
-// comparing with the defaults. a and b: one value per row (std::invalid_argument otherwise).
-std::vector<TSettingsDifference> CompareSettings(std::span<const double> a, std::span<const double> b,
-                                                 bool skipRowsWithoutDefault, char decimalSeparator);
+// Rows whose words differ. Two words that show as the same value (the 1/256 field) are listed
+// with the words beside the values, so no row shows the same text twice. skipRowsWithoutDefault
+// leaves out the two rows the defaults do not cover, for comparing with the defaults.
+std::vector<TSettingsDifference> CompareSettings(const TNvmWords& a, const TNvmWords& b, bool skipRowsWithoutDefault,
+                                                 char decimalSeparator);
 
 // The differences as lines for the clipboard, "Adres 46, Temperatuur voor nachtstand: 19.0 / 20.0",
 // each ended by '\n'.

@@ -6,15 +6,39 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "settings/nvm_parameters.h"
 #include "settings/parameter_fields.h"
 #include "settings/settings_file.h"
+#include "settings/settings_job.h"
+
+class QWidget;
 
 namespace korvel {
 
-class TMainForm;
+class TCommsDataModule;
+class TServiceSession;
+class UiHost;
+
+// What the settings transfer needs of the main window, which implements it.
+class TSettingsOwner {
+public:
+    virtual ~TSettingsOwner() = default;
+    virtual UiHost& Host() = 0;
+    virtual TCommsDataModule& Comms() = 0;
+    virtual TServiceSession& Service() = 0;
+    virtual QWidget* OwnerWindow() = 0;  // parent of the dialogs; takes no input while a write runs
+    virtual QWidget* SettingsTab() = 0;
+    // SettingsCollected: the controls hold the board's report.
+    virtual bool& SettingsCollectedFlag() = 0;
+    virtual void SettingsFileActionsAllowances() = 0;
+    // A write run takes the progress strip from BeginRun to EndRun: its caption and percentage.
+    virtual void BeginRun(const QString& caption) = 0;
+    virtual void RunProgress(int percent) = 0;
+    virtual void EndRun() = 0;
+};
 
 inline constexpr const char* MSG_PROGRAMMED = "Geprogrammeerd.";
 inline constexpr const char* MSG_NOT_PROGRAMMED = "NIET geprogrammeerd.";
@@ -43,13 +67,15 @@ inline constexpr const char* MSG_FILE_REFUSED =
 inline constexpr const char* MSG_FILE_LOADED =
     "De instellingen uit %s staan nu in de vensters. Er is nog niets naar het KORVEL bord gestuurd: kies "
     "\"Instellingen wegschrijven\" om ze weg te schrijven.";
+inline constexpr const char* MSG_INVALID_FOR_FILE =
+    "Er is niets %s. Deze instellingen zijn niet geldig:\n%s\nVerbeter ze eerst.";
 inline constexpr const char* MSG_STORE_UNVERIFIED =
     "Het KORVEL bord heeft niet teruggemeld wat het heeft opgeslagen. "
     "Haal de instellingen opnieuw op om ze te controleren.";
 
 class TSettingsTransfer {
 public:
-    explicit TSettingsTransfer(TMainForm& form);
+    explicit TSettingsTransfer(TSettingsOwner& owner);
 
     // The board's parameter report (38) or its answer to the store request (39).
     void DecodeNvmContents(const uint8_t* Data, int32_t Size);
@@ -61,7 +87,7 @@ public:
     void TabSheetServiceHide();
 
     // A write run is under way (it waits for the board inside).
-    bool Running() const { return FRunning; }
+    bool Running() const { return FJob.Running(); }
     // The controls hold a report from the board, the defaults or a loaded file, not the
     // contents they were created with.
     bool HoldsValues() const { return FHoldsValues; }
@@ -73,38 +99,26 @@ public:
     void Compare();
     bool SaveToFile(const QString& path);
     bool LoadFromFile(const QString& path);
-    // The differences with a file, or nothing when it cannot be read (said in a message).
+    // The differences with a file, or nothing when it cannot be read or the fields cannot be
+    // compared (each said in a message).
     std::optional<std::vector<TSettingsDifference>> CompareWithFile(const QString& path);
-    std::vector<TSettingsDifference> CompareWithDefaults();
+    std::optional<std::vector<TSettingsDifference>> CompareWithDefaults();
 
     TParameterControls Controls() const;
 
 private:
+    // The words the fields stand for, or nothing when a field the engineer can correct is red
+    // (said in a message; what: "weggeschreven", "opgeslagen", "vergeleken").
+    std::optional<TNvmWords> FieldWords(const TParameterControls& controls, const char* what);
     bool CheckWritable(const TParameterControls& controls);
-    bool Exchange(uint32_t Size, uint8_t ExpectedResponsecode);
-    bool SendItem(int64_t Address, int64_t Value);
-    bool Send10xItem(int64_t Address, double Value);
-    bool Send256xItem(int64_t Address, double Value);
-    bool BurnNVM();
-    void VerifyStore(const std::vector<uint16_t>& written, const std::vector<QString>& shown);
-    bool LineUp() const;
+    void ShowOutcome(const TWriteOutcome& outcome, const std::vector<QString>& shown);
     std::optional<TSettingsFileRead> ReadFile(const QString& path);
     void ShowDifferences(const std::vector<TSettingsDifference>& differences, const QString& other,
                          const QString& heading);
 
-    TMainForm& Form;
-    bool FRunning = false;
+    TSettingsOwner& Owner;
+    TSettingsJob FJob;
     bool FHoldsValues = false;
-    // State of one write run, shared with its sending operations.
-    bool OK = false;
-    uint32_t Progress = 0;
-    uint32_t MaxProgress = 0;
-    bool FLineLost = false;
-    uint8_t DataOut[128] = {};
-    // The image the board sent with its answer to the store request, before it reached the
-    // controls; empty until one arrives.
-    std::optional<std::vector<uint8_t>> FStoredImage;
-    bool FAwaitingStore = false;
 };
 
 }  // namespace korvel

@@ -10,29 +10,6 @@
 
 namespace korvel {
 
-namespace {
-
-struct TypeLimits {
-    double lo;
-    double hi;
-    bool integral;
-};
-
-TypeLimits LimitsOf(TNumericDataType type) {
-    switch (type) {
-        case TNumericDataType::ndtByte: return {0, 255, true};
-        case TNumericDataType::ndtWord: return {0, 65535, true};
-        case TNumericDataType::ndtSmallInt: return {-32768, 32767, true};
-        case TNumericDataType::ndtInteger: return {-2147483648.0, 2147483647.0, true};
-        case TNumericDataType::ndtSingle:
-            return {-double(std::numeric_limits<float>::max()), double(std::numeric_limits<float>::max()), false};
-        case TNumericDataType::ndtReal: break;
-    }
-    return {-std::numeric_limits<double>::max(), std::numeric_limits<double>::max(), false};
-}
-
-}  // namespace
-
 TNumericField::TNumericField(QWidget* parent) : QLineEdit(parent) {
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setReadOnly(true);
@@ -95,12 +72,7 @@ void TNumericField::SetValue(double value) {
     ShowValue();
 }
 
-double TNumericField::ToDataType(double value) const {
-    if (!std::isfinite(value)) return value;
-    if (LimitsOf(FDataType).integral) return std::round(value);
-    if (FDataType == TNumericDataType::ndtSingle) return static_cast<double>(static_cast<float>(value));
-    return value;
-}
+double TNumericField::ToDataType(double value) const { return korvel::ToDataType(FDataType, value); }
 
 bool TNumericField::Parse(const QString& text, double& value) const {
     // The mask decides what may be typed: a field must never hold digits it cannot show. Group
@@ -108,7 +80,7 @@ bool TNumericField::Parse(const QString& text, double& value) const {
     const auto parsed =
         ParsePicture(text.toStdString(), FMask.toStdString(), QLocale().decimalPoint().toStdString());
     if (!parsed || !std::isfinite(*parsed)) return false;
-    const TypeLimits limits = LimitsOf(FDataType);
+    const TNumericTypeLimits limits = NumericTypeLimits(FDataType);
     if (limits.integral && *parsed != std::round(*parsed)) return false;
     if (*parsed < limits.lo || *parsed > limits.hi) return false;
     value = ToDataType(*parsed);
@@ -119,6 +91,7 @@ void TNumericField::ShowValue() {
     const QString point = QLocale().decimalPoint();
     const std::string text = FormatPicture(FValue, FMask.toStdString(), point.toStdString());
     setText(QString::fromStdString(text));
+    FEntryPending = false;
     FEntryValid = !FHasRange || (FValue >= FMin && FValue <= FMax);
     Colour(FEntryValid);
     emit Changed();
@@ -128,6 +101,7 @@ void TNumericField::OnTextEdited(const QString& text) {
     double value = 0;
     const bool parsed = Parse(text, value);
     FEntryValid = parsed && (!FHasRange || (value >= FMin && value <= FMax));
+    FEntryPending = !FEntryValid;
     Colour(FEntryValid);
     if (FEntryValid) {
         FValue = value;

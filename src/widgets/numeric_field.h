@@ -4,16 +4,9 @@
 #include <QLineEdit>
 #include <QString>
 
-namespace korvel {
+#include "widgets/picture_mask.h"
 
-enum class TNumericDataType {
-    ndtByte,      // 0 .. 255
-    ndtWord,      // 0 .. 65535
-    ndtSmallInt,  // -32768 .. 32767
-    ndtInteger,   // 32-bit signed
-    ndtSingle,    // float
-    ndtReal,      // double
-};
+namespace korvel {
 
 class TNumericField : public QLineEdit {
     Q_OBJECT
@@ -47,6 +40,8 @@ public:
     double Value() const { return FValue; }
     // The text parses as a number of the data type within the limits.
     bool EntryValid() const { return FEntryValid; }
+    // The text holds an entry the field did not take: Value() is still the one before it.
+    bool EntryPending() const { return FEntryPending; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -72,6 +67,7 @@ private:
     double FMax = 0.0;
     bool FHasRange = false;
     bool FEntryValid = true;
+    bool FEntryPending = false;
     bool FWarning = false;
 };
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/data_log.h"
+#include "datalog/data_log.h"
 
 namespace korvel {
 namespace {
@@ -45,23 +45,23 @@ std::vector<double> Extremes(bool high) {
 TEST(SettingsFile, WrittenFileReadsBackToTheSameWords) {
     for (const auto& values : {Defaults(), Extremes(false), Extremes(true)})
         for (const char separator : {'.', ','}) {
-            const auto read = ReadSettingsFile(WriteSettingsFile(values, "16.6.0.0", "2026-12-09 15:30:00", separator));
+            const auto read = ReadSettingsFile(WriteSettingsFile(values, NvmWordsOf(values), "16.6.0.0", "2026-12-09 15:30:00", separator));
             ASSERT_TRUE(read.Ok()) << read.Error;
             EXPECT_EQ(Words(read.Values), Words(values)) << separator;
         }
 }
 
 TEST(SettingsFile, Layout) {
-    const std::string text = WriteSettingsFile(Defaults(), "16.6.0.0", "2026-12-09 15:30:00", ',');
+    const std::string text = WriteSettingsFile(Defaults(), NvmWordsOf(Defaults()), "16.6.0.0", "2026-12-09 15:30:00", ',');
     const std::string start =
               "\xEF\xBB\xBFKORVEL instellingen;16.6.0.0;2026-12-09 15:30:00\r\n"
-              "Adres;Naam;Omschrijving;Waarde\r\n"
-              "0;StooklijnRL.XMin;Radiatoren stooklijn Laag XMin;-10,0\r\n"
+              "Adres;Naam;Omschrijving;Waarde;Woord\r\n"
+              "0;StooklijnRL.XMin;Radiatoren stooklijn Laag XMin;-10,0;65436\r\n"
               "2;StooklijnRL.XMax;";
     EXPECT_EQ(text.substr(0, start.size()), start);
-    EXPECT_NE(text.find("\r\n46;onfNightOff;Temperatuur voor nachtstand;19,0\r\n"), std::string::npos);
-    EXPECT_NE(text.find("\r\n224;rgTestmode;Test standen;0\r\n"), std::string::npos);
-    EXPECT_TRUE(text.ends_with("\r\n228;onfFixedTempValue;Vaste regeltemperatuur bij aanzetten (°C);40,0\r\n"));
+    EXPECT_NE(text.find("\r\n46;onfNightOff;Temperatuur voor nachtstand;19,0;4864\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\n224;rgTestmode;Test standen;0;0\r\n"), std::string::npos);
+    EXPECT_TRUE(text.ends_with("\r\n228;onfFixedTempValue;Vaste regeltemperatuur bij aanzetten (°C);40,0;400\r\n"));
 }
 
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
@@ -78,17 +78,25 @@ std::string LfOnly(std::string text) {
 
 // What a spreadsheet or a hand edit makes of a file is still read, to the same words.
 TEST(SettingsFile, AcceptsWhatSpreadsheetsMakeOfIt) {
-    const std::string file = WriteSettingsFile(Defaults(), "16.6.0.0", "2026-12-09 15:30:00", '.');
+    const std::string file = WriteSettingsFile(Defaults(), NvmWordsOf(Defaults()), "16.6.0.0", "2026-12-09 15:30:00", '.');
     const std::string withoutBom = file.substr(3);
+    // As the tool wrote it before the word column.
+    std::string fourColumns;
+    for (size_t at = 0, end; at < file.size(); at = end + 2) {
+        end = file.find("\r\n", at);
+        const std::string line = file.substr(at, end - at);
+        fourColumns += (at == 0 ? line : line.substr(0, line.rfind(';'))) + "\r\n";
+    }
     const struct {
         const char* name;
         std::string text;
     } cases[] = {
         {"LF, no BOM", LfOnly(withoutBom)},
-        {"padded and quoted", Replaced(Replaced(file, "30:00\r\n", "30:00;\r\n"), "46;onfNightOff;Temperatuur voor nachtstand;19.0",
-                                       "\"46\";\"onfNightOff\";\"Temp; \"\"nacht\"\"\";\"19,0\"")},
-        {"trailing zeros dropped, blank rows", Replaced(file, ";19.0\r\n", ";19\r\n;;;\r\n\r\n")},
-        {"rows moved", Replaced(file, "0;StooklijnRL.XMin;Radiatoren stooklijn Laag XMin;-10.0\r\n", "") +
+        {"without the word column", fourColumns},
+        {"padded and quoted", Replaced(Replaced(file, "30:00\r\n", "30:00;\r\n"), "46;onfNightOff;Temperatuur voor nachtstand;19.0;4864",
+                                       "\"46\";\"onfNightOff\";\"Temp; \"\"nacht\"\"\";\"19,0\";\"4864\"")},
+        {"trailing zeros dropped, blank rows", Replaced(file, ";19.0;4864\r\n", ";19;4864\r\n;;;\r\n\r\n")},
+        {"rows moved", Replaced(file, "0;StooklijnRL.XMin;Radiatoren stooklijn Laag XMin;-10.0;65436\r\n", "") +
                            "0;StooklijnRL.XMin;x;-10\r\n"},
         {"caption re-coded by a spreadsheet", Replaced(file, "(°C);40.0", "(\xB0" "C);40.0")},
     };
@@ -100,8 +108,8 @@ TEST(SettingsFile, AcceptsWhatSpreadsheetsMakeOfIt) {
 }
 
 TEST(SettingsFile, RefusesWithTheLineAndWhatIsWrong) {
-    const std::string file = WriteSettingsFile(Defaults(), "16.6.0.0", "2026-12-09 15:30:00", '.');
-    const std::string nightOff = "46;onfNightOff;Temperatuur voor nachtstand;19.0\r\n";  // line 26
+    const std::string file = WriteSettingsFile(Defaults(), NvmWordsOf(Defaults()), "16.6.0.0", "2026-12-09 15:30:00", '.');
+    const std::string nightOff = "46;onfNightOff;Temperatuur voor nachtstand;19.0;4864\r\n";  // line 26
     const struct {
         const char* name;
         std::string text;
@@ -113,7 +121,7 @@ TEST(SettingsFile, RefusesWithTheLineAndWhatIsWrong) {
         {"garbage bytes", std::string("\x89PNG\r\n\x1A\n\0\0\x01\"\xFF", 13),
          "Dit is geen KORVEL-instellingenbestand: regel 1 begint niet met \"KORVEL instellingen\"."},
         {"no header", Replaced(file, "Adres;Naam;Omschrijving;Waarde", "Adres;Naam;Waarde"),
-         "Regel 2: de kolomkoppen \"Adres;Naam;Omschrijving;Waarde\" ontbreken."},
+         "Regel 2: de kolomkoppen \"Adres;Naam;Omschrijving;Waarde;Woord\" ontbreken."},
         {"cut inside the last value", file.substr(0, file.size() - 4),
          "Het bestand is afgebroken: regel 117 eindigt zonder regeleinde."},
         {"cut after a row", file.substr(0, file.find(nightOff)),
@@ -128,27 +136,65 @@ TEST(SettingsFile, RefusesWithTheLineAndWhatIsWrong) {
         {"unknown name", Replaced(file, "46;onfNightOff", "46;onfNightOf"), "Regel 26: onbekende naam \"onfNightOf\"."},
         {"odd address", Replaced(file, "46;onfNightOff", "47;onfNightOff"), "Regel 26: onbekend adres \"47\"."},
         {"address past the table", file + "230;onfNightOff;;20.0\r\n", "Regel 118: onbekend adres \"230\"."},
-        {"too many decimals", Replaced(file, ";19.0\r\n", ";19.25\r\n"),
+        {"too many decimals", Replaced(file, ";19.0;4864\r\n", ";19.25;4864\r\n"),
          "Regel 26: waarde \"19.25\" voor Temperatuur voor nachtstand past niet in het veld (masker ###.#)."},
-        {"no value", Replaced(file, ";19.0\r\n", ";\r\n"), "Regel 26: geen waarde voor Temperatuur voor nachtstand."},
-        {"garbage in a value", Replaced(file, ";19.0\r\n", ";19\x01\r\n"),
+        {"no value", Replaced(file, ";19.0;4864\r\n", ";;4864\r\n"), "Regel 26: geen waarde voor Temperatuur voor nachtstand."},
+        {"garbage in a value", Replaced(file, ";19.0;4864\r\n", ";19\x01;4864\r\n"),
          "Regel 26: waarde \"19\x01\" voor Temperatuur voor nachtstand past niet in het veld (masker ###.#)."},
-        {"above the limit", Replaced(file, "Graadminuten grens waarop ketel bij komt;20", "x;121"),
+        {"above the limit", Replaced(file, "Graadminuten grens waarop ketel bij komt;20;20", "x;121;20"),
          "Regel 28: waarde 121 voor Graadminuten grens waarop ketel bij komt ligt buiten 10 ... 120."},
-        {"below the limit", Replaced(file, "(s) (Koelen);120", "(s) (Koelen);-1"),
+        {"below the limit", Replaced(file, "(s) (Koelen);120;120", "(s) (Koelen);-1;120"),
          "Regel 23: waarde -1 voor Pomp nalooptijd (s) (Koelen) ligt buiten 0 ... 32767."},
-        {"test mode beyond its items", Replaced(file, "Test standen;0", "Test standen;5"),
+        {"test mode beyond its items", Replaced(file, "Test standen;0;0", "Test standen;5;0"),
          "Regel 115: waarde 5 voor Test standen ligt buiten -1 ... 4."},
-        {"test mode as text", Replaced(file, "Test standen;0", "Test standen;Normaal gebruik"),
+        {"test mode as text", Replaced(file, "Test standen;0;0", "Test standen;Normaal gebruik;0"),
          "Regel 115: waarde \"Normaal gebruik\" voor Test standen past niet in het veld (-1 ... 4)."},
-        {"fifth column", Replaced(file, ";19.0\r\n", ";19.0;x\r\n"), "Regel 26: meer dan 4 kolommen."},
-        {"open quote", Replaced(file, ";19.0\r\n", ";\"19.0\r\n"), "Regel 26: een aanhalingsteken wordt niet gesloten."},
+        {"sixth column", Replaced(file, ";19.0;4864\r\n", ";19.0;4864;x\r\n"), "Regel 26: meer dan 5 kolommen."},
+        {"open quote", Replaced(file, ";19.0;4864\r\n", ";\"19.0;4864\r\n"),
+         "Regel 26: een aanhalingsteken wordt niet gesloten."},
+        {"word not a word", Replaced(file, ";19.0;4864\r\n", ";19.0;65536\r\n"),
+         "Regel 26: woord \"65536\" voor Temperatuur voor nachtstand is geen getal van 0 tot 65535."},
     };
     for (const auto& c : cases) {
         const auto read = ReadSettingsFile(c.text);
         EXPECT_EQ(read.Error, c.error) << c.name;
         EXPECT_TRUE(read.Values.empty()) << c.name;
     }
+}
+
+// The word keeps what the value's text cannot: the 1/256 field's 4865 shows as 19.0 like 4864.
+// A value edited in a spreadsheet since counts over the word left beside it.
+TEST(SettingsFile, TheWordColumnKeepsTheBoardsWordsExactly) {
+    TNvmWords board = NvmWordsOf(Defaults());
+    board[46 / 2] = 4865;
+    board[224 / 2] = 7;  // beyond the test modes: shown as the last, kept as it was
+    const std::string file = WriteSettingsFile(board, "16.6.0.0", "2026-12-09 15:30:00", ',');
+    EXPECT_NE(file.find(";19,0;4865\r\n"), std::string::npos);
+    const auto read = ReadSettingsFile(file);
+    ASSERT_TRUE(read.Ok()) << read.Error;
+    EXPECT_EQ(read.Words, board);
+    EXPECT_TRUE(CompareSettings(board, read.Words, false, ',').empty());
+
+    const auto edited = ReadSettingsFile(Replaced(file, ";19,0;4865\r\n", ";20,5;4865\r\n"));
+    ASSERT_TRUE(edited.Ok()) << edited.Error;
+    EXPECT_EQ(edited.Words[46 / 2], 20.5 * 256);
+
+    // Compared with a typed 19.0 (4864) the row is listed, each side with its word.
+    TNvmWords typed = board;
+    typed[46 / 2] = 4864;
+    const auto differences = CompareSettings(typed, read.Words, false, ',');
+    ASSERT_EQ(differences.size(), 1u);
+    EXPECT_EQ(differences[0].A, "19,0 (woord 4864)");
+    EXPECT_EQ(differences[0].B, "19,0 (woord 4865)");
+}
+
+// A hidden or read-only row goes back as the board had it: its limits guard typing only.
+TEST(SettingsFile, LimitsHoldForFieldsTheEngineerEdits) {
+    TNvmWords board = NvmWordsOf(Defaults());
+    board[0] = static_cast<uint16_t>(-250);  // StooklijnRL.XMin -25.0, read-only in the window
+    const auto read = ReadSettingsFile(WriteSettingsFile(board, "16.6.0.0", "2026-12-09 15:30:00", '.'));
+    ASSERT_TRUE(read.Ok()) << read.Error;
+    EXPECT_EQ(read.Words, board);
 }
 
 TEST(SettingsFile, ComparesTheWordsAWriteWouldSend) {
@@ -159,15 +205,15 @@ TEST(SettingsFile, ComparesTheWordsAWriteWouldSend) {
     b[42 / 2] = 61;
     b[224 / 2] = -1;
     b[226 / 2] = 900;  // no default: left out when comparing with the defaults
-    const auto all = CompareSettings(a, b, false, ',');
+    const auto all = CompareSettings(NvmWordsOf(a), NvmWordsOf(b), false, ',');
     ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(all[2].Parameter->Control, "onfFixedTempTime");
-    const auto withDefault = CompareSettings(a, b, true, ',');
+    const auto withDefault = CompareSettings(NvmWordsOf(a), NvmWordsOf(b), true, ',');
     EXPECT_EQ(SettingsDifferencesText(withDefault),
               "Adres 42, Pomp nalooptijd (s) (Verwarmen): 60 / 61\n"
               "Adres 224, Test standen: 0 (Normaal gebruik) / -1 (geen)\n");
     b[46 / 2] = 19.5;
-    EXPECT_EQ(CompareSettings(a, b, true, ',')[1].B, "19,5");
+    EXPECT_EQ(CompareSettings(NvmWordsOf(a), NvmWordsOf(b), true, ',')[1].B, "19,5");
 }
 
 }  // namespace

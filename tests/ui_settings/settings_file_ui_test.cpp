@@ -96,11 +96,11 @@ TEST_F(SettingsFileTest, BackupOfAValueOutsideItsLimitsIsSavedWithAWarning) {
 TEST_F(SettingsFileTest, ComparedWithTheDefaultsOnlyChangedRowsShow) {
     form->SetDefaults();
     Field("onfFixedTempTime")->SetValue(1234);  // has no default: never a difference
-    EXPECT_TRUE(form->SettingsTransfer->CompareWithDefaults().empty());
+    EXPECT_TRUE(form->SettingsTransfer->CompareWithDefaults()->empty());
     Field("StooklijnCool.YMin")->SetValue(18.0);
     const auto differences = form->SettingsTransfer->CompareWithDefaults();
-    ASSERT_EQ(differences.size(), 1u);
-    EXPECT_EQ(differences[0].Parameter->Address, 36);
+    ASSERT_EQ(differences->size(), 1u);
+    EXPECT_EQ((*differences)[0].Parameter->Address, 36);
 }
 
 TEST_F(SettingsFileTest, FileCommandsNeedServiceModeAndTheBoardsReport) {

@@ -186,14 +186,14 @@ TEST_F(SettingsTest, ReportFillsEveryControlAndAShortOneIsIgnored) {
     for (uint8_t id : {K2PRGETNVM, K2PRFLASHNVM}) {
         form->SetDefaults();
         form->SettingsCollected = false;
-        form->KeepInServiceModeTicker = 5;
+        form->Service().KeepInServiceModeTicker = 5;
         report[0] = id;
         Receive(report);
         const std::vector<double> shown = Controls().Values();
         for (size_t i = 0; i < shown.size(); ++i)  // single-precision fields hold floats
             EXPECT_FLOAT_EQ(static_cast<float>(shown[i]), static_cast<float>(expected[i])) << int(id) << " " << i;
         EXPECT_TRUE(form->SettingsCollected);
-        EXPECT_EQ(form->KeepInServiceModeTicker, 0);
+        EXPECT_EQ(form->Service().KeepInServiceModeTicker, 0);
     }
     // One byte short: its last word would come from stale bytes; nothing changes.
     form->SetDefaults();
