@@ -1,0 +1,384 @@
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <sstream>
+
+#include "cli/cli_board.h"
+#include "cli/cli_output.h"
+#include "cli/korvel_cli.h"
+#include "comms/flash_image.h"
+#include "korvel_version.h"
+#include "link/serial_ports.h"
+#include "settings/settings_file.h"
+
+namespace korvel::cli {
+
+namespace {
+
+struct TContext {
+    const TCliOptions& Options;
+    std::ostream& Out;
+    std::ostream& Err;
+    bool Progress;
+};
+
+std::string Hex4(const std::string& id) { return id.empty() ? std::string() : id; }
+
+// ---- ports ----
+
+int Ports(const TContext& c) {
+    const std::vector<TSerialPortInfo> ports = ScanSerialPorts();
+    const auto adapters = FindUsbAdapters(ports, "0403", "6001");
+    auto isAdapter = [&](const TSerialPortInfo& p) {
+        for (const TSerialPortInfo& a : adapters)
+            if (a.Number == p.Number) return true;
+        return false;
+    };
+    if (c.Options.Json) {
+        c.Out << "[";
+        for (size_t i = 0; i < ports.size(); ++i) {
+            const TSerialPortInfo& p = ports[i];
+            c.Out << (i ? ",\n " : "") << "{\"name\":" << JsonString(p.Name) << ",\"device\":" << JsonString(p.DevicePath)
+                  << ",\"vendor_id\":" << JsonString(p.VendorId) << ",\"product_id\":" << JsonString(p.ProductId)
+                  << ",\"product\":" << JsonString(p.Product) << ",\"serial\":" << JsonString(p.Serial)
+                  << ",\"board_adapter\":" << (isAdapter(p) ? "true" : "false") << "}";
+        }
+        c.Out << "]\n";
+        return EXIT_DONE;
+    }
+    for (const TSerialPortInfo& p : ports) {
+        c.Out << (isAdapter(p) ? "* " : "  ") << p.Name << '\t' << p.DevicePath;
+        if (!p.VendorId.empty()) c.Out << '\t' << Hex4(p.VendorId) << ':' << Hex4(p.ProductId) << '\t' << DescribeUsbDevice(p);
+        c.Out << '\n';
+    }
+    return EXIT_DONE;
+}
+
+// ---- info and watch ----
+
+const TReportValue* Find(const std::vector<TReportValue>& report, std::string_view field) {
+    for (const TReportValue& v : report)
+        if (v.Target == field) return &v;
+    return nullptr;
+}
+
+// A report's value as JSON: numbers as the field rounds them, lists as their item, flags as booleans.
+std::string JsonValue(const TReportValue* v, TLogColumnKind kind) {
+    if (v == nullptr) return "null";
+    switch (kind) {
+        case TLogColumnKind::Flag:
+        case TLogColumnKind::OnOff: return v->Checked ? "true" : "false";
+        case TLogColumnKind::List: return JsonString(ReportValueText(*v, '.'));
+        case TLogColumnKind::Number: {
+            std::string text = ReportValueText(*v, '.');
+            text.erase(0, text.find_first_not_of(' '));
+            return text.empty() ? "null" : text;
+        }
+        case TLogColumnKind::Time: break;
+    }
+    return "null";
+}
+
+std::string JsonRow(const std::string& time, const std::vector<TReportValue>& report) {
+    std::string row = "{\"time\":" + JsonString(time);
+    for (const TLogColumn& column : LogLayout().subspan(1))
+        row += "," + JsonString(column.Header) + ":" + JsonValue(Find(report, column.Field), column.Kind);
+    return row + "}";
+}
+
+int Info(const TContext& c, TCliBoard& board) {
+    board.WaitForReport();
+    // At PROGRAM the board asks "Are you there ?" every second.
+    board.PumpUntil([&] { return board.AskedForService(); }, 2500);
+    const auto& r = board.LastReport();
+    auto text = [&](std::string_view field) {
+        const TReportValue* v = Find(r, field);
+        std::string t = v != nullptr ? ReportValueText(*v, '.') : std::string();
+        t.erase(0, t.find_first_not_of(' '));
+        return t;
+    };
+    const std::string switchPosition = board.AskedForService() ? "PROGRAM" : "RUN";
+    struct Item {
+        const char* key;
+        const char* label;
+        const char* field;
+    };
+    static constexpr Item kItems[] = {
+        {"operating_state", "Bedrijfsstand", "ocbKorvelState"}, {"firmware", "Firmware versie", "onfFirmLo"},
+        {"ntc1", "Retour T", "onfNTC1"},                        {"ntc2", "Aanvoer T", "onfNTC2"},
+        {"water_in", "Water in", "onfWaterIn"},                 {"water_out", "Water uit", "onfWaterOut"},
+        {"outside_air", "Buitentemperatuur", "onfOutsideAir"},  {"room", "Kamertemperatuur", "onfTRoomTemperature"},
+        {"room_setpoint", "Kamer gewenst", "onfRoomSetpoint"},  {"setpoint", "Gevraagd setpoint", "onfSetpoint"},
+        {"compressor_current", "Compressor stroom", "onfCompCurrent"}, {"toshiba_mode", "Toshiba mode", "ocbOpMode"},
+        {"error_code", "Toshiba foutcode", "onfDiagCodes1"},    {"sticky_error_code", "Sticky foutcode", "onfStickyDiagCodes1"},
+    };
+    if (c.Options.Json) {
+        c.Out << "{\"port\":" << JsonString(board.PortName()) << ",\"switch\":" << JsonString(switchPosition);
+        for (const Item& i : kItems) {
+            const TReportValue* v = Find(r, i.field);
+            const bool list = v != nullptr && v->ValueKind == TReportValue::Kind::ListIndex;
+            c.Out << ",\"" << i.key << "\":" << JsonValue(v, list ? TLogColumnKind::List : TLogColumnKind::Number);
+        }
+        c.Out << "}\n";
+        return EXIT_DONE;
+    }
+    c.Out << "Poort: " << board.PortName() << "\nRUN/PROGRAM schakelaar: " << switchPosition << '\n';
+    for (const Item& i : kItems) c.Out << i.label << ": " << text(i.field) << '\n';
+    return EXIT_DONE;
+}
+
+int Watch(const TContext& c, TCliBoard& board) {
+    const char separator = UserDecimalSeparator();
+    std::unique_ptr<TDataLog> log;
+    if (!c.Options.Log.empty()) {
+        log = std::make_unique<TDataLog>(board.Host());
+        try {
+            log->Start(c.Options.Log, std::chrono::system_clock::now());
+        } catch (const std::exception& e) {
+            throw TCliFailure{EXIT_FILE, std::string(e.what()) + ". Kies een map waarin geschreven mag worden."};
+        }
+        // As the window: a row at most every 5 s, when a block arrives, with what it shows.
+        board.OnBlock = [&] {
+            const auto now = std::chrono::system_clock::now();
+            log->HandleLogfile(now, LogTimeText(now), [&] { return LogColumnsOf(board.LastReport(), separator); });
+        };
+    }
+    if (!c.Options.Json) c.Out << LOGFILEHEADER << '\n' << std::flush;
+    board.OnReport = [&] {
+        const auto now = std::chrono::system_clock::now();
+        if (c.Options.Json) {
+            c.Out << JsonRow(LogTimeText(now), board.LastReport()) << '\n' << std::flush;
+            return;
+        }
+        std::string row = LogTimeText(now) + ';';
+        for (const std::string& column : LogColumnsOf(board.LastReport(), separator)) row += column + ';';
+        c.Out << row << '\n' << std::flush;
+    };
+    const uint32_t ms = c.Options.Seconds ? static_cast<uint32_t>(*c.Options.Seconds * 1000.0) : UINT32_MAX;
+    try {
+        board.Pump(ms);
+    } catch (const TCliFailure& f) {
+        if (f.Status == EXIT_INTERRUPTED) return EXIT_DONE;  // Ctrl+C is how a watch without --seconds ends
+        throw;
+    }
+    return EXIT_DONE;
+}
+
+// ---- settings ----
+
+TSettingsFileRead ReadFileOrFail(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw TCliFailure{EXIT_FILE, "Het bestand " + path + " kan niet worden gelezen."};
+    std::string text(SETTINGSFILEMAXSIZE + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in.gcount()));
+    TSettingsFileRead read = ReadSettingsFile(text);
+    if (!read.Ok()) throw TCliFailure{EXIT_FILE, "Het bestand " + path + " is geweigerd. " + read.Error};
+    return read;
+}
+
+TNvmWords FetchOrFail(TCliBoard& board) {
+    const auto words = board.Job().FetchAndWait();
+    board.CheckGoingOn();
+    if (!words)
+        throw TCliFailure{EXIT_NO_ANSWER, "Het KORVEL bord stuurt zijn instellingen niet. Controleer de kabel en de "
+                                          "RUN/PROGRAM schakelaar, en probeer het opnieuw."};
+    return *words;
+}
+
+int Backup(const TContext& c, TCliBoard& board) {
+    board.EnterServiceMode();
+    const TNvmWords words = FetchOrFail(board);
+    const std::string text = WriteSettingsFile(words, KORVEL_FILE_VERSION_TEXT, NowText(), UserDecimalSeparator());
+    // Written aside and put in place whole, so a full disk never leaves half a backup behind.
+    const std::string aside = c.Options.File + ".part";
+    {
+        std::ofstream out(aside, std::ios::binary | std::ios::trunc);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.close();
+        if (!out) {
+            std::remove(aside.c_str());
+            throw TCliFailure{EXIT_FILE, "Het bestand " + c.Options.File + " kan niet worden geschreven."};
+        }
+    }
+    std::remove(c.Options.File.c_str());  // Windows' rename does not replace
+    if (std::rename(aside.c_str(), c.Options.File.c_str()) != 0) {
+        std::remove(aside.c_str());
+        throw TCliFailure{EXIT_FILE, "Het bestand " + c.Options.File + " kan niet worden geschreven."};
+    }
+    c.Out << "Opgeslagen: " << NVM_PARAMETER_COUNT << " parameters in " << c.Options.File << '\n';
+    return EXIT_DONE;
+}
+
+int Compare(const TContext& c, TCliBoard& board, const std::optional<TSettingsFileRead>& file) {
+    board.EnterServiceMode();
+    const TNvmWords boardWords = FetchOrFail(board);
+    const TNvmWords other = file ? file->Words : NvmDefaultWords(boardWords);
+    const auto differences = CompareSettings(boardWords, other, c.Options.Defaults, UserDecimalSeparator());
+    if (c.Options.Json) {
+        c.Out << "[";
+        for (size_t i = 0; i < differences.size(); ++i) {
+            const TSettingsDifference& d = differences[i];
+            c.Out << (i ? ",\n " : "") << "{\"address\":" << d.Parameter->Address
+                  << ",\"name\":" << JsonString(d.Parameter->Control)
+                  << ",\"caption\":" << JsonString(NvmDisplayName(*d.Parameter)) << ",\"board\":" << JsonString(d.A)
+                  << ",\"" << (file ? "file" : "default") << "\":" << JsonString(d.B) << "}";
+        }
+        c.Out << "]\n";
+    } else {
+        for (const TSettingsDifference& d : differences)
+            c.Out << d.Parameter->Address << '\t' << d.Parameter->Control << '\t' << d.A << '\t' << d.B << '\n';
+    }
+    return differences.empty() ? EXIT_DONE : EXIT_DIFFERENT;
+}
+
+int WriteWords(const TContext& c, TCliBoard& board, const TNvmWords& words) {
+    TWriteOutcome outcome;
+    {
+        TProgressBar bar(c.Err, c.Progress, "Instellingen wegschrijven");
+        board.Job().OnProgress = [&](size_t handled, size_t total) { bar.Show(handled, total); };
+        outcome = board.Job().Write(words);
+        board.Job().OnProgress = nullptr;
+    }
+    const char sep = UserDecimalSeparator();
+    const std::string port = board.PortName();
+    switch (outcome.Result) {
+        case TWriteResult::Stored:
+            c.Out << "Geprogrammeerd: " << NVM_PARAMETER_COUNT << " parameters weggeschreven en opgeslagen.\n";
+            return EXIT_DONE;
+        case TWriteResult::StoreDiffers:
+            for (const TStoreMismatch& m : outcome.Mismatches) {
+                const TNvmParameter& p = NvmParameters()[m.Row];
+                c.Out << p.Address << '\t' << p.Control << "\tweggeschreven "
+                      << SettingsValueText(p, DecodeNvmWord(p, m.Written), sep) << " (woord " << m.Written
+                      << ")\topgeslagen " << SettingsValueText(p, DecodeNvmWord(p, m.Stored), sep) << " (woord "
+                      << m.Stored << ")\n";
+            }
+            throw TCliFailure{EXIT_STORE, "Het KORVEL bord heeft " + std::to_string(outcome.Mismatches.size()) +
+                                              " parameter(s) anders opgeslagen dan weggeschreven (zie stdout). "
+                                              "Schrijf opnieuw weg of haal de instellingen op."};
+        case TWriteResult::StoreUnverified:
+            throw TCliFailure{EXIT_STORE, "Het KORVEL bord heeft niet teruggemeld wat het heeft opgeslagen. "
+                                          "Maak een backup om te controleren wat het bord nu heeft."};
+        case TWriteResult::WriteUnanswered:
+            throw TCliFailure{EXIT_NO_ANSWER,
+                              "Het KORVEL bord gaf geen antwoord op parameter " + std::to_string(outcome.Answered + 1) +
+                                  " van " + std::to_string(NVM_PARAMETER_COUNT) + "; " + std::to_string(outcome.Answered) +
+                                  " zijn weggeschreven, niets is opgeslagen. Controleer de kabel en de RUN/PROGRAM "
+                                  "schakelaar en schrijf opnieuw weg."};
+        case TWriteResult::StoreUnanswered:
+            throw TCliFailure{EXIT_NO_ANSWER, "Het KORVEL bord gaf geen antwoord op het opslaan; of het heeft "
+                                              "opgeslagen is niet bekend. Maak een backup om te controleren."};
+        case TWriteResult::LineLostInWrite:
+            throw TCliFailure{EXIT_LINE, "De verbinding met " + port + " is verbroken tijdens het wegschrijven; " +
+                                             std::to_string(outcome.Answered) + " parameters weggeschreven, niets opgeslagen."};
+        case TWriteResult::LineLostInStore:
+            throw TCliFailure{EXIT_LINE, "De verbinding met " + port + " is verbroken tijdens het opslaan; of het bord "
+                                         "heeft opgeslagen is niet bekend. Maak opnieuw verbinding en maak een backup."};
+        case TWriteResult::Stopped:
+            throw TCliFailure{EXIT_INTERRUPTED, "Onderbroken: " + std::to_string(outcome.Answered) +
+                                                    " parameters weggeschreven, niets opgeslagen."};
+    }
+    return EXIT_DONE;
+}
+
+// ---- firmware ----
+
+void CheckFirmwareFile(const std::string& path) {
+    TFlashImage image;
+    try {
+        image.ReadHexFile(path);
+    } catch (const std::exception& e) {
+        throw TCliFailure{EXIT_FILE, "Het firmware bestand " + path + " is geweigerd: " + e.what()};
+    }
+    if (image.MapError())
+        throw TCliFailure{EXIT_FILE, "Het firmware bestand " + path + " is geweigerd: Geen geldig firmware bestand."};
+}
+
+int Flash(const TContext& c, TCliBoard& board) {
+    board.EnterServiceMode();
+    // As the window: the download leaves service mode.
+    board.Service().SetWanted(false);
+    TProgressBar bar(c.Err, c.Progress, "Firmware flashen");
+    board.Comms().OnProgress = [&](TCommsDataModule*, uint32_t progress, uint32_t max, bool, const std::string&, bool&) {
+        if (max > 0) bar.Show(progress - std::min(progress, 0x8800u), max - 0x8800u);
+    };
+    board.Console().ConfirmQuestions = true;  // the command line itself was the engineer's yes
+    board.Console().ShowBoxes = false;        // the outcome below says it once
+    TCommsDataModule::TFlashResult result{};
+    try {
+        result = board.Comms().FlashFirmware(c.Options.File);
+    } catch (const std::exception& e) {
+        board.CheckGoingOn();
+        throw TCliFailure{EXIT_LINE, e.what()};
+    }
+    board.CheckGoingOn();
+    switch (result) {
+        case TCommsDataModule::TFlashResult::Done:
+            bar.Show(1, 1);
+            c.Out << "Nieuwe firmware staat er in.\n";
+            return EXIT_DONE;
+        case TCommsDataModule::TFlashResult::InvalidFile:
+        case TCommsDataModule::TFlashResult::Declined:
+            throw TCliFailure{EXIT_FILE, "Het firmware bestand " + c.Options.File + " is geweigerd."};
+        case TCommsDataModule::TFlashResult::NoAnswer: break;
+    }
+    throw TCliFailure{EXIT_NO_ANSWER, "KORVEL bord geeft geen antwoord. Het bord moet opnieuw geflasht worden: "
+                                      "controleer de kabel en de voeding en probeer het opnieuw."};
+}
+
+int Run(const TContext& c) {
+    const std::string& command = c.Options.Command;
+    if (command == "ports") return Ports(c);
+    // Files are checked before the board is touched: nothing is sent for a file that is refused.
+    std::optional<TSettingsFileRead> file;
+    if ((command == "restore" || command == "compare") && !c.Options.File.empty()) file = ReadFileOrFail(c.Options.File);
+    if (command == "flash") CheckFirmwareFile(c.Options.File);
+
+    // The messages the shared code shows go to stderr, as errors do.
+    TCliBoard board(c.Err);
+    board.Open(c.Options.Port);
+    if (command == "info") return Info(c, board);
+    if (command == "watch") return Watch(c, board);
+    if (command == "backup") return Backup(c, board);
+    if (command == "compare") return Compare(c, board, file);
+    if (command == "flash") return Flash(c, board);
+    board.EnterServiceMode();
+    if (command == "restore") return WriteWords(c, board, file->Words);
+    // defaults: the two rows without a default keep what the board holds.
+    return WriteWords(c, board, NvmDefaultWords(FetchOrFail(board)));
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress) {
+    std::string error;
+    const auto options = ParseCliArgs(args, error);
+    if (!options) {
+        err << "korvel-cli: " << error << "\n" << CliUsage().substr(0, CliUsage().find("\n\n") + 1);
+        return EXIT_USAGE;
+    }
+    if (options->Command == "help") {
+        out << CliUsage();
+        return EXIT_DONE;
+    }
+    if (options->Command == "version") {
+        out << "korvel-cli " << KORVEL_FILE_VERSION_TEXT << '\n';
+        return EXIT_DONE;
+    }
+    try {
+        return Run({*options, out, err, progress});
+    } catch (const TCliFailure& f) {
+        out << std::flush;
+        err << "korvel-cli: " << f.Message << '\n';
+        return f.Status;
+    } catch (const std::exception& e) {
+        err << "korvel-cli: " << e.what() << '\n';
+        return EXIT_LINE;
+    }
+}
+
+}  // namespace korvel::cli

@@ -1,0 +1,87 @@
+#include "cli/cli_output.h"
+
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <ctime>
+#include <ostream>
+
+namespace korvel::cli {
+
+uint32_t MillisecondsNow() {
+    using namespace std::chrono;
+    return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+TProgressBar::TProgressBar(std::ostream& err, bool on, std::string caption)
+    : FErr(err), FOn(on), FCaption(std::move(caption)), FStart(MillisecondsNow()) {}
+
+TProgressBar::~TProgressBar() {
+    if (FDrawn) FErr << '\n' << std::flush;
+}
+
+void TProgressBar::Show(uint64_t done, uint64_t total) {
+    if (!FOn || total == 0) return;
+    const int percent = static_cast<int>(done * 100 / total);
+    if (percent == FLastPercent) return;
+    FLastPercent = percent;
+    constexpr int kWidth = 30;
+    const int filled = percent * kWidth / 100;
+    std::string bar(static_cast<size_t>(filled), '#');
+    bar.append(static_cast<size_t>(kWidth - filled), '.');
+    std::string left = "";
+    const uint32_t spent = MillisecondsNow() - FStart;
+    if (done > 0 && done < total) {
+        const auto rest = static_cast<uint64_t>(spent) * (total - done) / done / 1000;
+        left = "  nog " + std::to_string(rest) + " s";
+    }
+    FErr << '\r' << FCaption << " [" << bar << "] " << percent << " %" << left << "    " << std::flush;
+    FDrawn = true;
+}
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+                    out += escaped;
+                } else {
+                    out += c;  // UTF-8 passes as it is
+                }
+        }
+    }
+    return out + '"';
+}
+
+char UserDecimalSeparator() {
+    // Asked once from the user's locale, then the program's numbers go back to the C locale.
+    const char* before = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string keep = before != nullptr ? before : "C";
+    std::setlocale(LC_NUMERIC, "");
+    const char point = std::localeconv()->decimal_point[0] == ',' ? ',' : '.';
+    std::setlocale(LC_NUMERIC, keep.c_str());
+    return point;
+}
+
+std::string NowText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+}  // namespace korvel::cli

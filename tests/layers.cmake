@@ -1,0 +1,17 @@
+# Fails naming each file outside src/app that includes a header from app/: what the window and a
+# headless caller share lives below it, and the window is reached through interfaces it implements.
+file(GLOB_RECURSE sources ${ROOT}/src/*.h ${ROOT}/src/*.cpp ${ROOT}/sim/*.h ${ROOT}/sim/*.cpp)
+set(found "")
+foreach(source ${sources})
+  if(source MATCHES "^${ROOT}/src/app/")
+    continue()
+  endif()
+  file(STRINGS ${source} lines REGEX "^[ \t]*#[ \t]*include[ \t]+[\"<]app/")
+  foreach(line ${lines})
+    file(RELATIVE_PATH name ${ROOT} ${source})
+    string(APPEND found "\n  ${name}: ${line}")
+  endforeach()
+endforeach()
+if(found)
+  message(FATAL_ERROR "Files below the window include app/:${found}")
+endif()
