@@ -330,6 +330,13 @@ int Flash(const TContext& c, TCliBoard& board) {
                                       "controleer de kabel en de voeding en probeer het opnieuw."};
 }
 
+// Errors are one line each, so a script's log can be read line by line.
+std::string OneLine(std::string text) {
+    for (char& ch : text)
+        if (ch == '\n' || ch == '\r') ch = ' ';
+    return text;
+}
+
 int Run(const TContext& c) {
     const std::string& command = c.Options.Command;
     if (command == "ports") return Ports(c);
@@ -373,10 +380,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return Run({*options, out, err, progress});
     } catch (const TCliFailure& f) {
         out << std::flush;
-        err << "korvel-cli: " << f.Message << '\n';
+        err << "korvel-cli: " << OneLine(f.Message) << '\n';
         return f.Status;
     } catch (const std::exception& e) {
-        err << "korvel-cli: " << e.what() << '\n';
+        err << "korvel-cli: " << OneLine(e.what()) << '\n';
         return EXIT_LINE;
     }
 }

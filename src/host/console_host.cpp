@@ -18,6 +18,7 @@ TConsoleHost::~TConsoleHost() { Shutdown(); }
 
 void TConsoleHost::Interrupt() { gInterrupted = true; }
 bool TConsoleHost::Interrupted() { return gInterrupted; }
+void TConsoleHost::ClearInterrupt() { gInterrupted = false; }
 
 bool TConsoleHost::RunOnUiThreadAndWait(const std::function<void()>& fn) {
     Task task{fn};

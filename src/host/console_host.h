@@ -37,6 +37,8 @@ public:
     // job's thread runs OnInterrupt once.
     static void Interrupt();
     static bool Interrupted();
+    // For a process that runs several commands (tests): the next one starts uninterrupted.
+    static void ClearInterrupt();
     std::function<void()> OnInterrupt;
 
 private:

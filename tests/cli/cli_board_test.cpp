@@ -1,0 +1,209 @@
+// korvel-cli against the stand-in on a pseudo-terminal: what each command prints and the exit
+// status a script acts on.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "board_sim.h"
+#include "cli/korvel_cli.h"
+#include "datalog/data_log.h"
+#include "host/console_host.h"
+#include "messages/message_ids.h"
+#include "settings/settings_file.h"
+
+namespace korvel::cli {
+namespace {
+
+using sim::BoardSim;
+using sim::BoardSimOptions;
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+BoardSimOptions Program(uint32_t reportMs = 200) {
+    BoardSimOptions o;
+    o.program = true;
+    o.reportMs = reportMs;
+    return o;
+}
+
+class CliBoardTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        TConsoleHost::ClearInterrupt();
+        for (const std::string& f : files) std::remove(f.c_str());
+    }
+    void Start(BoardSimOptions o) {
+        board = std::make_unique<BoardSim>(o);
+        port = board->Start();
+    }
+    Result Cli(std::vector<std::string> args) {
+        args.insert(args.begin() + 1, {"--port", port});
+        std::ostringstream out, err;
+        const int status = RunCli(args, out, err, false);
+        return {status, out.str(), err.str()};
+    }
+    std::string File(const std::string& name) {
+        files.push_back(::testing::TempDir() + "cli_" + name);
+        return files.back();
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    static void Write(const std::string& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    TNvmWords BoardWords() const {
+        std::vector<uint8_t> block{K2PRGETNVM};
+        const auto nvm = board->Nvm();
+        block.insert(block.end(), nvm.begin(), nvm.end());
+        return *NvmWordsOfReport(block);
+    }
+    std::unique_ptr<BoardSim> board;
+    std::string port;
+    std::vector<std::string> files;
+};
+
+TEST_F(CliBoardTest, InfoSaysTheSwitchPositionAndTheValues) {
+    for (const bool program : {true, false}) {
+        BoardSimOptions o = Program();
+        o.program = program;
+        Start(o);
+        const Result r = Cli({"info"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find(program ? "schakelaar: PROGRAM\n" : "schakelaar: RUN\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("Toshiba mode: 1: Heat\n"), std::string::npos) << r.out;
+        const Result json = Cli({"info", "--json"});
+        EXPECT_EQ(json.out.rfind("{\"port\":", 0), 0u) << json.out;
+        EXPECT_NE(json.out.find("\"toshiba_mode\":\"1: Heat\""), std::string::npos) << json.out;
+    }
+}
+
+// A backup restored gives the board every word it had, the 1/256 field's odd word included, and
+// a second backup reads the same; compare tells a file that differs by its status.
+TEST_F(CliBoardTest, BackupRestoreAndCompareRoundTripEveryWord) {
+    Start(Program());
+    const std::string first = File("first.csv"), second = File("second.csv");
+    ASSERT_EQ(Cli({"backup", first}).status, 0);
+    auto read = ReadSettingsFile(Read(first));
+    ASSERT_TRUE(read.Ok()) << read.Error;
+    EXPECT_EQ(read.Words, BoardWords());
+
+    TNvmWords wanted = read.Words;
+    wanted[46 / 2] = 4865;  // shows as 19.0, like 4864
+    wanted[42 / 2] = 61;
+    Write(first, WriteSettingsFile(wanted, "test", "2026-12-10 10:00:00", ','));
+    const Result differs = Cli({"compare", first});
+    EXPECT_EQ(differs.status, 1);
+    EXPECT_EQ(differs.out, "42\tonfPumpDelayHeating\t60\t61\n46\tonfNightOff\t19.0 (woord 4864)\t19.0 (woord 4865)\n")
+        << differs.out;
+
+    const Result restored = Cli({"restore", first});
+    EXPECT_EQ(restored.status, 0) << restored.err;
+    EXPECT_EQ(BoardWords(), wanted);
+    EXPECT_EQ(Cli({"compare", first}).status, 0);
+    ASSERT_EQ(Cli({"backup", second}).status, 0);
+    EXPECT_EQ(ReadSettingsFile(Read(second)).Words, wanted);
+    EXPECT_EQ(Cli({"compare", "--defaults"}).status, 1);
+}
+
+TEST_F(CliBoardTest, FaultsEndWithTheirStatusAndOneLine) {
+    BoardSimOptions run = Program();
+    run.program = false;
+    BoardSimOptions dropWrite = Program(), storeWrong = Program(), dropStore = Program(), silent = Program(0);
+    dropWrite.dropWrite = 11;
+    storeWrong.storeWrong = 54;
+    dropStore.dropStore = true;
+    silent.silent = true;
+    const struct {
+        const char* name;
+        BoardSimOptions options;
+        std::vector<std::string> args;
+        int status;
+        const char* err;
+        const char* out;
+    } cases[] = {
+        {"switch at RUN", run, {"defaults"}, 4, "niet in de stand PROGRAM", ""},
+        {"silent board", silent, {"backup", "x.csv"}, 4, "geeft geen antwoord", ""},
+        {"write unanswered", dropWrite, {"defaults"}, 4, "geen antwoord op parameter 11 van 115; 10 zijn weggeschreven", ""},
+        {"store kept another word", storeWrong, {"defaults"}, 6, "1 parameter(s) anders opgeslagen",
+         "54\tonfPumpStartupTime\tweggeschreven 30 (woord 30)\topgeslagen 31 (woord 31)\n"},
+        {"store unanswered", dropStore, {"defaults"}, 4, "geen antwoord op het opslaan", ""},
+    };
+    for (const auto& c : cases) {
+        Start(c.options);
+        const Result r = Cli(c.args);
+        EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.name << ": " << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.name << ": " << r.err;
+        EXPECT_EQ(r.out, c.out) << c.name;
+    }
+    // Nothing is sent for a file that is refused.
+    Start(Program());
+    const std::string bad = File("bad.csv");
+    Write(bad, "KORVEL instellingen;x;y\r\nAdres;Naam\r\n");
+    const Result refused = Cli({"restore", bad});
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_NE(refused.err.find("Regel 2"), std::string::npos) << refused.err;
+    EXPECT_TRUE(board->ReceivedBlocks().empty());
+}
+
+// Ctrl+C between two exchanges: nothing more is sent and no store is requested.
+TEST_F(CliBoardTest, InterruptStopsTheWriteWithoutStoring) {
+    BoardSimOptions o = Program();
+    o.pace = true;
+    Start(o);
+    std::atomic<bool> done{false};
+    std::thread interrupt([&] {
+        while (!done) {
+            size_t writes = 0;
+            for (const auto& b : board->ReceivedBlocks()) writes += b[0] == P2KSETNVM;
+            if (writes >= 20) {
+                TConsoleHost::Interrupt();
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const Result r = Cli({"defaults"});
+    done = true;
+    interrupt.join();
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_NE(r.err.find("parameters weggeschreven, niets opgeslagen"), std::string::npos) << r.err;
+    const auto blocks = board->ReceivedBlocks();
+    EXPECT_TRUE(std::none_of(blocks.begin(), blocks.end(), [](const auto& b) { return b[0] == P2KFLASHNVM; }));
+    EXPECT_LT(std::count_if(blocks.begin(), blocks.end(), [](const auto& b) { return b[0] == P2KSETNVM; }), 30);
+}
+
+TEST_F(CliBoardTest, FlashChecksTheFileFirst) {
+    Start(Program());
+    const std::string bad = File("bad.a43");
+    Write(bad, "S1130000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFEC\nnot a record\n");
+    EXPECT_EQ(Cli({"flash", bad}).status, 3);
+    EXPECT_TRUE(board->ReceivedBlocks().empty());
+    const Result r = Cli({"flash", KORVEL_TEST_DATA "/firmware/srec_cat_full.a43"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(board->LoaderDone());
+}
+
+TEST_F(CliBoardTest, WatchWritesTheDataLog) {
+    Start(Program(100));
+    const std::string log = File("watch.csv");
+    const Result r = Cli({"watch", "--seconds", "1.5", "--log", log});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind(std::string(LOGFILEHEADER) + "\n", 0), 0u);
+    EXPECT_GE(std::count(r.out.begin(), r.out.end(), '\n'), 10);
+    const std::string file = Read(log);
+    EXPECT_EQ(file.rfind(std::string(LOGFILEHEADER) + "\r\n", 0), 0u);
+    EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 2);  // the header and one row: a row at most every 5 s
+}
+
+}  // namespace
+}  // namespace korvel::cli
