@@ -10,6 +10,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -138,12 +139,18 @@ void TMainForm::BuildActions() {
         NewAction("DefaultSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen &standaard"));
     HelpAboutAction = NewAction("HelpAboutAction", "&Help", QStringLiteral("&Over..."));
     SaveSettingsAction =
-        NewAction("SaveSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen opslaan als..."));
+        NewAction("SaveSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen opslaan &als..."));
     LoadSettingsAction =
-        NewAction("LoadSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen laden uit bestand..."));
+        NewAction("LoadSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen &laden uit bestand..."));
     CompareSettingsAction =
-        NewAction("CompareSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen vergelijken..."));
+        NewAction("CompareSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen &vergelijken..."));
+    RestoreSnapshotAction =
+        NewAction("RestoreSnapshotAction", "&Gereedschappen", QStringLiteral("Vorige instellingen &terugzetten..."));
     ChartAction = NewAction("ChartAction", "&Gereedschappen", QStringLiteral("&Grafiek"));
+
+    // The keys an engineer expects: save the backup, refresh from the board.
+    SaveSettingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    GetSettingsAction->setShortcut(QKeySequence(Qt::Key_F5));
 
     // Auto-check alone in its group: each use flips its check mark.
     StopLoggingAction->setCheckable(true);
@@ -180,6 +187,7 @@ void TMainForm::BuildActions() {
     connect(LoadSettingsAction, &QAction::triggered, this, [this] { Guarded([this] { SettingsTransfer->Load(); }); });
     connect(CompareSettingsAction, &QAction::triggered, this,
             [this] { Guarded([this] { SettingsTransfer->Compare(); }); });
+    bind(RestoreSnapshotAction, &TMainForm::RestoreSnapshotActionExecute);
     bind(ChartAction, &TMainForm::ChartActionExecute);
 }
 
@@ -207,7 +215,8 @@ void TMainForm::BuildMenusAndToolBar() {
     for (QAction* a : {PortOptionsAction, FlashAction, GetSettingsAction, DefaultSettingsAction, SetSettingsAction})
         tools->addAction(a);
     tools->addSeparator();
-    for (QAction* a : {SaveSettingsAction, LoadSettingsAction, CompareSettingsAction}) tools->addAction(a);
+    for (QAction* a : {SaveSettingsAction, LoadSettingsAction, CompareSettingsAction, RestoreSnapshotAction})
+        tools->addAction(a);
     tools->addSeparator();
     tools->addAction(ChartAction);
 
@@ -256,6 +265,7 @@ void TMainForm::BuildClientArea() {
     PageControl1->addTab(TabSheetService, QStringLiteral("&Instellingen"));
     PageControl1->setCurrentWidget(TabSheetToshiba);
     GiveMenusTheirAltLetters(ActionMainMenuBar1, PageControl1->tabBar());
+    for (const QString& clash : MenuLetterClashes(ActionMainMenuBar1)) host_.Trace(clash.toStdString());
     column->addWidget(PageControl1, 1);
 
     Panel2 = new QWidget(client);
@@ -430,11 +440,14 @@ void TMainForm::btnShowAdvancedSettingsClick() {
     AdvancedSettingsForm->show();
 }
 
+void TMainForm::RestoreSnapshotActionExecute() {}  // the snapshot list comes with the snapshots
+
 void TMainForm::SettingsFileActionsAllowances() {
     // A file loaded before the board's report would be overwritten by the fetch of service mode.
     const bool allowed =
         ModeServiceAction->isChecked() && SettingsCollected && SettingsTransfer && !SettingsTransfer->Running();
-    for (QAction* a : {SaveSettingsAction, LoadSettingsAction, CompareSettingsAction}) a->setEnabled(allowed);
+    for (QAction* a : {SaveSettingsAction, LoadSettingsAction, CompareSettingsAction, RestoreSnapshotAction})
+        a->setEnabled(allowed);
 }
 
 void TMainForm::ProgressNotification(TCommsDataModule*, uint32_t Progress, uint32_t MaxProgress, bool Error,

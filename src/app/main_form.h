@@ -78,6 +78,8 @@ public:
     QAction* SaveSettingsAction = nullptr;
     QAction* LoadSettingsAction = nullptr;
     QAction* CompareSettingsAction = nullptr;
+    // Loads a snapshot taken before an earlier write back into the fields.
+    QAction* RestoreSnapshotAction = nullptr;
     QAction* ChartAction = nullptr;
     QActionGroup* ModeGroup = nullptr;
     QTabWidget* PageControl1 = nullptr;
@@ -116,6 +118,7 @@ public:
     void TabSheetServiceShow();
     void TabSheetServiceHide();
     void btnShowAdvancedSettingsClick();
+    void RestoreSnapshotActionExecute();
     // Enables the settings-file commands: in service mode, once the controls hold a report.
     void SettingsFileActionsAllowances();
     void ProgressNotification(TCommsDataModule* Sender, uint32_t Progress, uint32_t MaxProgress, bool Error,

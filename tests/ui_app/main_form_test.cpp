@@ -52,7 +52,7 @@ TEST_F(MainFormTest, StartsDisconnectedWatchingWithTheDocumentedCommands) {
 }
 
 TEST_F(MainFormTest, ActionListMenusAndToolBarCarryTheirCaptions) {
-    ASSERT_EQ(form->ActionList.size(), 17u);
+    ASSERT_EQ(form->ActionList.size(), 18u);
     for (const QAction* a : form->ActionList) EXPECT_FALSE(a->property("category").toString().isEmpty());
 
     QStringList menus;
@@ -69,8 +69,9 @@ TEST_F(MainFormTest, ActionListMenusAndToolBarCarryTheirCaptions) {
     // The settings file's commands follow the menu's own items.
     EXPECT_EQ(items[3], (QStringList{"&Com poort...", "&Firmware flashen...", "Instellingen &ophalen",
                                      "Instellingen &standaard", "Instellingen &wegschrijven", "-",
-                                     "Instellingen opslaan als...", "Instellingen laden uit bestand...",
-                                     "Instellingen vergelijken...", "-", "&Grafiek"}));
+                                     "Instellingen opslaan &als...", "Instellingen &laden uit bestand...",
+                                     "Instellingen &vergelijken...", "Vorige instellingen &terugzetten...", "-",
+                                     "&Grafiek"}));
     EXPECT_EQ(items[4], (QStringList{"&Over..."}));
     EXPECT_EQ(Texts(form->ActionToolBar1->actions()),
               (QStringList{"Verbinding &maken", "Verbinding &verbreken", "-", "M&eekijken", "&Instellen", "-",
