@@ -22,6 +22,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/action_proxy.h"
 #include "app/data_log.h"
@@ -87,9 +88,23 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
     // A pulled adapter must not leave the window showing a connection.
     CommsDataModule->OnStatusChange = [this](TCommsDataModule*) { SetAllowances(); };
     CommsDataModule->OnLineLost = [this](TCommsDataModule*) { LineLost(); };
+    // The strip's advice follows the adapter in and out while nothing is connected.
+    TFTDIEvent arrival = std::move(CommsDataModule->FTDI_VCOM.OnArrival);
+    CommsDataModule->FTDI_VCOM.OnArrival = [this, arrival](TFTDI_VCOM* sender) {
+        if (arrival) arrival(sender);
+        if (StatusStrip != nullptr) StatusStrip->Refresh();
+    };
+    CommsDataModule->FTDI_VCOM.OnRemove = [this](TFTDI_VCOM*) {
+        if (StatusStrip != nullptr) StatusStrip->Refresh();
+    };
     SettingsTransfer = std::make_unique<TSettingsTransfer>(*this);
     StatusStrip = new TStatusStrip(ProgressLabel, ProgressMeter, host_, [this] {
-        if (!CommsDataModule || CommsDataModule->ConnectionState() != csConnected) return TLinkState{};
+        if (!CommsDataModule) return TLinkState{};
+        if (CommsDataModule->ConnectionState() != csConnected) {
+            TLinkState link;
+            link.NothingToOpen = !PortToOpen();
+            return link;
+        }
         // The board's answer 32 is what enables the service box.
         return TLinkState{true, CommsDataModule->ZylSerialPort.PortName(), ModeServiceAction->isChecked(),
                           ServiceBox->isEnabled()};
@@ -376,10 +391,24 @@ void TMainForm::PortOptionsActionExecute() {
     } allowances{this};
     TPortList ports;
     CommsDataModule->FillAvailableComPortsList(ports);
-    TSelectCOMPortForm dialog(ports, CommsDataModule->ZylSerialPort.PortName(), this);
+    // The chosen port when it is there, else the adapter the detector found.
+    std::string start = CommsDataModule->ZylSerialPort.PortName();
+    const auto listed = [&ports](const std::string& name) {
+        return std::any_of(ports.begin(), ports.end(), [&name](const TPortListItem& p) { return p.Name == name; });
+    };
+    if (!listed(start) && !CommsDataModule->FTDI_VCOM.Adapters().empty())
+        start = CommsDataModule->FTDI_VCOM.Adapters().front().Name;
+    TSelectCOMPortForm dialog(ports, start, this);
     if (dialog.exec() != QDialog::Accepted || dialog.SelectedPort().empty()) return;
     CommsDataModule->ZylSerialPort.SetPort(TCommsDataModule::PortNumber(dialog.SelectedPort()));
     ConnectActionExecute();  // watching, connected, a fresh trend: as the connect command does it
+}
+
+bool TMainForm::PortToOpen() const {
+    const TZylSerialPort& port = CommsDataModule->ZylSerialPort;
+    const TCommPort chosen = port.GetPort();
+    if (CommsDataModule->FTDI_VCOM.Count > 0 || chosen == spCustom) return true;  // a path or address: trusted
+    return chosen != spNone && port.GetExistingCommPorts().test(static_cast<size_t>(chosen));
 }
 
 void TMainForm::DisconnectActionExecute() {

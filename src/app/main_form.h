@@ -158,6 +158,8 @@ private:
     void SendOneByteRequest(uint8_t id);
     QWidget* FindDisplayField(const char* name) const;
     void LineLost();
+    // Whether "Verbinding maken" has something to open: the adapter, or a chosen port present.
+    bool PortToOpen() const;
 
     UiHost& host_;
     std::unique_ptr<TDataLog> DataLog;

@@ -1,6 +1,6 @@
-// Renders the main window's two pages, the curve preview, the advanced view, the advanced
-// settings, the About box, the live trend, a week-long log and the port dialog to PNG files, with
-// plausible reports applied so the fields show values.
+// Renders the main window at a first start and its two pages, the curve preview, the advanced
+// view, the advanced settings, the About box, the live trend, a week-long log and the port dialog
+// to PNG files, with plausible reports applied so the fields show values.
 // Usage: korvel-screenshots [output dir]
 #include <QApplication>
 #include <QDir>
@@ -78,13 +78,20 @@ int main(int argc, char** argv) {
         return korvel::TModalResult::mrOk;
     };
     form.show();
+    // A first start with no adapter and no port chosen: the strip says what to do.
+    auto& port = form.CommsDataModule->ZylSerialPort;
+    port.SetPort(korvel::spNone);
+    form.SetAllowances();
+    QApplication::processEvents();
+    bool ok = Save(form, dir, "main_first_start.png");
+    port.SetPort(korvel::spCustom);  // the stand-in again
     form.ConnectAction->trigger();
     QApplication::processEvents();
 
     // A fixed report, shown just before the grab, keeps the picture the same from run to run.
     const auto report = SampleReport();
     form.DatablockNotification(nullptr, static_cast<int32_t>(korvel::REALTIME_REPORT_SIZE + 2), report.data());
-    bool ok = Save(form, dir, "main_monitor.png");
+    ok = Save(form, dir, "main_monitor.png") && ok;
 
     // The service page once the board has confirmed service mode.
     form.ModeServiceAction->trigger();

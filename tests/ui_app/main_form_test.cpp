@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "app/status_strip.h"
 #include "ui_app/main_form_fixture.h"
 #include "widgets/percentage_meter.h"
 
@@ -224,9 +225,10 @@ TEST_F(MainFormTest, ProgressStrip) {
     }
     EXPECT_TRUE(host.Boxes().empty());
 
-    // The last call gives the strip back to the link's status.
+    // The last call gives the strip back to the link's status (no port yet: what to do about it).
     form->ProgressNotification(nullptr, 0, 0, false, "", cancel);
-    EXPECT_EQ(form->ProgressLabel->text(), QStringLiteral("Niet verbonden."));
+    EXPECT_EQ(form->ProgressLabel->text().toStdString(),
+              std::string(MSG_STATUS_DISCONNECTED) + " " + MSG_STATUS_NO_ADAPTER);
     EXPECT_TRUE(form->ProgressMeter->isHidden());
     EXPECT_EQ(form->ProgressMeter->Percent(), 0);
 
