@@ -28,6 +28,7 @@
 #include "app/data_log.h"
 #include "app/global_data_module.h"
 #include "app/general_error.h"
+#include "app/manual_form.h"
 #include "app/menu_letters.h"
 #include "app/status_strip.h"
 #include "charts/chart_form.h"
@@ -162,10 +163,14 @@ void TMainForm::BuildActions() {
     RestoreSnapshotAction =
         NewAction("RestoreSnapshotAction", "&Gereedschappen", QStringLiteral("Vorige instellingen &terugzetten..."));
     ChartAction = NewAction("ChartAction", "&Gereedschappen", QStringLiteral("&Grafiek"));
+    HelpManualAction = NewAction("HelpManualAction", "&Help", QStringLiteral("&Handleiding"));
 
-    // The keys an engineer expects: save the backup, refresh from the board.
+    // The keys an engineer expects: save the backup, refresh from the board, help.
     SaveSettingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     GetSettingsAction->setShortcut(QKeySequence(Qt::Key_F5));
+    HelpManualAction->setShortcut(QKeySequence(Qt::Key_F1));
+    // Also from the other windows of the tool, while no dialog holds the input.
+    HelpManualAction->setShortcutContext(Qt::ApplicationShortcut);
 
     // Auto-check alone in its group: each use flips its check mark.
     StopLoggingAction->setCheckable(true);
@@ -204,6 +209,7 @@ void TMainForm::BuildActions() {
             [this] { Guarded([this] { SettingsTransfer->Compare(); }); });
     bind(RestoreSnapshotAction, &TMainForm::RestoreSnapshotActionExecute);
     bind(ChartAction, &TMainForm::ChartActionExecute);
+    bind(HelpManualAction, &TMainForm::HelpManualActionExecute);
 }
 
 void TMainForm::BuildMenusAndToolBar() {
@@ -236,6 +242,7 @@ void TMainForm::BuildMenusAndToolBar() {
     tools->addAction(ChartAction);
 
     QMenu* help = ActionMainMenuBar1->addMenu(QStringLiteral("&Help"));
+    help->addAction(HelpManualAction);
     help->addAction(HelpAboutAction);
 
     ActionToolBar1 = new QToolBar(this);
@@ -500,6 +507,11 @@ void TMainForm::btnShowAdvancedViewerClick() {
 }
 
 void TMainForm::ChartActionExecute() { ShowTrend(TrendForm, TrendHistory, host_, this); }
+
+void TMainForm::HelpManualActionExecute() {
+    if (!ManualForm) ManualForm = std::make_unique<TManualForm>(this);
+    ManualForm->Open();
+}
 
 // ---- data log ----
 

@@ -31,6 +31,7 @@ class TAdvancedViewForm;
 class TAdvancedSettingsForm;
 class TGlobalDataModule;
 class TChartForm;
+class TManualForm;
 class TPercentageMeter;
 class TDataLog;
 class TSettingsPage;
@@ -74,6 +75,7 @@ public:
     QAction* SetSettingsAction = nullptr;
     QAction* DefaultSettingsAction = nullptr;
     QAction* HelpAboutAction = nullptr;
+    QAction* HelpManualAction = nullptr;  // F1
     // The settings file: back up, restore and compare.
     QAction* SaveSettingsAction = nullptr;
     QAction* LoadSettingsAction = nullptr;
@@ -127,6 +129,7 @@ public:
     void DataErrorNotification(TCommsDataModule* Sender);
     void btnShowAdvancedViewerClick();
     void ChartActionExecute();
+    void HelpManualActionExecute();
 
     // Data log.
     void StartLoggingActionAccept(const QString& fileName);
@@ -146,6 +149,7 @@ public:
     // after the history, so it goes first).
     TTrendHistory TrendHistory;
     std::unique_ptr<TChartForm> TrendForm;
+    std::unique_ptr<TManualForm> ManualForm;  // made when first asked for
 
 private:
     QAction* NewAction(const char* name, const char* category, const QString& caption);

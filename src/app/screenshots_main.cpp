@@ -1,16 +1,18 @@
 // Renders the main window at a first start and its two pages, the curve preview, the advanced
-// view, the advanced settings, the About box, the live trend, a week-long log and the port dialog
-// to PNG files, with plausible reports applied so the fields show values.
+// view, the advanced settings, the About box, the live trend, a week-long log, the port dialog and
+// the manual to PNG files, with plausible reports applied so the fields show values.
 // Usage: korvel-screenshots [output dir]
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPixmap>
+#include <QTextBrowser>
 #include <QTemporaryDir>
 #include <array>
 #include <cstdio>
 
+#include "app/manual_form.h"
 #include "app/program_start.h"
 #include "charts/chart_form.h"
 #include "link/select_com_port_form.h"
@@ -176,5 +178,14 @@ int main(int argc, char** argv) {
     noPorts.show();
     QApplication::processEvents();
     ok = Save(noPorts, dir, "port_dialog_empty.png") && ok;
+    noPorts.hide();
+
+    // The manual as F1 opens it, and at its table of fault flags.
+    form.HelpManualAction->trigger();
+    QApplication::processEvents();
+    ok = Save(*form.ManualForm, dir, "manual.png") && ok;
+    form.ManualForm->Browser->scrollToAnchor(QStringLiteral("fouten"));
+    QApplication::processEvents();
+    ok = Save(*form.ManualForm, dir, "manual_faults.png") && ok;
     return ok ? 0 : 1;
 }

@@ -53,7 +53,7 @@ TEST_F(MainFormTest, StartsDisconnectedWatchingWithTheDocumentedCommands) {
 }
 
 TEST_F(MainFormTest, ActionListMenusAndToolBarCarryTheirCaptions) {
-    ASSERT_EQ(form->ActionList.size(), 18u);
+    ASSERT_EQ(form->ActionList.size(), 19u);
     for (const QAction* a : form->ActionList) EXPECT_FALSE(a->property("category").toString().isEmpty());
 
     QStringList menus;
@@ -73,7 +73,7 @@ TEST_F(MainFormTest, ActionListMenusAndToolBarCarryTheirCaptions) {
                                      "Instellingen opslaan &als...", "Instellingen &laden uit bestand...",
                                      "Instellingen &vergelijken...", "Vorige instellingen &terugzetten...", "-",
                                      "&Grafiek"}));
-    EXPECT_EQ(items[4], (QStringList{"&Over..."}));
+    EXPECT_EQ(items[4], (QStringList{"&Handleiding", "&Over..."}));
     EXPECT_EQ(Texts(form->ActionToolBar1->actions()),
               (QStringList{"Verbinding &maken", "Verbinding &verbreken", "-", "M&eekijken", "&Instellen", "-",
                            "Start &Logfile...", "S&top Loggen", "-", "&Sluiten", "-", "&Grafiek"}));
