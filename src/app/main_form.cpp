@@ -10,6 +10,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -21,11 +22,13 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/action_proxy.h"
 #include "datalog/data_log.h"
 #include "app/global_data_module.h"
 #include "app/general_error.h"
+#include "app/manual_form.h"
 #include "app/menu_letters.h"
 #include "app/status_strip.h"
 #include "charts/chart_form.h"
@@ -88,9 +91,23 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
     CommsDataModule->OnStatusChange = [this](TCommsDataModule*) { SetAllowances(); };
     CommsDataModule->OnLineLost = [this](TCommsDataModule*) { LineLost(); };
     ServiceSession = std::make_unique<TServiceSession>(*CommsDataModule);
+    // The strip's advice follows the adapter in and out while nothing is connected.
+    TFTDIEvent arrival = std::move(CommsDataModule->FTDI_VCOM.OnArrival);
+    CommsDataModule->FTDI_VCOM.OnArrival = [this, arrival](TFTDI_VCOM* sender) {
+        if (arrival) arrival(sender);
+        if (StatusStrip != nullptr) StatusStrip->Refresh();
+    };
+    CommsDataModule->FTDI_VCOM.OnRemove = [this](TFTDI_VCOM*) {
+        if (StatusStrip != nullptr) StatusStrip->Refresh();
+    };
     SettingsTransfer = std::make_unique<TSettingsTransfer>(*this);
     StatusStrip = new TStatusStrip(ProgressLabel, ProgressMeter, host_, [this] {
-        if (!CommsDataModule || CommsDataModule->ConnectionState() != csConnected) return TLinkState{};
+        if (!CommsDataModule) return TLinkState{};
+        if (CommsDataModule->ConnectionState() != csConnected) {
+            TLinkState link;
+            link.NothingToOpen = !PortToOpen();
+            return link;
+        }
         // The board's answer 32 is what enables the service box.
         return TLinkState{true, CommsDataModule->ZylSerialPort.PortName(), ModeServiceAction->isChecked(),
                           ServiceBox->isEnabled()};
@@ -140,12 +157,22 @@ void TMainForm::BuildActions() {
         NewAction("DefaultSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen &standaard"));
     HelpAboutAction = NewAction("HelpAboutAction", "&Help", QStringLiteral("&Over..."));
     SaveSettingsAction =
-        NewAction("SaveSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen opslaan als..."));
+        NewAction("SaveSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen opslaan &als..."));
     LoadSettingsAction =
-        NewAction("LoadSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen laden uit bestand..."));
+        NewAction("LoadSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen &laden uit bestand..."));
     CompareSettingsAction =
-        NewAction("CompareSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen vergelijken..."));
+        NewAction("CompareSettingsAction", "&Gereedschappen", QStringLiteral("Instellingen &vergelijken..."));
+    RestoreSnapshotAction =
+        NewAction("RestoreSnapshotAction", "&Gereedschappen", QStringLiteral("Vorige instellingen &terugzetten..."));
     ChartAction = NewAction("ChartAction", "&Gereedschappen", QStringLiteral("&Grafiek"));
+    HelpManualAction = NewAction("HelpManualAction", "&Help", QStringLiteral("&Handleiding"));
+
+    // The keys an engineer expects: save the backup, refresh from the board, help.
+    SaveSettingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    GetSettingsAction->setShortcut(QKeySequence(Qt::Key_F5));
+    HelpManualAction->setShortcut(QKeySequence(Qt::Key_F1));
+    // Also from the other windows of the tool, while no dialog holds the input.
+    HelpManualAction->setShortcutContext(Qt::ApplicationShortcut);
 
     // Auto-check alone in its group: each use flips its check mark.
     StopLoggingAction->setCheckable(true);
@@ -182,7 +209,9 @@ void TMainForm::BuildActions() {
     connect(LoadSettingsAction, &QAction::triggered, this, [this] { Guarded([this] { SettingsTransfer->Load(); }); });
     connect(CompareSettingsAction, &QAction::triggered, this,
             [this] { Guarded([this] { SettingsTransfer->Compare(); }); });
+    bind(RestoreSnapshotAction, &TMainForm::RestoreSnapshotActionExecute);
     bind(ChartAction, &TMainForm::ChartActionExecute);
+    bind(HelpManualAction, &TMainForm::HelpManualActionExecute);
 }
 
 void TMainForm::BuildMenusAndToolBar() {
@@ -209,11 +238,13 @@ void TMainForm::BuildMenusAndToolBar() {
     for (QAction* a : {PortOptionsAction, FlashAction, GetSettingsAction, DefaultSettingsAction, SetSettingsAction})
         tools->addAction(a);
     tools->addSeparator();
-    for (QAction* a : {SaveSettingsAction, LoadSettingsAction, CompareSettingsAction}) tools->addAction(a);
+    for (QAction* a : {SaveSettingsAction, LoadSettingsAction, CompareSettingsAction, RestoreSnapshotAction})
+        tools->addAction(a);
     tools->addSeparator();
     tools->addAction(ChartAction);
 
     QMenu* help = ActionMainMenuBar1->addMenu(QStringLiteral("&Help"));
+    help->addAction(HelpManualAction);
     help->addAction(HelpAboutAction);
 
     ActionToolBar1 = new QToolBar(this);
@@ -258,6 +289,7 @@ void TMainForm::BuildClientArea() {
     PageControl1->addTab(TabSheetService, QStringLiteral("&Instellingen"));
     PageControl1->setCurrentWidget(TabSheetToshiba);
     GiveMenusTheirAltLetters(ActionMainMenuBar1, PageControl1->tabBar());
+    for (const QString& clash : MenuLetterClashes(ActionMainMenuBar1)) host_.Trace(clash.toStdString());
     column->addWidget(PageControl1, 1);
 
     Panel2 = new QWidget(client);
@@ -369,10 +401,24 @@ void TMainForm::PortOptionsActionExecute() {
     } allowances{this};
     TPortList ports;
     CommsDataModule->FillAvailableComPortsList(ports);
-    TSelectCOMPortForm dialog(ports, CommsDataModule->ZylSerialPort.PortName(), this);
+    // The chosen port when it is there, else the adapter the detector found.
+    std::string start = CommsDataModule->ZylSerialPort.PortName();
+    const auto listed = [&ports](const std::string& name) {
+        return std::any_of(ports.begin(), ports.end(), [&name](const TPortListItem& p) { return p.Name == name; });
+    };
+    if (!listed(start) && !CommsDataModule->FTDI_VCOM.Adapters().empty())
+        start = CommsDataModule->FTDI_VCOM.Adapters().front().Name;
+    TSelectCOMPortForm dialog(ports, start, this);
     if (dialog.exec() != QDialog::Accepted || dialog.SelectedPort().empty()) return;
     CommsDataModule->ZylSerialPort.SetPort(TCommsDataModule::PortNumber(dialog.SelectedPort()));
     ConnectActionExecute();  // watching, connected, a fresh trend: as the connect command does it
+}
+
+bool TMainForm::PortToOpen() const {
+    const TZylSerialPort& port = CommsDataModule->ZylSerialPort;
+    const TCommPort chosen = port.GetPort();
+    if (CommsDataModule->FTDI_VCOM.Count > 0 || chosen == spCustom) return true;  // a path or address: trusted
+    return chosen != spNone && port.GetExistingCommPorts().test(static_cast<size_t>(chosen));
 }
 
 void TMainForm::DisconnectActionExecute() {
@@ -424,11 +470,14 @@ void TMainForm::btnShowAdvancedSettingsClick() {
     AdvancedSettingsForm->show();
 }
 
+void TMainForm::RestoreSnapshotActionExecute() {}  // the snapshot list comes with the snapshots
+
 void TMainForm::SettingsFileActionsAllowances() {
     // A file loaded before the board's report would be overwritten by the fetch of service mode.
     const bool allowed =
         ModeServiceAction->isChecked() && SettingsCollected && SettingsTransfer && !SettingsTransfer->Running();
-    for (QAction* a : {SaveSettingsAction, LoadSettingsAction, CompareSettingsAction}) a->setEnabled(allowed);
+    for (QAction* a : {SaveSettingsAction, LoadSettingsAction, CompareSettingsAction, RestoreSnapshotAction})
+        a->setEnabled(allowed);
 }
 
 void TMainForm::ProgressNotification(TCommsDataModule*, uint32_t Progress, uint32_t MaxProgress, bool Error,
@@ -485,6 +534,11 @@ void TMainForm::btnShowAdvancedViewerClick() {
 }
 
 void TMainForm::ChartActionExecute() { ShowTrend(TrendForm, TrendHistory, host_, this); }
+
+void TMainForm::HelpManualActionExecute() {
+    if (!ManualForm) ManualForm = std::make_unique<TManualForm>(this);
+    ManualForm->Open();
+}
 
 // ---- data log ----
 

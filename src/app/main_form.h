@@ -37,6 +37,7 @@ class TAdvancedViewForm;
 class TAdvancedSettingsForm;
 class TGlobalDataModule;
 class TChartForm;
+class TManualForm;
 class TPercentageMeter;
 class TDataLog;
 class TSettingsPage;
@@ -80,10 +81,13 @@ public:
     QAction* SetSettingsAction = nullptr;
     QAction* DefaultSettingsAction = nullptr;
     QAction* HelpAboutAction = nullptr;
+    QAction* HelpManualAction = nullptr;  // F1
     // The settings file: back up, restore and compare.
     QAction* SaveSettingsAction = nullptr;
     QAction* LoadSettingsAction = nullptr;
     QAction* CompareSettingsAction = nullptr;
+    // Loads a snapshot taken before an earlier write back into the fields.
+    QAction* RestoreSnapshotAction = nullptr;
     QAction* ChartAction = nullptr;
     QActionGroup* ModeGroup = nullptr;
     QTabWidget* PageControl1 = nullptr;
@@ -122,6 +126,7 @@ public:
     void TabSheetServiceShow();
     void TabSheetServiceHide();
     void btnShowAdvancedSettingsClick();
+    void RestoreSnapshotActionExecute();
     // Enables the settings-file commands: in service mode, once the controls hold a report.
     void SettingsFileActionsAllowances() override;
     void ProgressNotification(TCommsDataModule* Sender, uint32_t Progress, uint32_t MaxProgress, bool Error,
@@ -130,6 +135,7 @@ public:
     void DataErrorNotification(TCommsDataModule* Sender);
     void btnShowAdvancedViewerClick();
     void ChartActionExecute();
+    void HelpManualActionExecute();
 
     // Data log.
     void StartLoggingActionAccept(const QString& fileName);
@@ -149,6 +155,7 @@ public:
     // after the history, so it goes first).
     TTrendHistory TrendHistory;
     std::unique_ptr<TChartForm> TrendForm;
+    std::unique_ptr<TManualForm> ManualForm;  // made when first asked for
 
     // What the message decoder hands over.
     void RealtimeReport(const uint8_t* Data, int32_t Size) override;
@@ -175,6 +182,8 @@ private:
     void FlashActionOpen();
     QWidget* FindDisplayField(const char* name) const;
     void LineLost();
+    // Whether "Verbinding maken" has something to open: the adapter, or a chosen port present.
+    bool PortToOpen() const;
 
     UiHost& host_;
     std::unique_ptr<TDataLog> DataLog;

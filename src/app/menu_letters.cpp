@@ -1,6 +1,7 @@
 #include "app/menu_letters.h"
 
 #include <QAction>
+#include <QHash>
 #include <QEvent>
 #include <QKeySequence>
 #include <QMenu>
@@ -52,6 +53,27 @@ private:
 
 void GiveMenusTheirAltLetters(QMenuBar* menuBar, QWidget* rival) {
     rival->installEventFilter(new TMenuLetterRelay(menuBar, rival));
+}
+
+QStringList MenuLetterClashes(const QMenuBar* menuBar) {
+    QStringList clashes;
+    for (const QAction* menuAction : menuBar->actions()) {
+        const QMenu* menu = menuAction->menu();
+        if (menu == nullptr) continue;
+        QHash<QKeySequence, QString> owners;
+        for (const QAction* item : menu->actions()) {
+            if (item->isSeparator()) continue;
+            const QKeySequence letter = QKeySequence::mnemonic(item->text());
+            if (letter.isEmpty())
+                clashes << menu->title() + QStringLiteral(": ") + item->text() + QStringLiteral(" has no letter");
+            else if (owners.contains(letter))
+                clashes << menu->title() + QStringLiteral(": ") + item->text() +
+                               QStringLiteral(" shares its letter with ") + owners.value(letter);
+            else
+                owners.insert(letter, item->text());
+        }
+    }
+    return clashes;
 }
 
 }  // namespace korvel

@@ -1,6 +1,8 @@
 // Alt letters of the main menu against other owners of the same letter in the window.
 #pragma once
 
+#include <QStringList>
+
 class QMenuBar;
 class QWidget;
 
@@ -11,5 +13,9 @@ namespace korvel {
 // happens. From here on rival hands a menu's letter to the menu bar, so the letter always opens
 // the menu; rival keeps its other letters (tabs stay reachable with Ctrl+Tab anyway).
 void GiveMenusTheirAltLetters(QMenuBar* menuBar, QWidget* rival);
+
+// Where a letter fails inside the menus: a command without one, or a letter two commands of one
+// menu share (pressing it then only moves between them). One line each; empty when none.
+QStringList MenuLetterClashes(const QMenuBar* menuBar);
 
 }  // namespace korvel

@@ -1,16 +1,18 @@
-// Renders the main window's two pages, the curve preview, the advanced view, the advanced
-// settings, the About box, the live trend, a week-long log and the port dialog to PNG files, with
-// plausible reports applied so the fields show values.
+// Renders the main window at a first start and its two pages, the curve preview, the advanced
+// view, the advanced settings, the About box, the live trend, a week-long log, the port dialog and
+// the manual to PNG files, with plausible reports applied so the fields show values.
 // Usage: korvel-screenshots [output dir]
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPixmap>
+#include <QTextBrowser>
 #include <QTemporaryDir>
 #include <array>
 #include <cstdio>
 
+#include "app/manual_form.h"
 #include "app/program_start.h"
 #include "charts/chart_form.h"
 #include "link/select_com_port_form.h"
@@ -78,13 +80,20 @@ int main(int argc, char** argv) {
         return korvel::TModalResult::mrOk;
     };
     form.show();
+    // A first start with no adapter and no port chosen: the strip says what to do.
+    auto& port = form.CommsDataModule->ZylSerialPort;
+    port.SetPort(korvel::spNone);
+    form.SetAllowances();
+    QApplication::processEvents();
+    bool ok = Save(form, dir, "main_first_start.png");
+    port.SetPort(korvel::spCustom);  // the stand-in again
     form.ConnectAction->trigger();
     QApplication::processEvents();
 
     // A fixed report, shown just before the grab, keeps the picture the same from run to run.
     const auto report = SampleReport();
     form.DatablockNotification(nullptr, static_cast<int32_t>(korvel::REALTIME_REPORT_SIZE + 2), report.data());
-    bool ok = Save(form, dir, "main_monitor.png");
+    ok = Save(form, dir, "main_monitor.png") && ok;
 
     // The service page once the board has confirmed service mode.
     form.ModeServiceAction->trigger();
@@ -169,5 +178,14 @@ int main(int argc, char** argv) {
     noPorts.show();
     QApplication::processEvents();
     ok = Save(noPorts, dir, "port_dialog_empty.png") && ok;
+    noPorts.hide();
+
+    // The manual as F1 opens it, and at its table of fault flags.
+    form.HelpManualAction->trigger();
+    QApplication::processEvents();
+    ok = Save(*form.ManualForm, dir, "manual.png") && ok;
+    form.ManualForm->Browser->scrollToAnchor(QStringLiteral("fouten"));
+    QApplication::processEvents();
+    ok = Save(*form.ManualForm, dir, "manual_faults.png") && ok;
     return ok ? 0 : 1;
 }

@@ -102,7 +102,12 @@ void TStatusStrip::Refresh() {
 }
 
 QString TStatusStrip::LinkText(const TLinkState& link) const {
-    if (!link.Connected) return QString::fromUtf8(MSG_STATUS_DISCONNECTED);
+    if (!link.Connected) {
+        // On a first start the engineer learns here what to do before anything else works.
+        if (link.NothingToOpen)
+            return QString::fromUtf8(MSG_STATUS_DISCONNECTED) + QLatin1Char(' ') + QString::fromUtf8(MSG_STATUS_NO_ADAPTER);
+        return QString::fromUtf8(MSG_STATUS_DISCONNECTED);
+    }
     QString text = QString::fromUtf8(MSG_STATUS_CONNECTED).arg(FPortText);
     const uint32_t silentMs = FHost.TickCount() - FLastBlockTick;
     QString state;

@@ -18,6 +18,8 @@ class TPercentageMeter;
 class UiHost;
 
 inline constexpr const char* MSG_STATUS_DISCONNECTED = "Niet verbonden.";
+inline constexpr const char* MSG_STATUS_NO_ADAPTER =
+    "Sluit de USB-adapter van het bord aan of kies met \"Com poort...\" een poort.";
 inline constexpr const char* MSG_STATUS_CONNECTED = "Verbonden met %1.";
 inline constexpr const char* MSG_STATUS_SILENT = "Al %1 s geen gegevens van het bord.";
 inline constexpr const char* MSG_STATUS_SHORT_REPORTS = "Het bord stuurt onvolledige meetgegevens (%1 van %2 bytes).";
@@ -34,6 +36,7 @@ struct TLinkState {
     std::string Port;               // the port's name: "COM5" or a device path
     bool ServiceMode = false;       // service mode chosen
     bool ServiceConfirmed = false;  // the board has said it stays in service mode
+    bool NothingToOpen = false;     // not connected, with no adapter found and no present port chosen
 };
 
 class TStatusStrip : public QObject {

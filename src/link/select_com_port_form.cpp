@@ -1,6 +1,7 @@
 #include "link/select_com_port_form.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -39,6 +40,9 @@ TSelectCOMPortForm::TSelectCOMPortForm(const TPortList& ports, const std::string
         item->setData(0, Qt::UserRole, port.Number);
         if (port.Name == current) ListBox->setCurrentItem(item);
     }
+    // A single port is the one to take: Enter confirms it.
+    if (ListBox->currentItem() == nullptr && ListBox->topLevelItemCount() == 1)
+        ListBox->setCurrentItem(ListBox->topLevelItem(0));
     int width = 2 * ListBox->frameWidth();
     for (int c = 0; c < ListBox->columnCount(); ++c) {
         ListBox->resizeColumnToContents(c);
@@ -47,6 +51,7 @@ TSelectCOMPortForm::TSelectCOMPortForm(const TPortList& ports, const std::string
     }
     width = std::clamp(width, kMinWidth, kMaxWidth);
     ListBox->setGeometry(0, 0, width, kListHeight);
+    ListBox->installEventFilter(this);
     connect(ListBox, &QTreeWidget::itemDoubleClicked, this, [this] { ListBoxDblClick(); });
     connect(ListBox, &QTreeWidget::itemSelectionChanged, this, [this] { SetAllowances(); });
 
@@ -70,6 +75,19 @@ TSelectCOMPortForm::TSelectCOMPortForm(const TPortList& ports, const std::string
     setFixedSize(width, kClientHeight);
     ListBox->setFocus();
     SetAllowances();
+}
+
+bool TSelectCOMPortForm::eventFilter(QObject* watched, QEvent* event) {
+    // With nothing selected the list's focus still marks its first row as current, so the first
+    // arrow would skip that row: let it select the row instead.
+    if (watched == ListBox && event->type() == QEvent::KeyPress && ListBox->selectedItems().isEmpty()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Down || key == Qt::Key_Up) && ListBox->topLevelItemCount() > 0) {
+            ListBox->setCurrentItem(ListBox->topLevelItem(0));
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TSelectCOMPortForm::SetAllowances() { BitBtn1->setEnabled(!ListBox->selectedItems().isEmpty()); }

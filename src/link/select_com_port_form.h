@@ -20,7 +20,8 @@ inline constexpr const char* MSG_NO_PORTS = "Geen poorten gevonden: sluit de USB
 class TSelectCOMPortForm : public QDialog {
     Q_OBJECT
 public:
-    // `current` (the selected port's name) starts selected when it is in the list.
+    // `current` (the selected port's name) starts selected when it is in the list; else a lone
+    // port does.
     TSelectCOMPortForm(const TPortList& ports, const std::string& current, QWidget* owner);
 
     QTreeWidget* ListBox = nullptr;
@@ -30,6 +31,9 @@ public:
 
     void ListBoxDblClick();
     std::string SelectedPort() const;  // name of the selected port; "" when none
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void SetAllowances();

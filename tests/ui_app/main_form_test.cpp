@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "app/status_strip.h"
 #include "ui_app/main_form_fixture.h"
 #include "widgets/percentage_meter.h"
 
@@ -52,7 +53,7 @@ TEST_F(MainFormTest, StartsDisconnectedWatchingWithTheDocumentedCommands) {
 }
 
 TEST_F(MainFormTest, ActionListMenusAndToolBarCarryTheirCaptions) {
-    ASSERT_EQ(form->ActionList.size(), 17u);
+    ASSERT_EQ(form->ActionList.size(), 19u);
     for (const QAction* a : form->ActionList) EXPECT_FALSE(a->property("category").toString().isEmpty());
 
     QStringList menus;
@@ -69,9 +70,10 @@ TEST_F(MainFormTest, ActionListMenusAndToolBarCarryTheirCaptions) {
     // The settings file's commands follow the menu's own items.
     EXPECT_EQ(items[3], (QStringList{"&Com poort...", "&Firmware flashen...", "Instellingen &ophalen",
                                      "Instellingen &standaard", "Instellingen &wegschrijven", "-",
-                                     "Instellingen opslaan als...", "Instellingen laden uit bestand...",
-                                     "Instellingen vergelijken...", "-", "&Grafiek"}));
-    EXPECT_EQ(items[4], (QStringList{"&Over..."}));
+                                     "Instellingen opslaan &als...", "Instellingen &laden uit bestand...",
+                                     "Instellingen &vergelijken...", "Vorige instellingen &terugzetten...", "-",
+                                     "&Grafiek"}));
+    EXPECT_EQ(items[4], (QStringList{"&Handleiding", "&Over..."}));
     EXPECT_EQ(Texts(form->ActionToolBar1->actions()),
               (QStringList{"Verbinding &maken", "Verbinding &verbreken", "-", "M&eekijken", "&Instellen", "-",
                            "Start &Logfile...", "S&top Loggen", "-", "&Sluiten", "-", "&Grafiek"}));
@@ -223,9 +225,10 @@ TEST_F(MainFormTest, ProgressStrip) {
     }
     EXPECT_TRUE(host.Boxes().empty());
 
-    // The last call gives the strip back to the link's status.
+    // The last call gives the strip back to the link's status (no port yet: what to do about it).
     form->ProgressNotification(nullptr, 0, 0, false, "", cancel);
-    EXPECT_EQ(form->ProgressLabel->text(), QStringLiteral("Niet verbonden."));
+    EXPECT_EQ(form->ProgressLabel->text().toStdString(),
+              std::string(MSG_STATUS_DISCONNECTED) + " " + MSG_STATUS_NO_ADAPTER);
     EXPECT_TRUE(form->ProgressMeter->isHidden());
     EXPECT_EQ(form->ProgressMeter->Percent(), 0);
 

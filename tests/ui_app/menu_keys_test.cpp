@@ -1,9 +1,11 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
 
+#include "app/menu_letters.h"
 #include "ui_app/main_form_fixture.h"
 
 namespace korvel::test {
@@ -82,6 +84,41 @@ TEST_F(MenuKeysTest, SettingsTabLetterOpensNoMenu) {
         EXPECT_EQ(form->PageControl1->currentWidget(), shown) << service;
         EXPECT_EQ(shown, service ? form->TabSheetService : static_cast<QWidget*>(form->TabSheetToshiba));
         CloseMenus();
+    }
+}
+
+// Each command is reached by its letter once its menu is open, and the common keys run theirs.
+// The commands' own work (file dialogs, requests to the board) is not what is tested: their
+// handlers are detached and the commands enabled, as in service mode with the report in.
+TEST_F(MenuKeysTest, LettersInTheMenuAndShortcutKeysRunTheirCommands) {
+    EXPECT_EQ(MenuLetterClashes(form->ActionMainMenuBar1), QStringList());
+    Activate();
+    const struct {
+        QAction* action;
+        Qt::Key letter;  // in "&Gereedschappen"
+        QKeySequence shortcut;
+    } commands[] = {
+        {form->SaveSettingsAction, Qt::Key_A, QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {form->LoadSettingsAction, Qt::Key_L, {}},
+        {form->CompareSettingsAction, Qt::Key_V, {}},
+        {form->RestoreSnapshotAction, Qt::Key_T, {}},
+        {form->ChartAction, Qt::Key_G, {}},
+        {form->GetSettingsAction, Qt::Key_O, QKeySequence(Qt::Key_F5)},
+    };
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.action->objectName().toStdString());
+        QObject::disconnect(c.action, &QAction::triggered, form.get(), nullptr);
+        c.action->setEnabled(true);
+        QSignalSpy triggered(c.action, &QAction::triggered);
+        QTest::keyClick(form.get(), Qt::Key_G, Qt::AltModifier);
+        ASSERT_NE(OpenMenu(), nullptr);
+        QTest::keyClick(OpenMenu(), c.letter);
+        EXPECT_EQ(triggered.count(), 1);
+        EXPECT_EQ(OpenMenu(), nullptr);
+        CloseMenus();
+        if (c.shortcut.isEmpty()) continue;
+        QTest::keySequence(form.get(), c.shortcut);
+        EXPECT_EQ(triggered.count(), 2);
     }
 }
 

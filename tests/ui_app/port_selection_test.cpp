@@ -3,11 +3,13 @@
 #include <sys/resource.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 #include <functional>
 
+#include "app/status_strip.h"
 #include "board_sim.h"
 #include "link/select_com_port_form.h"
 #include "support/fake_sysfs.h"
@@ -77,6 +79,7 @@ protected:
 };
 
 TEST_F(PortSelectionTest, EndingTheDialogWithoutAChoiceChangesNothing) {
+    sys.AddTty("ttyS1");  // two ports: a lone one would start selected
     sys.AddTty("ttyS7", DevName(peer.Path()));
     struct Row {
         const char* what;
@@ -144,6 +147,48 @@ TEST_F(PortSelectionTest, ConnectWithNoPortChosenAsksForOneAndConnectsItWatching
     EXPECT_TRUE(Connected());
     QCoreApplication::processEvents();
     EXPECT_EQ(dialogsSeen, 0);
+}
+
+// A first start without the adapter says what to do, and the advice follows the adapter.
+TEST_F(PortSelectionTest, WithoutAnAdapterTheStripSaysToPlugItInOrChooseAPort) {
+    const std::string advice = std::string(MSG_STATUS_DISCONNECTED) + " " + MSG_STATUS_NO_ADAPTER;
+    const auto label = [this] { return form->ProgressLabel->text().toStdString(); };
+    EXPECT_EQ(label(), advice);
+    sys.AddUsbTty("ttyUSB0", "1-1", "0403", "6001", "A50285BI");
+    host.DeviceChange(TDeviceChange::Arrival);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{Found("COM33")});
+    EXPECT_EQ(label(), MSG_STATUS_DISCONNECTED);
+    sys.Remove("ttyUSB0");
+    host.DeviceChange(TDeviceChange::Removal);
+    EXPECT_EQ(label(), advice);  // COM33 is still the chosen port, but it is gone
+    // A present port of the engineer's own choosing needs no advice.
+    sys.AddTty("ttyS1");
+    form->CommsDataModule->ZylSerialPort.SetPort(static_cast<TCommPort>(2));
+    form->SetAllowances();
+    EXPECT_EQ(label(), MSG_STATUS_DISCONNECTED);
+}
+
+// The dialog starts on the chosen port when it is listed, else on the adapter that was found.
+TEST_F(PortSelectionTest, PortDialogStartsOnTheChosenPortOrTheAdapter) {
+    sys.AddTty("ttyS1");
+    sys.AddUsbTty("ttyUSB0", "1-1", "0403", "6001", "A50285BI");
+    host.DeviceChange(TDeviceChange::Arrival);
+    auto& port = form->CommsDataModule->ZylSerialPort;
+    for (const bool listed : {true, false}) {
+        if (listed) {
+            port.SetPort(static_cast<TCommPort>(2));
+        } else {
+            port.SetCustomPortName("/dev/korvel-elsewhere");
+            port.SetPort(spCustom);
+        }
+        std::string preselected;
+        AnswerDialog([&preselected](TSelectCOMPortForm& d) {
+            preselected = d.SelectedPort();
+            d.reject();
+        });
+        form->PortOptionsAction->trigger();
+        EXPECT_EQ(preselected, listed ? "COM2" : "COM33");
+    }
 }
 
 // The adapter is present at start-up, pulled, and plugged back in; the stand-in plays the board

@@ -38,7 +38,9 @@ const char* const kWaiting =
     "Verbonden met %P. Wacht op antwoord van het bord. Staat de RUN/PROGRAM schakelaar in de stand PROGRAM?";
 
 const StatusRow kRows[] = {
-    {"Disconnected", {}, "Niet verbonden."},
+    {"FirstStartWithoutAdapter",
+     {},
+     "Niet verbonden. Sluit de USB-adapter van het bord aan of kies met \"Com poort...\" een poort."},
     {"ConnectedNothingYet", {{S::Connect}}, "Verbonden met %P."},
     {"ConnectedWithData", {{S::Connect}, {S::Wait, 9000}, {S::Report, 112}, {S::Wait, 4900}}, "Verbonden met %P."},
     {"SilentSinceConnect", {{S::Connect}, {S::Wait, 7400}}, "Verbonden met %P. Al 7 s geen gegevens van het bord."},

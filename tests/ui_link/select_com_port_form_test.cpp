@@ -66,6 +66,7 @@ TEST(SelectCOMPortForm, ConfirmsOnlyWithAPortSelected) {
         {"current port not present", kPorts, "COM5", "", false},
         {"current port present", kPorts, "COM33", "COM33", false},
         {"a custom port is never in the list", kPorts, "/dev/pts/3", "", false},
+        {"a lone port is taken", {kPorts[2]}, "", "COM33", false},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -81,6 +82,24 @@ TEST(SelectCOMPortForm, ConfirmsOnlyWithAPortSelected) {
         QTest::keyClick(f.ListBox, Qt::Key_Return);
         EXPECT_EQ(f.isVisible(), *r.preselected == '\0');  // Enter confirms only a selection
         f.reject();
+    }
+}
+
+// The list has the keys from the start: arrows move the selection, with or without one to begin.
+TEST(SelectCOMPortForm, ArrowKeysMoveTheSelection) {
+    for (const std::string current : {"COM3", ""}) {
+        SCOPED_TRACE(current);
+        TSelectCOMPortForm f(kPorts, current, nullptr);
+        f.show();
+        QApplication::setActiveWindow(&f);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+        EXPECT_EQ(QApplication::focusWidget(), f.ListBox);
+        QTest::keyClick(f.ListBox, Qt::Key_Down);
+        EXPECT_EQ(f.SelectedPort(), current.empty() ? "COM2" : "COM33");
+        QTest::keyClick(f.ListBox, Qt::Key_End);
+        QTest::keyClick(f.ListBox, Qt::Key_Up);
+        EXPECT_EQ(f.SelectedPort(), "COM33");
+        EXPECT_TRUE(f.BitBtn1->isEnabled());
     }
 }
 
