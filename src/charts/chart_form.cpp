@@ -204,8 +204,8 @@ void TChartForm::HistoryChanged() {
     }
     const uint64_t added = history_->Added();
     const size_t size = history_->Size();
-    if (added < seen_ || added - seen_ > size) {
-        ReloadAll();  // a new connection, or more came than the history keeps
+    if (added < seen_ || added - seen_ > size || size == 0) {
+        ReloadAll();  // a new connection, more than the history keeps, or nothing at all
         return;
     }
     for (size_t i = size - static_cast<size_t>(added - seen_); i < size; ++i)
