@@ -16,6 +16,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "host/text_format.h"
@@ -293,6 +294,18 @@ void TChartForm::hideEvent(QHideEvent* event) {
 }
 
 TChartForm* TChartForm::OpenLog(const QString& path, UiHost& host, QWidget* owner) {
+    const std::string shown = Text(QDir::toNativeSeparators(path));
+    try {
+        return OpenLogUnguarded(path, host, owner);
+    } catch (const std::bad_alloc&) {
+        // A file within the size limit can still need more than this machine can give.
+        host.MessageBox(TMsgDlgType::mtError, FormatText(MSG_LOG_UNREADABLE, {shown, MSG_LOG_NO_MEMORY}),
+                        TMsgDlgButtons::mbOK);
+        return nullptr;
+    }
+}
+
+TChartForm* TChartForm::OpenLogUnguarded(const QString& path, UiHost& host, QWidget* owner) {
     const std::string shown = Text(QDir::toNativeSeparators(path));
     auto refuse = [&](std::string text) -> TChartForm* {
         host.MessageBox(TMsgDlgType::mtError, text, TMsgDlgButtons::mbOK);

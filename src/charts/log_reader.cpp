@@ -353,12 +353,14 @@ TLogReadResult ReadLog(std::string_view text, TDateOrder preferred) {
     TDateOrder order = preferred;
     if (dayFirst > 0) order = TDateOrder::DayMonthYear;
     if (monthFirst > 0) order = TDateOrder::MonthDayYear;
-    const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    // Room for as many rows as the text can hold: each has a separator after every field but
+    // perhaps the last. Counting line ends instead let blank lines reserve a row each.
+    const size_t rows = static_cast<size_t>(std::count(text.begin(), text.end(), ';')) / (TDataLog::kColumns - 1);
 
     TLogTable& table = result.Table;
     table.Columns.resize(kValueColumns);
-    table.Time.reserve(lines);
-    for (auto& column : table.Columns) column.reserve(lines);
+    table.Time.reserve(rows);
+    for (auto& column : table.Columns) column.reserve(rows);
 
     const auto layout = LogLayout();
     std::array<std::string_view, TDataLog::kColumns> fields;
