@@ -29,6 +29,14 @@ void WriteFlushed(std::FILE* f, const std::string& text, const std::string& path
 
 std::string TF(bool value) { return value ? "TRUE" : "FALSE"; }
 
+std::string FormatLogTime(const TLogTime& t) {
+    char text[64];
+    const bool midnight = t.Hour == 0 && t.Minute == 0 && t.Second == 0;
+    std::snprintf(text, sizeof text, midnight ? "%04d-%02d-%02d" : "%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month,
+                  t.Day, t.Hour, t.Minute, t.Second);
+    return text;
+}
+
 namespace {
 
 using K = TLogColumnKind;

@@ -30,8 +30,17 @@ inline constexpr char LOGFILEHEADER[] =
 // A flag column's text.
 std::string TF(bool value);
 
+// A local wall-clock time, as the clock shows it.
+struct TLogTime {
+    int Year = 0, Month = 0, Day = 0;
+    int Hour = 0, Minute = 0, Second = 0;
+};
+// The time column: "2026-03-14 13:05:09", 24 hours and ASCII digits in every locale, so any
+// user's tool reads it back; at exactly midnight the date alone ("2026-03-15").
+std::string FormatLogTime(const TLogTime& t);
+
 enum class TLogColumnKind : uint8_t {
-    Time,    // arrival time in the user's locale
+    Time,    // arrival time, FormatLogTime()
     List,    // text of the selected item, empty when none is
     Flag,    // TF()
     OnOff,   // "1" / "0"

@@ -461,30 +461,10 @@ void TMainForm::ChartActionExecute() { ShowTrend(TrendForm, TrendHistory, host_,
 
 // ---- data log ----
 
-namespace {
-
-// The locale's long time format without its time-zone name ("09:01:22 UTC"): a zone in the cell
-// stops spreadsheets from reading the column as times, and a log's rows share one zone anyway.
-QString LongTimeFormatWithoutZone(const QLocale& locale) {
-    const QString format = locale.timeFormat(QLocale::LongFormat);
-    QString out;
-    bool quoted = false;
-    for (const QChar c : format) {
-        if (c == QLatin1Char('\'')) quoted = !quoted;
-        if (!quoted && c == QLatin1Char('t')) continue;
-        out += c;
-    }
-    return out.simplified();
-}
-
-}  // namespace
-
 QString TMainForm::ArrivalText(const QDateTime& arrival) {
-    const QLocale locale;
-    QString text = locale.toString(arrival.date(), QLocale::ShortFormat);
-    if (arrival.time() != QTime(0, 0))
-        text += QLatin1Char(' ') + locale.toString(arrival.time(), LongTimeFormatWithoutZone(locale));
-    return text;
+    const QDate d = arrival.date();
+    const QTime t = arrival.time();
+    return QString::fromStdString(FormatLogTime({d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()}));
 }
 
 QWidget* TMainForm::FindDisplayField(const char* name) const {

@@ -215,6 +215,8 @@ TEST_F(ChartMainFormTest, LogsTheToolWritesReadBackInEitherLocale) {
     } locales[] = {
         {QLocale(QLocale::Dutch, QLocale::Netherlands), TDateOrder::DayMonthYear},
         {QLocale(QLocale::English, QLocale::UnitedStates), TDateOrder::MonthDayYear},
+        {QLocale(QLocale::Arabic, QLocale::Egypt), TDateOrder::DayMonthYear},  // digits of its own
+        {QLocale(QLocale::Greek, QLocale::Greece), TDateOrder::DayMonthYear},  // its own word for p.m.
     };
     for (const auto& l : locales) {
         QLocale::setDefault(l.locale);
