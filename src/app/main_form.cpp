@@ -37,6 +37,7 @@
 #include "settings/advanced_settings_form.h"
 #include "settings/settings_page.h"
 #include "settings/settings_transfer.h"
+#include "widgets/display_only.h"
 #include "widgets/percentage_meter.h"
 
 namespace korvel {
@@ -302,6 +303,9 @@ void TMainForm::SetAllowances() {
     DisconnectAction->setEnabled(connected);
     ModeServiceAction->setEnabled(connected);
 
+    // The fields keep the last values after the connection ends; they must not pass for live ones.
+    if (disconnected && FLastReport.isValid() && !FValuesStale) MarkValuesStale(true);
+
     QPalette palette = ConnectedIndicator->palette();
     palette.setColor(QPalette::Window, connected ? kIndicatorOn : kIndicatorOff);
     ConnectedIndicator->setPalette(palette);
@@ -447,8 +451,22 @@ void TMainForm::DatablockNotification(TCommsDataModule*, int32_t Size, const uin
     Handle485Message(*this, Data, Size);
     StatusStrip->BlockReceived(Data, Size);
     HandleLogfile();
-    if (Data != nullptr && Size >= 2 && Data[0] == K2MSENDMONDATA)
-        TrendHistory.AddReport(ChartTime(Now()), Data, static_cast<size_t>(Size - 2));
+    if (Data != nullptr && Size >= 2 && Data[0] == K2MSENDMONDATA) {
+        const QDateTime now = Now();
+        if (TrendHistory.AddReport(ChartTime(now), Data, static_cast<size_t>(Size - 2))) {
+            FLastReport = now;
+            if (FValuesStale) MarkValuesStale(false);
+        }
+    }
+}
+
+void TMainForm::MarkValuesStale(bool stale) {
+    FValuesStale = stale;
+    const QString text =
+        stale ? QStringLiteral("Niet actueel: laatste waarden van %1").arg(FLastReport.toString(QStringLiteral("HH:mm:ss")))
+              : QString();
+    ShowValuesStale(TabSheetToshiba, TabSheetToshiba->lblStale, text);
+    if (AdvancedViewForm != nullptr) ShowValuesStale(AdvancedViewForm, AdvancedViewForm->lblStale, text);
 }
 
 void TMainForm::DataErrorNotification(TCommsDataModule*) {}

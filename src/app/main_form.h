@@ -155,10 +155,13 @@ private:
     void SendOneByteRequest(uint8_t id);
     QWidget* FindDisplayField(const char* name) const;
     void LineLost();
+    void MarkValuesStale(bool stale);
 
     UiHost& host_;
     std::unique_ptr<TDataLog> DataLog;
     bool FServiceTabShown = false;
+    QDateTime FLastReport;  // arrival of the report the monitor fields show
+    bool FValuesStale = false;
 };
 
 // One instance each for the whole run; set by program start (null until created).

@@ -214,6 +214,8 @@ TMonitorPage::TMonitorPage(QWidget* parent) : QWidget(parent) {
     hidden(510, QStringLiteral("Thermostaat setpoint (invisible)"), QStringLiteral("onfTPlexorReq"), N::ndtReal,
            QStringLiteral("###.#"), QStringLiteral("Setpoint from Plexor|Setpoint from Plexor"));
 
+    lblStale = MakeStaleWord(this, QRect(110, 382, 468, 25), Qt::AlignLeft);
+
     setMinimumSize(892, 414);
     FFields = IndexFields(this);
     MakeDisplayOnly(this);

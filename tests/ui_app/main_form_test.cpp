@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "scenario.h"
 #include "ui_app/main_form_fixture.h"
 #include "widgets/percentage_meter.h"
 
@@ -156,6 +157,32 @@ TEST_F(MainFormTest, DisconnectInServiceModeReturnsToWatching) {
     EXPECT_FALSE(form->GetSettingsAction->isEnabled());
     EXPECT_EQ(IndicatorColour(*form), QColor(128, 128, 0));
     EXPECT_TRUE(form->ConnectAction->isEnabled());
+}
+
+// After a disconnect the last values stay, said to be stale on the monitor tab and in the
+// advanced view, until the next report of a new connection.
+TEST_F(MainFormTest, ValuesOfAnEndedConnectionAreShownAsStale) {
+    form->Now = [] { return QDateTime(QDate(2026, 3, 14), QTime(14, 5, 9)); };
+    QLabel* words[] = {form->TabSheetToshiba->lblStale, view->lblStale};
+    const auto shown = [&] {
+        std::vector<std::string> texts;
+        for (QLabel* w : words) texts.push_back(w->isVisibleTo(w->window()) ? w->text().toStdString() : "");
+        return texts;
+    };
+    const std::vector<std::string> live{"", ""};
+    const std::string stale = "Niet actueel: laatste waarden van 14:05:09";
+    Connect();
+    form->DisconnectActionExecute();
+    EXPECT_EQ(shown(), live) << "no report, nothing shown to be stale";
+    Connect();
+    Receive(sim::ScenarioReport(0));
+    EXPECT_EQ(shown(), live);
+    form->DisconnectActionExecute();
+    EXPECT_EQ(shown(), (std::vector<std::string>{stale, stale}));
+    Connect();
+    EXPECT_EQ(shown(), (std::vector<std::string>{stale, stale})) << "connected, but no report yet";
+    Receive(sim::ScenarioReport(1));
+    EXPECT_EQ(shown(), live);
 }
 
 TEST_F(MainFormTest, ConnectFailureLeavesTheWindowDisconnectedAndShowsThePortError) {

@@ -4,12 +4,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QWheelEvent>
 
 #include "messages/advanced_view_form.h"
 #include "messages/monitor_page.h"
+#include "widgets/display_only.h"
 #include "widgets/numeric_field.h"
 
 namespace korvel {
@@ -81,6 +84,47 @@ TEST(DisplayOnly, AdvancedViewRefusesInputAndKeepsItsEnabledFlags) {
     TAdvancedViewForm view;
     EXPECT_TRUE(view.findChild<QCheckBox*>(QStringLiteral("cbU1"))->isEnabled());
     ExpectInputRefused(&view);
+}
+
+// Darkest against lightest grey level inside a control's picture: how well what it shows reads.
+int Contrast(QWidget* w) {
+    const QImage image = w->grab().toImage();
+    int dark = 255, light = 0;
+    for (int y = 3; y < image.height() - 3; ++y)
+        for (int x = 3; x < image.width() - 3; ++x) {
+            const int grey = qGray(image.pixel(x, y));
+            dark = std::min(dark, grey);
+            light = std::max(light, grey);
+        }
+    return light - dark;
+}
+
+// Values read as normal text wherever they sit, a disabled group included, and stale ones read
+// muted yet readable, under a word that says so; shown live again they read as before.
+TEST(DisplayOnly, ValuesReadAsTextLiveOrStale) {
+    QWidget window;
+    auto* page = new TMonitorPage(&window);
+    window.resize(page->minimumSize());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    page->findChild<TNumericField*>(QStringLiteral("onfNTC1"))->SetValue(21.5);
+    page->findChild<QComboBox*>(QStringLiteral("ocbKorvelState"))->setCurrentIndex(4);
+    page->findChild<QCheckBox*>(QStringLiteral("cbHeatProductionRequested"))->setChecked(true);
+    // In a disabled group, and in the enabled "Foutmeldingen".
+    for (const char* name : {"onfNTC1", "ocbKorvelState", "cbHeatProductionRequested", "onfDiagCodes1", "cbPumpFlowError"}) {
+        SCOPED_TRACE(name);
+        QWidget* w = page->findChild<QWidget*>(QLatin1String(name));
+        ASSERT_NE(w, nullptr);
+        const int live = Contrast(w);
+        EXPECT_GE(live, 180);  // the style's disabled grey on grey gave about 60
+        ShowValuesStale(page, page->lblStale, QStringLiteral("Niet actueel"));
+        EXPECT_TRUE(page->lblStale->isVisible());
+        EXPECT_LT(Contrast(w), live - 40);
+        EXPECT_GE(Contrast(w), 100);
+        ShowValuesStale(page, page->lblStale, QString());
+        EXPECT_FALSE(page->lblStale->isVisible());
+        EXPECT_EQ(Contrast(w), live);
+    }
 }
 
 }  // namespace
