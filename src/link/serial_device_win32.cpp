@@ -502,9 +502,11 @@ void AddFtdiFacts(std::vector<TSerialPortInfo>& ports) {
         if (const auto slash = device.find('\\'); slash != std::string::npos) device[slash] = '+';
         const std::string base = "SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\";
         std::string portName;
+        // Not every entry has a key of this form (one interface of a composite device, "&MI_00",
+        // is named after the chip): the entries after it are still read.
         if (!ReadMachineString(base + device + "\\0000\\Device Parameters", "PortName", portName) &&
             !ReadMachineString(base + device + "A\\0000\\Device Parameters", "PortName", portName))
-            break;
+            continue;
         const int n = PortNumberFromName(TrimSpaces(portName));
         const auto port = std::find_if(ports.begin(), ports.end(), [n](const auto& p) { return p.Number == n; });
         if (n == 0 || port == ports.end()) continue;
