@@ -383,11 +383,12 @@ void TMainForm::DisconnectActionExecute() {
 
 void TMainForm::LineLost() {
     // The download and the settings write say so themselves.
-    if (CommsDataModule->FlashingFirmware() || SettingsTransfer->Running()) return;
+    const bool toldThere = CommsDataModule->FlashingFirmware() || SettingsTransfer->Running();
     // Shown after the hand-over that reported it has returned, so the port's ending thread is
     // not held up by an open box.
-    QTimer::singleShot(0, this, [this] {
-        host_.MessageBox(TMsgDlgType::mtWarning, MSG_LINE_LOST, TMsgDlgButtons::mbOK);
+    QTimer::singleShot(0, this, [this, toldThere] {
+        if (!toldThere) host_.MessageBox(TMsgDlgType::mtWarning, MSG_LINE_LOST, TMsgDlgButtons::mbOK);
+        CommsDataModule->TakeMissedArrival();
     });
 }
 
