@@ -165,24 +165,20 @@ TEST(LogReader, DamagedRowsAreSkippedAndCounted) {
     }
 }
 
-// Memory follows the rows a text can hold, never its line ends: a crafted file of blank lines
-// once reserved a 49-column row per line end.
+// Room follows the rows a text can hold, never its line ends: a crafted file of blank lines once
+// reserved a 49-column row per line end. At most one row to spare (the header's separators).
 TEST(LogReader, RoomIsReservedOnlyForRowsTheTextCanHold) {
     const double t = At(2026, 3, 14, 10);
-    const struct {
-        std::string text;
-        size_t rows;
-    } cases[] = {
+    const std::pair<std::string, size_t> cases[] = {
         {Header() + std::string(1 << 20, '\n'), 0},
         {Header() + Row(t) + std::string(1 << 18, '\n') + Row(t + 5) + std::string(1 << 18, '\r'), 2},
         {Header() + std::string(1 << 18, ';') + "\r\n", 0},
     };
-    for (const auto& c : cases) {
-        const TLogReadResult r = ReadLog(c.text);
-        EXPECT_EQ(r.Table.Time.size(), c.rows);
-        // At most one row to spare (the header's separators count as one).
-        EXPECT_LE(r.Table.Time.capacity(), c.rows + 1) << c.rows;
-        for (const auto& column : r.Table.Columns) EXPECT_LE(column.capacity(), c.rows + 1) << c.rows;
+    for (const auto& [text, rows] : cases) {
+        const TLogReadResult r = ReadLog(text);
+        EXPECT_EQ(r.Table.Time.size(), rows);
+        EXPECT_LE(r.Table.Time.capacity(), rows + 1);
+        for (const auto& column : r.Table.Columns) EXPECT_LE(column.capacity(), rows + 1);
     }
 }
 

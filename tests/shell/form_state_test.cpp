@@ -184,8 +184,6 @@ TEST(FormState, RestoreTable) {
          S::wsNormal, 1, 0},
         {"bottom not past top: state only", at("100,650,900,50", "3"), true, true, designed, S::wsMaximized, 1, 0},
         {"sums past int: as designed", at("0,0,2147483647,2147483647", "1"), true, true, designed, S::wsNormal, 1, 0},
-        {"from int's far ends", at("-2147483648,-2147483648,2147483647,2147483647", "1"), true, true, designed,
-         S::wsNormal, 1, 0},
         {"larger than the screen", at("100,100,40000,30000", "1"), true, true, designed, S::wsNormal, 1, 0},
         {"from a larger screen: moved into view", at("1000,300,1907,982", "1"), true, true, {117, 56, 1024, 738},
          S::wsNormal, 1, 0, small},

@@ -135,28 +135,19 @@ TEST_F(DataLogUiTest, StartFailureLeavesLoggingOffAndReachesTheErrorDisplay) {
     EXPECT_FALSE(form->StopLoggingAction->isEnabled());
 }
 
-// Whatever the user's locale (own digits, a 12-hour clock, its own words for the afternoon), the
+// Whatever the user's locale (own digits, a 12-hour clock, its own word for the afternoon), the
 // time column reads the same and the viewer reads it back to the second, in either date order.
 TEST_F(DataLogUiTest, ArrivalTextIsTheSameInEveryLocaleAndHasNoTimeAtMidnight) {
     const QDate day(2026, 3, 14);
-    const struct {
-        QTime time;
-        const char* text;
-    } times[] = {
-        {QTime(0, 0), "2026-03-14"},
-        {QTime(0, 0, 1), "2026-03-14 00:00:01"},
-        {QTime(13, 5, 9), "2026-03-14 13:05:09"},
-    };
-    const auto locales = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
-    ASSERT_GT(locales.size(), 300);
-    for (const QLocale& locale : locales) {
+    const std::pair<QTime, std::string> times[] = {
+        {QTime(0, 0), "2026-03-14"}, {QTime(0, 0, 1), "2026-03-14 00:00:01"}, {QTime(13, 5, 9), "2026-03-14 13:05:09"}};
+    for (const QLocale& locale : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
         QLocale::setDefault(locale);
-        for (const auto& t : times) {
-            const QString text = TMainForm::ArrivalText(QDateTime(day, t.time));
-            EXPECT_EQ(text.toStdString(), t.text) << locale.name().toStdString();
-            const double expected = static_cast<double>(QDateTime(day, t.time, Qt::UTC).toSecsSinceEpoch());
-            for (const TDateOrder order : {TDateOrder::DayMonthYear, TDateOrder::MonthDayYear})
-                EXPECT_EQ(ParseLogTime(text.toStdString(), order), expected) << locale.name().toStdString();
+        for (const auto& [time, text] : times) {
+            EXPECT_EQ(TMainForm::ArrivalText(QDateTime(day, time)).toStdString(), text) << locale.name().toStdString();
+            const double at = static_cast<double>(QDateTime(day, time, Qt::UTC).toSecsSinceEpoch());
+            EXPECT_EQ(ParseLogTime(text, TDateOrder::DayMonthYear), at);
+            EXPECT_EQ(ParseLogTime(text, TDateOrder::MonthDayYear), at);
         }
     }
 }

