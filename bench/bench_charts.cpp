@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "charts/chart_form.h"
 #include "resident_memory.h"
 #include "scenario.h"
@@ -63,6 +64,7 @@ double TrendCpuPerReport(TTrendHistory& history, TChartForm& form, double& t, in
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int code = bench::NoArguments(argc, argv, "bench_charts"); code >= 0) return code;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     test::FakeUiHost host;

@@ -96,11 +96,22 @@ int main(int argc, char** argv) {
     exe = exe.substr(0, exe.rfind('/') + 1) + "korvel-board-sim";
     double idleSeconds = 10;
     std::string port, silentPort;
-    for (int i = 1; i + 1 < argc; ++i) {
+    constexpr char kUsage[] = "bench_comms_cpu [--idle-s SECONDS] [--port NAME] [--silent-port NAME]";
+    for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--idle-s") idleSeconds = std::atof(argv[++i]);
-        else if (a == "--port") port = argv[++i];
-        else if (a == "--silent-port") silentPort = argv[++i];
+        if (IsHelp(argv[i])) return Usage(kUsage);
+        if (i + 1 == argc) return Usage(kUsage, argv[i]);  // every option takes a value
+        char* end = nullptr;
+        if (a == "--idle-s") {
+            idleSeconds = std::strtod(argv[++i], &end);
+            if (*end != '\0' || !(idleSeconds > 0)) return Usage(kUsage, argv[i]);
+        } else if (a == "--port") {
+            port = argv[++i];
+        } else if (a == "--silent-port") {
+            silentPort = argv[++i];
+        } else {
+            return Usage(kUsage, argv[i]);
+        }
     }
     bool ok = true;
 

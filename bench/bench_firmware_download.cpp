@@ -50,7 +50,18 @@ void Serve(sim::BoardSim& board, int toParent, int fromParent) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    constexpr char kUsage[] = "bench_firmware_download [IMAGE.a43]";
+    if (argc > 1 && IsHelp(argv[1])) return Usage(kUsage);
+    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) return Usage(kUsage, argv[argc - 1]);
     const std::string file = argc > 1 ? argv[1] : KORVEL_TEST_DATA "/firmware/srec_cat_full.a43";
+    // Read before the stand-in starts: an image that cannot be read is a wrong argument.
+    TFlashImage img;
+    try {
+        img.ReadHexFile(file);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", file.c_str(), e.what());
+        return 2;
+    }
 
     const BoardChild board = ForkPacedBoard(Serve);
     if (board.port.empty()) {
@@ -98,8 +109,6 @@ int main(int argc, char** argv) {
     WriteFull(board.toChild, "x", 1);
     ::waitpid(board.pid, nullptr, 0);
 
-    TFlashImage img;
-    img.ReadHexFile(file);
     bool same = back && chunks == 480;
     for (uint32_t i = 0; same && i < got.size(); ++i) same = got[i] == img.GetMemory(0x8800 + i);
 

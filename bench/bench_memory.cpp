@@ -9,11 +9,13 @@
 #include <fstream>
 #include <string>
 
+#include "bench_support.h"
 #include "app/program_start.h"
 #include "messages/message_ids.h"
 #include "resident_memory.h"
 
 int main(int argc, char** argv) {
+    if (const int code = korvel::bench::NoArguments(argc, argv, "bench_memory"); code >= 0) return code;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     const QTemporaryDir settings;  // window placements: not the user's
     qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());

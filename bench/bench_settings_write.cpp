@@ -60,6 +60,7 @@ size_t FrameSize(const std::vector<uint8_t>& block) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int code = NoArguments(argc, argv, "bench_settings_write"); code >= 0) return code;
     const BoardChild board = ForkPacedBoard(Serve);
     if (board.port.empty()) {
         std::fprintf(stderr, "the stand-in did not start\n");

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_support.h"
 #include "app/program_start.h"
 
 extern char** environ;
@@ -82,6 +83,7 @@ double RunOnce(const char* self) {
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--child") == 0) return Child(argc, argv);
+    if (const int code = korvel::bench::NoArguments(argc, argv, "bench_startup"); code >= 0) return code;
     const QTemporaryDir settings;  // the children's window placements: not the user's
     qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
     std::vector<double> ms;

@@ -19,9 +19,28 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace korvel::bench {
+
+// A benchmark's command line ends as the tool's does: "--help" prints the usage and ends with 0;
+// an argument it does not take is named and ends the run with 2, before anything has started.
+inline int Usage(const char* usage, const char* wrong = nullptr) {
+    if (wrong == nullptr) {
+        std::printf("usage: %s\n", usage);
+        return 0;
+    }
+    std::fprintf(stderr, "unknown or incomplete argument \"%s\"\nusage: %s\n", wrong, usage);
+    return 2;
+}
+inline bool IsHelp(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0; }
+// For the benchmarks that take no argument at all.
+inline int NoArguments(int argc, char** argv, const char* usage) {
+    if (argc < 2) return -1;
+    return IsHelp(argv[1]) ? Usage(usage) : Usage(usage, argv[1]);
+}
 
 inline double CpuSeconds() {
 #ifdef _WIN32

@@ -34,8 +34,18 @@ int64_t NowNs() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int count = argc > 1 ? std::atoi(argv[1]) : 5000;
-    const int idleSeconds = argc > 2 ? std::atoi(argv[2]) : 10;
+    constexpr char kUsage[] = "bench_serial_latency [BYTES] [IDLE-SECONDS]";
+    int numbers[] = {5000, 10};
+    if (argc > 1 && IsHelp(argv[1])) return Usage(kUsage);
+    if (argc > 3) return Usage(kUsage, argv[3]);
+    for (int i = 1; i < argc; ++i) {
+        char* end = nullptr;
+        const long n = std::strtol(argv[i], &end, 10);
+        if (*end != '\0' || n < 1 || n > 1000000) return Usage(kUsage, argv[i]);
+        numbers[i - 1] = static_cast<int>(n);
+    }
+    const int count = numbers[0];
+    const int idleSeconds = numbers[1];
     const int warmup = 100;
 
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -1,5 +1,8 @@
 #include "app/form_state.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace korvel {
 
 namespace {
@@ -46,6 +49,17 @@ TRect ParseNormalPos(std::string_view text, const TRect& current) {
     return {values[0], values[1], values[2], values[3]};
 }
 
+std::optional<TRect> FitIntoArea(const TRect& bounds, const TRect& area) {
+    // In 64 bits: a damaged value may be anything an int holds, and its sums must not wrap.
+    const int64_t width = int64_t{bounds.Right} - bounds.Left;
+    const int64_t height = int64_t{bounds.Bottom} - bounds.Top;
+    if (width <= 0 || height <= 0) return std::nullopt;
+    if (width > int64_t{area.Right} - area.Left || height > int64_t{area.Bottom} - area.Top) return std::nullopt;
+    const auto left = static_cast<int32_t>(std::clamp<int64_t>(bounds.Left, area.Left, area.Right - width));
+    const auto top = static_cast<int32_t>(std::clamp<int64_t>(bounds.Top, area.Top, area.Bottom - height));
+    return TRect{left, top, static_cast<int32_t>(left + width), static_cast<int32_t>(top + height)};
+}
+
 std::string FormatNormalPos(const TRect& r) {
     return std::to_string(r.Left) + ',' + std::to_string(r.Top) + ',' + std::to_string(r.Right) + ',' +
            std::to_string(r.Bottom);
@@ -70,10 +84,16 @@ void TOvcFormState::RestoreState() {
     if (Options & fsPosition) {
         TRect bounds = ParseNormalPos(normalPos, current);
         if (!FWindow.Sizeable()) {
-            bounds.Right = bounds.Left + (current.Right - current.Left);
-            bounds.Bottom = bounds.Top + (current.Bottom - current.Top);
+            // Its own size, where it fits; a left or top near the end of int would wrap.
+            const int64_t width = int64_t{current.Right} - current.Left;
+            const int64_t height = int64_t{current.Bottom} - current.Top;
+            bounds.Left = static_cast<int32_t>(std::min<int64_t>(bounds.Left, INT32_MAX - width));
+            bounds.Top = static_cast<int32_t>(std::min<int64_t>(bounds.Top, INT32_MAX - height));
+            bounds.Right = static_cast<int32_t>(bounds.Left + width);
+            bounds.Bottom = static_cast<int32_t>(bounds.Top + height);
         }
-        if (bounds.Right > bounds.Left) FWindow.SetNormalBounds(bounds);
+        // Fully visible on the screen it is now shown on, or left as designed.
+        if (const auto fitted = FitIntoArea(bounds, FWindow.WorkArea(bounds))) FWindow.SetNormalBounds(*fitted);
     }
     if (Options & fsState) {
         const int32_t showCmd = Storage->ReadInteger(Section, "ShowCmd", 0);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,9 @@ public:
     virtual TWindowState WindowState() const = 0;
     virtual uint32_t PlacementFlags() const = 0;
     virtual uint32_t Color() const = 0;
+    // The available area (without task bars) of the screen a rectangle lies most on; the primary
+    // screen's when it lies on none.
+    virtual TRect WorkArea(const TRect& bounds) const = 0;
     virtual bool Sizeable() const = 0;
     virtual bool IsMainWindow() const = 0;
     virtual void SetNormalBounds(const TRect& bounds) = 0;  // never shows a hidden window
@@ -66,6 +70,9 @@ private:
 
 // "left,top,right,bottom"; each missing or malformed number takes the current window's value.
 TRect ParseNormalPos(std::string_view text, const TRect& current);
+// A stored placement moved wholly into area; nullopt when it is empty or larger than the area
+// (damaged, or from a larger screen): the window then keeps its designed placement.
+std::optional<TRect> FitIntoArea(const TRect& bounds, const TRect& area);
 std::string FormatNormalPos(const TRect& bounds);
 
 }  // namespace korvel

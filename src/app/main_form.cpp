@@ -41,6 +41,7 @@
 #include "settings/advanced_settings_form.h"
 #include "settings/settings_page.h"
 #include "settings/settings_transfer.h"
+#include "widgets/display_only.h"
 #include "widgets/percentage_meter.h"
 
 namespace korvel {
@@ -336,6 +337,9 @@ void TMainForm::SetAllowances() {
     DisconnectAction->setEnabled(connected);
     ModeServiceAction->setEnabled(connected);
 
+    // The fields keep the last values after the connection ends; they must not pass for live ones.
+    if (disconnected && FLastReport.isValid() && !FValuesStale) MarkValuesStale(true);
+
     QPalette palette = ConnectedIndicator->palette();
     palette.setColor(QPalette::Window, connected ? kIndicatorOn : kIndicatorOff);
     ConnectedIndicator->setPalette(palette);
@@ -428,11 +432,12 @@ void TMainForm::DisconnectActionExecute() {
 
 void TMainForm::LineLost() {
     // The download and the settings write say so themselves.
-    if (CommsDataModule->FlashingFirmware() || SettingsTransfer->Running()) return;
+    const bool toldThere = CommsDataModule->FlashingFirmware() || SettingsTransfer->Running();
     // Shown after the hand-over that reported it has returned, so the port's ending thread is
     // not held up by an open box.
-    QTimer::singleShot(0, this, [this] {
-        host_.MessageBox(TMsgDlgType::mtWarning, MSG_LINE_LOST, TMsgDlgButtons::mbOK);
+    QTimer::singleShot(0, this, [this, toldThere] {
+        if (!toldThere) host_.MessageBox(TMsgDlgType::mtWarning, MSG_LINE_LOST, TMsgDlgButtons::mbOK);
+        CommsDataModule->TakeMissedArrival();
     });
 }
 
@@ -523,8 +528,22 @@ void TMainForm::DatablockNotification(TCommsDataModule*, int32_t Size, const uin
     Handle485Message(*this, Data, Size);
     StatusStrip->BlockReceived(Data, Size);
     HandleLogfile();
-    if (Data != nullptr && Size >= 2 && Data[0] == K2MSENDMONDATA)
-        TrendHistory.AddReport(ChartTime(Now()), Data, static_cast<size_t>(Size - 2));
+    if (Data != nullptr && Size >= 2 && Data[0] == K2MSENDMONDATA) {
+        const QDateTime now = Now();
+        if (TrendHistory.AddReport(ChartTime(now), Data, static_cast<size_t>(Size - 2))) {
+            FLastReport = now;
+            if (FValuesStale) MarkValuesStale(false);
+        }
+    }
+}
+
+void TMainForm::MarkValuesStale(bool stale) {
+    FValuesStale = stale;
+    const QString text =
+        stale ? QStringLiteral("Niet actueel: laatste waarden van %1").arg(FLastReport.toString(QStringLiteral("HH:mm:ss")))
+              : QString();
+    ShowValuesStale(TabSheetToshiba, TabSheetToshiba->lblStale, text);
+    if (AdvancedViewForm != nullptr) ShowValuesStale(AdvancedViewForm, AdvancedViewForm->lblStale, text);
 }
 
 void TMainForm::DataErrorNotification(TCommsDataModule*) {}
@@ -543,7 +562,9 @@ void TMainForm::HelpManualActionExecute() {
 // ---- data log ----
 
 QString TMainForm::ArrivalText(const QDateTime& arrival) {
-    return QString::fromStdString(LogTimeText(ToTimePoint(arrival)));
+    const QDate d = arrival.date();
+    const QTime t = arrival.time();
+    return QString::fromStdString(FormatLogTime({d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()}));
 }
 
 QWidget* TMainForm::FindDisplayField(const char* name) const {

@@ -184,11 +184,14 @@ private:
     void LineLost();
     // Whether "Verbinding maken" has something to open: the adapter, or a chosen port present.
     bool PortToOpen() const;
+    void MarkValuesStale(bool stale);
 
     UiHost& host_;
     std::unique_ptr<TDataLog> DataLog;
     std::optional<TStatusStrip::TOperation> FRunOperation;  // the strip, while a write runs
     bool FServiceTabShown = false;
+    QDateTime FLastReport;  // arrival of the report the monitor fields show
+    bool FValuesStale = false;
 };
 
 // One instance each for the whole run; set by program start (null until created).

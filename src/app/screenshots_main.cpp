@@ -1,6 +1,7 @@
 // Renders the main window at a first start and its two pages, the curve preview, the advanced
-// view, the advanced settings, the About box, the live trend, a week-long log, the port dialog and
-// the manual to PNG files, with plausible reports applied so the fields show values.
+// view, the monitor page and advanced view after a disconnect, the advanced settings, the About
+// box, the live trend, a week-long log, the port dialog and the manual to PNG files, with
+// plausible reports applied so the fields show values.
 // Usage: korvel-screenshots [output dir]
 #include <QApplication>
 #include <QDir>
@@ -120,6 +121,11 @@ int main(int argc, char** argv) {
     program.AdvancedView->ShowFrom(form.windowTitle());
     QApplication::processEvents();
     ok = Save(*program.AdvancedView, dir, "advanced_view.png") && ok;
+    // The same values once the line has gone: the last ones, and shown as such.
+    form.DisconnectActionExecute();
+    QApplication::processEvents();
+    ok = Save(form, dir, "main_monitor_stale.png") && ok;
+    ok = Save(*program.AdvancedView, dir, "advanced_view_stale.png") && ok;
 
     program.About->show();
     QApplication::processEvents();

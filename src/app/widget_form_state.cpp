@@ -12,7 +12,10 @@ namespace {
 
 constexpr uint32_t WPF_RESTORETOMAXIMIZED = 2;
 
-QRect ToQRect(const TRect& r) { return {r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top}; }
+// By its corners: a width taken as Right - Left could wrap for a damaged value.
+QRect ToQRect(const TRect& r) { return {QPoint(r.Left, r.Top), QPoint(r.Right - 1, r.Bottom - 1)}; }
+
+TRect FromQRect(const QRect& r) { return {r.left(), r.top(), r.right() + 1, r.bottom() + 1}; }
 
 }  // namespace
 
@@ -104,17 +107,24 @@ bool TWidgetFormState::Sizeable() const {
     return FWindow->windowType() != Qt::Tool && FWindow->minimumSize() != FWindow->maximumSize();
 }
 
-void TWidgetFormState::SetNormalBounds(const TRect& bounds) {
-    QRect r = ToQRect(bounds);
+TRect TWidgetFormState::WorkArea(const TRect& bounds) const {
     // As the platform's own placement call does: a window that would lie wholly off every screen
     // (a monitor since unplugged) comes back onto the primary one.
-    bool onScreen = false;
-    for (const QScreen* screen : QGuiApplication::screens()) onScreen = onScreen || screen->availableGeometry().intersects(r);
-    if (!onScreen) {
-        if (const QScreen* primary = QGuiApplication::primaryScreen()) r.moveTopLeft(primary->availableGeometry().topLeft());
+    const QRect r = ToQRect(bounds);
+    const QScreen* best = QGuiApplication::primaryScreen();
+    int64_t bestOverlap = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect overlap = screen->availableGeometry().intersected(r);
+        const int64_t area = overlap.isEmpty() ? 0 : int64_t{overlap.width()} * overlap.height();
+        if (area > bestOverlap) {
+            best = screen;
+            bestOverlap = area;
+        }
     }
-    FWindow->setGeometry(r);
+    return best != nullptr ? FromQRect(best->availableGeometry()) : bounds;
 }
+
+void TWidgetFormState::SetNormalBounds(const TRect& bounds) { FWindow->setGeometry(ToQRect(bounds)); }
 
 void TWidgetFormState::SetWindowState(TWindowState state) {
     FWindow->setWindowState(state == TWindowState::wsMinimized   ? Qt::WindowMinimized

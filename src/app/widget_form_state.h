@@ -36,6 +36,7 @@ private:
     TWindowState WindowState() const override;
     uint32_t PlacementFlags() const override;
     uint32_t Color() const override;
+    TRect WorkArea(const TRect& bounds) const override;
     bool Sizeable() const override;
     bool IsMainWindow() const override { return FMainWindow; }
     void SetNormalBounds(const TRect& bounds) override;

@@ -16,6 +16,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include "host/text_format.h"
@@ -204,8 +205,8 @@ void TChartForm::HistoryChanged() {
     }
     const uint64_t added = history_->Added();
     const size_t size = history_->Size();
-    if (added < seen_ || added - seen_ > size) {
-        ReloadAll();  // a new connection, or more came than the history keeps
+    if (added < seen_ || added - seen_ > size || size == 0) {
+        ReloadAll();  // a new connection, more than the history keeps, or nothing at all
         return;
     }
     for (size_t i = size - static_cast<size_t>(added - seen_); i < size; ++i)
@@ -293,6 +294,18 @@ void TChartForm::hideEvent(QHideEvent* event) {
 }
 
 TChartForm* TChartForm::OpenLog(const QString& path, UiHost& host, QWidget* owner) {
+    const std::string shown = Text(QDir::toNativeSeparators(path));
+    try {
+        return OpenLogUnguarded(path, host, owner);
+    } catch (const std::bad_alloc&) {
+        // A file within the size limit can still need more than this machine can give.
+        host.MessageBox(TMsgDlgType::mtError, FormatText(MSG_LOG_UNREADABLE, {shown, MSG_LOG_NO_MEMORY}),
+                        TMsgDlgButtons::mbOK);
+        return nullptr;
+    }
+}
+
+TChartForm* TChartForm::OpenLogUnguarded(const QString& path, UiHost& host, QWidget* owner) {
     const std::string shown = Text(QDir::toNativeSeparators(path));
     auto refuse = [&](std::string text) -> TChartForm* {
         host.MessageBox(TMsgDlgType::mtError, text, TMsgDlgButtons::mbOK);

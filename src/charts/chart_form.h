@@ -23,6 +23,7 @@ namespace korvel {
 inline constexpr char CHART_CAPTION[] = "Grafiek";
 inline constexpr char MSG_LOG_UNREADABLE[] = "Het bestand \"%s\" kan niet gelezen worden: %s";
 inline constexpr char MSG_LOG_TOO_LARGE[] = "Het bestand \"%s\" is te groot om te tonen (meer dan %s MB).";
+inline constexpr char MSG_LOG_NO_MEMORY[] = "er is niet genoeg geheugen vrij";
 inline constexpr char MSG_PNG_NOT_SAVED[] = "De grafiek kan niet opgeslagen worden als \"%s\".";
 
 class TChartForm : public QWidget {
@@ -61,6 +62,7 @@ protected:
 
 private:
     TChartForm(UiHost& host, QWidget* owner);
+    static TChartForm* OpenLogUnguarded(const QString& path, UiHost& host, QWidget* owner);
     void Build(const std::vector<TSeriesPlot::Series>& series, const std::vector<bool>& shown);
     void LoadSeries(int series);
     void ReloadAll();

@@ -136,8 +136,12 @@ void VoteDateOrder(std::string_view text, size_t& dayFirst, size_t& monthFirst) 
 
 // ---- values ----
 
-// Blanks around, a sign, digits with at most one '.' or ',' among them: the only numbers a display
-// field shows. Parsed exactly as decimal digits, so "21,50" and "21.50" give the same float.
+// The Arabic decimal separator, which a field shows in the locales that write it (ar_EG).
+constexpr std::string_view kArabicDecimal = "\xd9\xab";
+
+// Blanks around, a sign, digits with at most one decimal separator among them ('.', ',' or the
+// Arabic one): the only numbers a display field shows. Parsed exactly as decimal digits, so
+// "21,50" and "21.50" give the same float.
 std::optional<float> ParseNumber(std::string_view s) {
     s = Trim(s);
     if (s.empty()) return std::numeric_limits<float>::quiet_NaN();
@@ -149,13 +153,16 @@ std::optional<float> ParseNumber(std::string_view s) {
     int64_t mantissa = 0;
     int digits = 0;
     int decimals = -1;
-    for (const char c : s) {
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        const bool arabic = s.substr(i, kArabicDecimal.size()) == kArabicDecimal;
         if (IsDigit(c)) {
             if (++digits > 15) return std::nullopt;
             mantissa = mantissa * 10 + (c - '0');
             if (decimals >= 0) ++decimals;
-        } else if ((c == '.' || c == ',') && decimals < 0) {
+        } else if ((c == '.' || c == ',' || arabic) && decimals < 0) {
             decimals = 0;
+            if (arabic) i += kArabicDecimal.size() - 1;
         } else {
             return std::nullopt;
         }
@@ -353,12 +360,14 @@ TLogReadResult ReadLog(std::string_view text, TDateOrder preferred) {
     TDateOrder order = preferred;
     if (dayFirst > 0) order = TDateOrder::DayMonthYear;
     if (monthFirst > 0) order = TDateOrder::MonthDayYear;
-    const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    // Room for as many rows as the text can hold: each has a separator after every field but
+    // perhaps the last. Counting line ends instead let blank lines reserve a row each.
+    const size_t rows = static_cast<size_t>(std::count(text.begin(), text.end(), ';')) / (TDataLog::kColumns - 1);
 
     TLogTable& table = result.Table;
     table.Columns.resize(kValueColumns);
-    table.Time.reserve(lines);
-    for (auto& column : table.Columns) column.reserve(lines);
+    table.Time.reserve(rows);
+    for (auto& column : table.Columns) column.reserve(rows);
 
     const auto layout = LogLayout();
     std::array<std::string_view, TDataLog::kColumns> fields;

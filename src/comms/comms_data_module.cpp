@@ -56,6 +56,7 @@ void TCommsDataModule::DataModuleDestroy() { Disconnect(); }
 
 void TCommsDataModule::Connect() {
     if (FConnectionState != csDisconnected) return;
+    TakeMissedArrival();
     // After a hang-up the port object may still hold the dead line; start from a closed port.
     if (ZylSerialPort.IsConnected()) ClosePort();
     ZylSerialPort.Open();
@@ -75,6 +76,7 @@ void TCommsDataModule::ClosePort() {
 }
 
 void TCommsDataModule::Disconnect() {
+    FMissedArrival = false;
     ClosePort();
     FConnectionState = csDisconnected;
     if (OnStatusChange) OnStatusChange(this);

@@ -55,6 +55,11 @@ public:
     // changes nothing, so the loss is told once, by whoever found it.
     void LineLost();
 
+    // An adapter that arrived while the tool still counted itself connected (plugged back in
+    // before the hang-up was noticed) is taken once the line is found lost; the engineer's own
+    // disconnect forgets it. Does nothing while connected or downloading.
+    void TakeMissedArrival();
+
     // The present ports in number order, each with what a user recognises it by.
     void FillAvailableComPortsList(TPortList& List);
     static TCommPort PortNumber(const std::string& Text);
@@ -100,6 +105,7 @@ private:
     bool FFlashingFirmware = false;
     bool ResponseSeen = false;
     bool FClosingPort = false;
+    bool FMissedArrival = false;
     std::array<uint8_t, 1024> FirmwareResponseCharacter{};
     int32_t FirmwareResponseCharacterCount = 0;
     std::array<uint8_t, FRAMEBUFSIZE> OutputData{};

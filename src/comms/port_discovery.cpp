@@ -32,13 +32,24 @@ TCommPort TCommsDataModule::PortNumber(const std::string& Text) { return TZylSer
 
 void TCommsDataModule::FTDI_VCOMArrival(TFTDI_VCOM*) {
     // Never under a connection: the engineer's open line is not swapped for another.
-    if (FConnectionState != csDisconnected || FTDI_VCOM.Count <= 0) return;
+    if (FConnectionState != csDisconnected) {
+        FMissedArrival = FMissedArrival || FTDI_VCOM.Count > 0;
+        return;
+    }
+    FMissedArrival = false;
+    if (FTDI_VCOM.Count <= 0) return;
     const TCommPort before = ZylSerialPort.GetPort();
     ZylSerialPort.SetPort(static_cast<TCommPort>(FTDI_VCOM.ComArray[0]));
     if (ZylSerialPort.GetPort() == before) return;
     host_.MessageBox(TMsgDlgType::mtInformation,
                      kAdapterFound + ZylSerialPort.CommPortToString(ZylSerialPort.GetPort()) + " .",
                      TMsgDlgButtons::mbOK);
+}
+
+void TCommsDataModule::TakeMissedArrival() {
+    if (!FMissedArrival || FConnectionState != csDisconnected || FFlashingFirmware) return;
+    FMissedArrival = false;
+    if (FTDI_VCOM.VID_PID_match()) FTDI_VCOMArrival(&FTDI_VCOM);  // a fresh look: it may have gone again
 }
 
 }  // namespace korvel

@@ -30,6 +30,14 @@ void WriteFlushed(std::FILE* f, const std::string& text, const std::string& path
 
 std::string TF(bool value) { return value ? "TRUE" : "FALSE"; }
 
+std::string FormatLogTime(const TLogTime& t) {
+    char text[64];
+    const bool midnight = t.Hour == 0 && t.Minute == 0 && t.Second == 0;
+    std::snprintf(text, sizeof text, midnight ? "%04d-%02d-%02d" : "%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month,
+                  t.Day, t.Hour, t.Minute, t.Second);
+    return text;
+}
+
 namespace {
 
 using K = TLogColumnKind;
@@ -115,19 +123,14 @@ std::vector<std::string> LogColumnsOf(std::span<const TReportValue> report, char
 }
 
 std::string LogTimeText(std::chrono::system_clock::time_point arrival) {
-    using namespace std::chrono;
-    const auto ms = duration_cast<milliseconds>(arrival.time_since_epoch()).count();
-    const auto seconds = static_cast<std::time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(arrival);
     std::tm local{};
 #ifdef _WIN32
     localtime_s(&local, &seconds);
 #else
     localtime_r(&seconds, &local);
 #endif
-    char text[32];
-    const bool midnight = local.tm_hour == 0 && local.tm_min == 0 && local.tm_sec == 0 && ms % 1000 == 0;
-    std::strftime(text, sizeof text, midnight ? "%Y-%m-%d" : "%Y-%m-%d %H:%M:%S", &local);
-    return text;
+    return FormatLogTime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec});
 }
 
 TDataLog::TDataLog(UiHost& host) : host_(host) {}

@@ -12,9 +12,14 @@ TDeviceChangeWatch::TDeviceChangeWatch(std::function<void(TDeviceChange)> onChan
     if (source.value_or(Source::Kernel) == Source::Kernel) socket_ = TUeventSocket::Open();
     if (socket_) {
         notifier_ = new QSocketNotifier(static_cast<qintptr>(socket_->Fd()), QSocketNotifier::Read, this);
-        connect(notifier_, &QSocketNotifier::activated, this, [this] { Deliver(socket_->ReadChanges()); });
-        return;
+        connect(notifier_, &QSocketNotifier::activated, this, [this] {
+            Deliver(socket_->ReadChanges());
+            // The kernel reaches this socket: the looks are no longer needed.
+            if (socket_->Heard() && timer_ != nullptr) timer_->stop();
+        });
     }
+    // Looks every second as well until the kernel has spoken: in a container's namespace the
+    // socket opens and binds, and is never told anything.
     presence_ = std::make_unique<TPortPresence>([] { return SerialDevice::ExistingPortNames(); });
     timer_ = new QTimer(this);
     timer_->setInterval(kPollMs);

@@ -1,6 +1,6 @@
 // The UI thread's watch on serial ports coming and going: the kernel's uevent socket under a
-// socket notifier, or, where that socket cannot be had (a sandbox, another OS), a look at the
-// present ports every second.
+// socket notifier, and a look at the present ports every second where that socket cannot be had
+// (a sandbox, another OS) or has not yet heard the kernel (a container's network namespace).
 #pragma once
 
 #include <QObject>
@@ -27,7 +27,8 @@ public:
     explicit TDeviceChangeWatch(std::function<void(TDeviceChange)> onChange, std::optional<Source> source = {});
     ~TDeviceChangeWatch() override;
 
-    Source ActiveSource() const { return socket_ ? Source::Kernel : Source::Polling; }
+    // Kernel once the kernel's socket has heard anything; until then the looks go on beside it.
+    Source ActiveSource() const { return socket_ && socket_->Heard() ? Source::Kernel : Source::Polling; }
 
 private:
     void Deliver(const std::vector<TDeviceChange>& changes);

@@ -39,6 +39,9 @@ struct SerialTimeouts {
     uint32_t ReadTotalTimeoutMultiplier = 0, ReadTotalTimeoutConstant = 0;
     uint32_t WriteTotalTimeoutMultiplier = 100, WriteTotalTimeoutConstant = 1000;
 };
+// A write whose caller set no total time-out (both write values 0) still ends once the line has
+// taken nothing for this long: a stalled driver must not hold the caller, the UI thread, for good.
+inline constexpr uint32_t kStalledWriteMs = 2000;
 
 // Modem-line bits as the device reports them.
 enum ModemLine : uint8_t { mlCTS = 1, mlDSR = 2, mlRING = 4, mlCD = 8 };

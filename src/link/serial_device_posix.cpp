@@ -273,14 +273,17 @@ IoResult SerialDevice::Write(const uint8_t* buffer, std::size_t size) {
         totalMs = std::min<uint64_t>(multiplier * size + timeouts_.WriteTotalTimeoutConstant, kMaxTotalMs);
     const bool limited = totalMs > 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(totalMs);
+    auto lastProgress = Clock::now();
     std::size_t done = 0;
     while (done < size) {
         if (closing_) return IoResult{static_cast<int64_t>(done), EBADF, true};
         const ssize_t n = ::write(d->fd, buffer + done, size - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
+            lastProgress = Clock::now();
             continue;
         }
+        if (!limited && Clock::now() - lastProgress >= std::chrono::milliseconds(kStalledWriteMs)) break;
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
             const int e = errno;
             return IoResult{static_cast<int64_t>(done), e, IsGoneError(e)};

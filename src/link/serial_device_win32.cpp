@@ -84,8 +84,18 @@ constexpr DWORD kQueuedReadLimitMs = 100;    // a read of queued bytes that stil
 constexpr DWORD kGatherMs = 3;
 
 COMMTIMEOUTS DeviceTimeouts(const SerialTimeouts& t) {
-    return COMMTIMEOUTS{MAXDWORD, MAXDWORD, kWaitReadTimeoutMs, t.WriteTotalTimeoutMultiplier,
-                        t.WriteTotalTimeoutConstant};
+    // Without write totals the driver would wait for a stalled line for good: it gets the time the
+    // bytes take at 1100 baud and kStalledWriteMs more (no progress can be seen inside one write).
+    const bool unbounded = t.WriteTotalTimeoutMultiplier == 0 && t.WriteTotalTimeoutConstant == 0;
+    return COMMTIMEOUTS{MAXDWORD, MAXDWORD, kWaitReadTimeoutMs, unbounded ? 10 : t.WriteTotalTimeoutMultiplier,
+                        unbounded ? kStalledWriteMs : t.WriteTotalTimeoutConstant};
+}
+
+// How long a write is waited for: the driver's own totals, and kStalledWriteMs more for a driver
+// that does not keep them. Never INFINITE.
+DWORD WriteWaitMs(const COMMTIMEOUTS& ct, std::size_t size) {
+    const uint64_t ms = uint64_t{ct.WriteTotalTimeoutMultiplier} * size + ct.WriteTotalTimeoutConstant + kStalledWriteMs;
+    return static_cast<DWORD>(std::min<uint64_t>(ms, INFINITE - 1));
 }
 
 // One overlapped read or write, waited for until it ends, `stop` is set or limitMs passed; then
@@ -353,7 +363,8 @@ IoResult SerialDevice::Write(const uint8_t* buffer, std::size_t size) {
     if (d->handle == INVALID_HANDLE_VALUE) return Failure(ERROR_INVALID_HANDLE);
     if (closing_) return Failure(ERROR_OPERATION_ABORTED);
     // The driver applies the write time-outs; Close cancels a write that still waits for the line.
-    return Transfer(d->handle, true, const_cast<uint8_t*>(buffer), static_cast<DWORD>(size), d->closing, INFINITE);
+    return Transfer(d->handle, true, const_cast<uint8_t*>(buffer), static_cast<DWORD>(size), d->closing,
+                    WriteWaitMs(DeviceTimeouts(timeouts_), size));
 }
 
 SerialDevice::Wait SerialDevice::WaitForInput(uint32_t timeoutMs) {
@@ -502,9 +513,11 @@ void AddFtdiFacts(std::vector<TSerialPortInfo>& ports) {
         if (const auto slash = device.find('\\'); slash != std::string::npos) device[slash] = '+';
         const std::string base = "SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\";
         std::string portName;
+        // Not every entry has a key of this form (one interface of a composite device, "&MI_00",
+        // is named after the chip): the entries after it are still read.
         if (!ReadMachineString(base + device + "\\0000\\Device Parameters", "PortName", portName) &&
             !ReadMachineString(base + device + "A\\0000\\Device Parameters", "PortName", portName))
-            break;
+            continue;
         const int n = PortNumberFromName(TrimSpaces(portName));
         const auto port = std::find_if(ports.begin(), ports.end(), [n](const auto& p) { return p.Number == n; });
         if (n == 0 || port == ports.end()) continue;

@@ -74,7 +74,9 @@ std::vector<TDeviceChange> TUeventSocket::ReadChanges() {
             break;  // EAGAIN: nothing more waiting
         }
         // Only the kernel speaks on this group; anything else is ignored.
-        if (from.nl_pid != 0 || (msg.msg_flags & MSG_TRUNC)) continue;
+        if (from.nl_pid != 0) continue;
+        heard_ = true;
+        if (msg.msg_flags & MSG_TRUNC) continue;
         if (const auto change = ParseUevent(buffer, static_cast<std::size_t>(n))) changes.push_back(*change);
     }
     return changes;

@@ -26,10 +26,14 @@ public:
     // The changes among the messages waiting now; never blocks. Lost messages (the socket's
     // queue overran) count as an arrival, so the caller rescans.
     std::vector<TDeviceChange> ReadChanges();
+    // Whether the kernel has sent anything yet, of any device. The socket binds just as well in a
+    // network namespace the kernel never tells (a container's): until it speaks, it proves nothing.
+    bool Heard() const { return heard_; }
 
 private:
     explicit TUeventSocket(int fd) : fd_(fd) {}
     int fd_;
+    bool heard_ = false;
 };
 
 }  // namespace korvel

@@ -123,6 +123,7 @@ TAdvancedViewForm::TAdvancedViewForm(QWidget* parent)
     BuildRoomBox(RoomBox);
     BuildModBusBox(ModBusBox);
     BuildDecisionFlags(this);
+    lblStale = MakeStaleWord(this, QRect(250, 16, 399, 25), Qt::AlignRight);
     FFields = IndexFields(this);
     MakeDisplayOnly(this);
 }

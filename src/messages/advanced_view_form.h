@@ -24,6 +24,7 @@ public:
     QWidget* Field(std::string_view name) const;
 
     QLabel* lblTitle = nullptr;
+    QLabel* lblStale = nullptr;  // says the values are the last of an ended connection
     QGroupBox* WeatherBox = nullptr;  // "Weersafhankelijke regeling"
     QGroupBox* RoomBox = nullptr;     // no caption
     QGroupBox* ModBusBox = nullptr;   // "ModBus gegevens"

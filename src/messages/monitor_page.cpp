@@ -165,6 +165,8 @@ TMonitorPage::TMonitorPage(QWidget* parent) : QWidget(parent) {
     hidden(310, QStringLiteral("Gevraagde T retour (invisible)"), QStringLiteral("onfTrReq"), QStringLiteral("Required retour temperature|Required retour temperature"));
     hidden(510, QStringLiteral("Thermostaat setpoint (invisible)"), QStringLiteral("onfTPlexorReq"), QStringLiteral("Setpoint from Plexor|Setpoint from Plexor"));
 
+    lblStale = MakeStaleWord(this, QRect(110, 382, 468, 25), Qt::AlignLeft);
+
     setMinimumSize(892, 414);
     FFields = IndexFields(this);
     MakeDisplayOnly(this);

@@ -7,6 +7,7 @@
 #include "widgets/field_builders.h"
 
 class QGroupBox;
+class QLabel;
 class QPushButton;
 
 namespace korvel {
@@ -26,6 +27,7 @@ public:
     QGroupBox* DipSwitchABox = nullptr;   // "DIP switch A"
     QGroupBox* DipSwitchBBox = nullptr;   // "DIP switch B"
     QPushButton* btnShowAdvancedViewer = nullptr;  // "Geavanceerd"
+    QLabel* lblStale = nullptr;  // says the values are the last of an ended connection
 
 private:
     TFieldIndex FFields;

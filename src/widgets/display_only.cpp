@@ -1,14 +1,21 @@
 #include "widgets/display_only.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPalette>
 
 #include "widgets/numeric_field.h"
 
 namespace korvel {
 
 namespace {
+
+// Muted, yet dark enough on white to be read.
+const QColor kStaleText(0x80, 0x80, 0x80);
 
 class TInputRefuser : public QObject {
 public:
@@ -41,15 +48,57 @@ bool IsDisplayControl(QWidget* w) {
     return field != nullptr && !field->Editable();
 }
 
+// The style's disabled colours are grey on grey: a display control keeps its enabled colours
+// whatever its group's state; stale values take a muted text on the same ground.
+void SetColours(QWidget* w, bool muted) {
+    QPalette pal = w->palette();
+    const QPalette normal = QApplication::palette(w);
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+        const auto r = static_cast<QPalette::ColorRole>(role);
+        pal.setColor(QPalette::Disabled, r, pal.color(QPalette::Active, r));
+    }
+    for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            pal.setColor(group, role, muted ? kStaleText : normal.color(QPalette::Active, role));
+    w->setPalette(pal);
+}
+
 }  // namespace
 
 void MakeDisplayOnly(QWidget* form) {
     auto* refuser = new TInputRefuser(form);
     for (QWidget* w : form->findChildren<QWidget*>()) {
+        // A disabled group's caption and labels stay readable too: they take its colours.
+        if (qobject_cast<QGroupBox*>(w) != nullptr) SetColours(w, false);
         if (!IsDisplayControl(w)) continue;
+        SetColours(w, false);
         w->setFocusPolicy(Qt::NoFocus);
         w->installEventFilter(refuser);
     }
+}
+
+QLabel* MakeStaleWord(QWidget* parent, const QRect& geometry, Qt::Alignment alignment) {
+    auto* word = new QLabel(parent);
+    word->setObjectName(QStringLiteral("lblStale"));
+    word->setTextFormat(Qt::PlainText);
+    word->setGeometry(geometry);
+    word->setAlignment(alignment | Qt::AlignVCenter);
+    QFont bold = word->font();
+    bold.setBold(true);
+    word->setFont(bold);
+    QPalette pal = word->palette();
+    pal.setColor(QPalette::WindowText, QColor(0xB0, 0x40, 0x00));
+    word->setPalette(pal);
+    word->hide();
+    return word;
+}
+
+void ShowValuesStale(QWidget* form, QLabel* word, const QString& text) {
+    const bool stale = !text.isEmpty();
+    for (QWidget* w : form->findChildren<QWidget*>())
+        if (IsDisplayControl(w)) SetColours(w, stale);
+    word->setText(text);
+    word->setVisible(stale);
 }
 
 }  // namespace korvel

@@ -72,6 +72,7 @@ TEST(LogReader, ValuesOfEachKind) {
         {"TRUE", K::Flag, 1.0f},      {"FALSE", K::Flag, 0.0f},     {"true", K::Flag, 1.0f},
         {"1", K::OnOff, 1.0f},        {"0", K::OnOff, 0.0f},        {"3 - Alleen buitenunit", K::List, 3.0f},
         {"16 - TESTMODE 4", K::List, 16.0f}, {"1: Heat", K::List, 1.0f},
+        {" 21\xd9\xab" "50", K::Number, 21.5f},  // ar_EG's decimal separator
     };
     for (const auto& c : good) {
         const auto got = ParseLogValue(c.text, c.kind);
@@ -91,6 +92,7 @@ TEST(LogReader, ValuesOfEachKind) {
         {"1,2,3", K::Number}, {"1.2,3", K::Number}, {"abc", K::Number}, {"-", K::Number}, {"1e3", K::Number},
         {"12 3", K::Number},  {"1234567890123456", K::Number},      {"MAYBE", K::Flag},  {"", K::Flag},
         {"2", K::OnOff},      {"Heat", K::List},   {"1234 - x", K::List}, {"x", K::Time},
+        {"1\xd9\xab" "2,3", K::Number}, {"1\xd9", K::Number},
     };
     for (const auto& c : bad) EXPECT_FALSE(ParseLogValue(c.text, c.kind).has_value()) << c.text;
 }
@@ -160,6 +162,23 @@ TEST(LogReader, DamagedRowsAreSkippedAndCounted) {
         EXPECT_EQ(r.Table.SkippedRows, 1u) << d.why;
         EXPECT_EQ(r.Table.FirstSkippedLine, 3u) << d.why;
         EXPECT_EQ(r.Table.Time.back(), t + 5) << d.why;
+    }
+}
+
+// Room follows the rows a text can hold, never its line ends: a crafted file of blank lines once
+// reserved a 49-column row per line end. At most one row to spare (the header's separators).
+TEST(LogReader, RoomIsReservedOnlyForRowsTheTextCanHold) {
+    const double t = At(2026, 3, 14, 10);
+    const std::pair<std::string, size_t> cases[] = {
+        {Header() + std::string(1 << 20, '\n'), 0},
+        {Header() + Row(t) + std::string(1 << 18, '\n') + Row(t + 5) + std::string(1 << 18, '\r'), 2},
+        {Header() + std::string(1 << 18, ';') + "\r\n", 0},
+    };
+    for (const auto& [text, rows] : cases) {
+        const TLogReadResult r = ReadLog(text);
+        EXPECT_EQ(r.Table.Time.size(), rows);
+        EXPECT_LE(r.Table.Time.capacity(), rows + 1);
+        for (const auto& column : r.Table.Columns) EXPECT_LE(column.capacity(), rows + 1);
     }
 }
 

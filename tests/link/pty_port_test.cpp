@@ -361,6 +361,23 @@ TEST(PtyPort, LargestWriteTimeoutsStillWriteEverything) {
     }
 }
 
+// A line that takes nothing more (a stalled driver) ends a write that has no total time-out once
+// nothing has gone out for a while, with what it took: the one who waits is the UI thread.
+TEST(PtyPort, StalledLineEndsAWriteThatHasNoTimeOut) {
+    Fixture f;
+    ASSERT_TRUE(f.pty.Ok());
+    f.port.SetWriteTotalTimeoutConstant(0);
+    f.port.SetWriteTotalTimeoutMultiplier(0);
+    f.port.Open();
+    const std::string data = Pattern(300000);  // more than a pty holds, and nobody reads it
+    const Watchdog watchdog(20s, "a write to a stalled line");
+    const auto start = Clock::now();
+    const int32_t n = f.port.SendData(reinterpret_cast<const uint8_t*>(data.data()), static_cast<uint32_t>(data.size()));
+    EXPECT_TRUE(n > 0 && n < static_cast<int32_t>(data.size())) << n;
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(kStalledWriteMs));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(kStalledWriteMs) + 3s);
+}
+
 TEST(PtyPort, HangUpEndsTheConnectionWithoutSpinning) {
     Fixture f;
     ASSERT_TRUE(f.pty.Ok());

@@ -50,6 +50,7 @@ public:
     TWindowState WindowState() const override { return state; }
     uint32_t PlacementFlags() const override { return 0; }
     uint32_t Color() const override { return 0xF0F0F0; }
+    TRect WorkArea(const TRect&) const override { return area; }
     bool Sizeable() const override { return sizeable; }
     bool IsMainWindow() const override { return main; }
     void SetNormalBounds(const TRect& r) override {
@@ -65,6 +66,7 @@ public:
 
     int32_t ppi = 96;
     TRect bounds{200, 100, 1107, 782};  // designed: 907 x 682
+    TRect area{0, 0, 1920, 1050};
     TWindowState state = TWindowState::wsNormal;
     bool sizeable = true, main = true;
     int placed = 0, stateSet = 0, appMinimized = 0, repaints = 0;
@@ -154,7 +156,9 @@ TEST(FormState, RestoreTable) {
         TRect bounds;
         TWindowState state;
         int stateSet, appMinimized;
+        TRect area = {0, 0, 1920, 1050};
     };
+    const TRect small{0, 0, 1024, 738};  // 1024 x 768 less a task bar
     const auto at = [](const char* pos, const char* cmd, const char* ppi = "96") {
         Values v{{"TMainForm/NormalPos", pos}, {"TMainForm/ShowCmd", cmd}, {"TMainForm/PixelsPerInch", ppi}};
         return v;
@@ -178,12 +182,22 @@ TEST(FormState, RestoreTable) {
         {"damaged ShowCmd: normal", at("1,2,803,604", "max"), true, true, {1, 2, 803, 604}, S::wsNormal, 1, 0},
         {"no PixelsPerInch: current", {{"TMainForm/NormalPos", "1,2,803,604"}}, true, true, {1, 2, 803, 604},
          S::wsNormal, 1, 0},
+        {"bottom not past top: state only", at("100,650,900,50", "3"), true, true, designed, S::wsMaximized, 1, 0},
+        {"sums past int: as designed", at("0,0,2147483647,2147483647", "1"), true, true, designed, S::wsNormal, 1, 0},
+        {"larger than the screen", at("100,100,40000,30000", "1"), true, true, designed, S::wsNormal, 1, 0},
+        {"from a larger screen: moved into view", at("1000,300,1907,982", "1"), true, true, {117, 56, 1024, 738},
+         S::wsNormal, 1, 0, small},
+        {"too large for this screen: as designed", at("0,0,1280,1000", "1"), true, true, designed, S::wsNormal, 1, 0,
+         small},
+        {"tool window at int's end", at("2147483647,2147483647,0,0", "1"), false, false, {1013, 368, 1920, 1050},
+         S::wsNormal, 1, 0},
     };
     for (const Row& r : rows) {
         Fixture f;
         f.values = r.stored;
         f.window.sizeable = r.sizeable;
         f.window.main = r.main;
+        f.window.area = r.area;
         f.state.RestoreState();
         EXPECT_EQ(f.window.bounds, r.bounds) << r.what;
         EXPECT_EQ(f.window.state, r.state) << r.what;

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "datalog/data_log.h"
+#include "charts/log_reader.h"
 #include "ui_app/main_form_fixture.h"
 #include "widgets/numeric_field.h"
 
@@ -134,14 +135,20 @@ TEST_F(DataLogUiTest, StartFailureLeavesLoggingOffAndReachesTheErrorDisplay) {
     EXPECT_FALSE(form->StopLoggingAction->isEnabled());
 }
 
-// One form in every locale, so every log reads back; the date alone at exactly midnight.
-TEST_F(DataLogUiTest, ArrivalTextTheSameInEveryLocaleAndNoTimeAtMidnight) {
+// Whatever the user's locale (own digits, a 12-hour clock, its own word for the afternoon), the
+// time column reads the same and the viewer reads it back to the second, in either date order.
+TEST_F(DataLogUiTest, ArrivalTextIsTheSameInEveryLocaleAndHasNoTimeAtMidnight) {
     const QDate day(2026, 3, 14);
-    for (const QLocale& locale : {QLocale(QLocale::Dutch, QLocale::Netherlands),
-                                  QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::Persian, QLocale::Iran)}) {
+    const std::pair<QTime, std::string> times[] = {
+        {QTime(0, 0), "2026-03-14"}, {QTime(0, 0, 1), "2026-03-14 00:00:01"}, {QTime(13, 5, 9), "2026-03-14 13:05:09"}};
+    for (const QLocale& locale : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
         QLocale::setDefault(locale);
-        EXPECT_EQ(TMainForm::ArrivalText(QDateTime(day, QTime(0, 0))), QStringLiteral("2026-03-14"));
-        EXPECT_EQ(TMainForm::ArrivalText(QDateTime(day, QTime(13, 5, 9))), QStringLiteral("2026-03-14 13:05:09"));
+        for (const auto& [time, text] : times) {
+            EXPECT_EQ(TMainForm::ArrivalText(QDateTime(day, time)).toStdString(), text) << locale.name().toStdString();
+            const double at = static_cast<double>(QDateTime(day, time, Qt::UTC).toSecsSinceEpoch());
+            EXPECT_EQ(ParseLogTime(text, TDateOrder::DayMonthYear), at);
+            EXPECT_EQ(ParseLogTime(text, TDateOrder::MonthDayYear), at);
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QToolBar>
 
 #include "app/status_strip.h"
+#include "scenario.h"
 #include "ui_app/main_form_fixture.h"
 #include "widgets/percentage_meter.h"
 
@@ -158,6 +159,28 @@ TEST_F(MainFormTest, DisconnectInServiceModeReturnsToWatching) {
     EXPECT_FALSE(form->GetSettingsAction->isEnabled());
     EXPECT_EQ(IndicatorColour(*form), QColor(128, 128, 0));
     EXPECT_TRUE(form->ConnectAction->isEnabled());
+}
+
+// After a disconnect the last values stay, said to be stale on the monitor tab and in the
+// advanced view, until the next report of a new connection.
+TEST_F(MainFormTest, ValuesOfAnEndedConnectionAreShownAsStale) {
+    form->Now = [] { return QDateTime(QDate(2026, 3, 14), QTime(14, 5, 9)); };
+    const auto stale = [&] {
+        QLabel* page = form->TabSheetToshiba->lblStale;
+        EXPECT_EQ(page->isVisibleTo(form.get()), view->lblStale->isVisibleTo(view.get()));
+        return page->isVisibleTo(form.get()) && page->text() == "Niet actueel: laatste waarden van 14:05:09";
+    };
+    Connect();
+    form->DisconnectActionExecute();
+    EXPECT_FALSE(stale()) << "no report, nothing to be stale";
+    Connect();
+    Receive(sim::ScenarioReport(0));
+    form->DisconnectActionExecute();
+    EXPECT_TRUE(stale());
+    Connect();
+    EXPECT_TRUE(stale()) << "connected, but no report yet";
+    Receive(sim::ScenarioReport(1));
+    EXPECT_FALSE(stale());
 }
 
 TEST_F(MainFormTest, ConnectFailureLeavesTheWindowDisconnectedAndShowsThePortError) {

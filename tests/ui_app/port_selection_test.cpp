@@ -306,5 +306,22 @@ TEST_F(AdapterCycleTest, PulledAndPluggedBackTheEngineerOnlyConnects) {
     EXPECT_TRUE(ValuesFlow());
 }
 
+// Plugged back in before the tool noticed the pull: the arrival came while it still counted
+// itself connected, and is taken once the line is found lost.
+TEST_F(AdapterCycleTest, BackBeforeThePullWasNoticed) {
+    form->ConnectAction->trigger();
+    ASSERT_TRUE(Connected());
+    host.ClearRecords();
+    sys.Remove("ttyUSB0");
+    sys.AddTty("ttyS9", "korvel-elsewhere");  // takes COM161, so the adapter comes back as COM162
+    Plug("ttyUSB1", "1-3");                   // its old stand-in goes: the hang-up follows the arrival
+    ASSERT_TRUE(host.PumpUntil([&] { return form->ConnectAction->isEnabled(); }, 5000));
+    host.PumpUntil([] { return false; }, 200);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{MSG_LINE_LOST, Found("COM162")}));
+    EXPECT_EQ(form->CommsDataModule->ZylSerialPort.PortName(), "COM162");
+    form->ConnectAction->trigger();
+    EXPECT_TRUE(Connected());
+}
+
 }  // namespace
 }  // namespace korvel::test

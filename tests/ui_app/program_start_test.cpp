@@ -50,7 +50,7 @@ TEST(ProgramStart, WindowPlacementsSurviveARestart) {
         TProgram first{TProgramOptions{}};
         EXPECT_EQ(first.Form->size(), QSize(907, 682));  // designed: nothing stored yet
         first.Form->show();
-        first.Form->setGeometry(100, 50, 1000, 700);
+        first.Form->setGeometry(20, 50, 1000, 700);
         viewPlace = first.AdvancedView->geometry();
         first.Form->close();
         EXPECT_TRUE(QSettings(file, QSettings::IniFormat).childGroups().contains(QStringLiteral("TMainForm")));
@@ -65,7 +65,7 @@ TEST(ProgramStart, WindowPlacementsSurviveARestart) {
     }
     {
         TProgram second{TProgramOptions{}};
-        EXPECT_EQ(second.Form->geometry(), QRect(100, 50, 1000, 700));
+        EXPECT_EQ(second.Form->geometry(), QRect(20, 50, 1000, 700));
         EXPECT_EQ(second.AdvancedView->geometry(), viewPlace);
         EXPECT_FALSE(second.AdvancedView->isVisible());
     }

@@ -56,9 +56,9 @@ TEST_F(StoredPlacement, ClosedWindowComesBackWhereItWas) {
     auto state = Attach(*w, "TMainForm", true);
     EXPECT_EQ(w->geometry(), QRect(200, 100, 907, 682));  // first run: as designed
     w->show();
-    w->setGeometry(100, 50, 800, 600);
+    w->setGeometry(100, 50, 700, 500);
     w->close();
-    EXPECT_EQ(Stored("TMainForm/NormalPos"), "100,50,900,650");
+    EXPECT_EQ(Stored("TMainForm/NormalPos"), "100,50,800,550");
     EXPECT_EQ(Stored("TMainForm/ShowCmd"), "1");
     EXPECT_EQ(Stored("TMainForm/Flags"), "0");
     EXPECT_EQ(Stored("TMainForm/PixelsPerInch"), "96");
@@ -67,7 +67,7 @@ TEST_F(StoredPlacement, ClosedWindowComesBackWhereItWas) {
 
     std::unique_ptr<QWidget> again(Designed());
     auto againState = Attach(*again, "TMainForm", true);
-    EXPECT_EQ(again->geometry(), QRect(100, 50, 800, 600));
+    EXPECT_EQ(again->geometry(), QRect(100, 50, 700, 500));
     EXPECT_FALSE(again->isVisible());
     EXPECT_TRUE(host.Boxes().empty());
 }
@@ -76,17 +76,17 @@ TEST_F(StoredPlacement, MaximisedStaysMaximisedWithItsNormalPlace) {
     std::unique_ptr<QWidget> w(Designed());
     auto state = Attach(*w, "TMainForm", true);
     w->show();
-    w->setGeometry(100, 50, 800, 600);
+    w->setGeometry(100, 50, 700, 500);
     w->showMaximized();
     w->close();
     EXPECT_EQ(Stored("TMainForm/ShowCmd"), "3");
-    EXPECT_EQ(Stored("TMainForm/NormalPos"), "100,50,900,650");
+    EXPECT_EQ(Stored("TMainForm/NormalPos"), "100,50,800,550");
 
     std::unique_ptr<QWidget> again(Designed());
     auto againState = Attach(*again, "TMainForm", true);
     again->show();
     EXPECT_TRUE(again->windowState() & Qt::WindowMaximized);
-    EXPECT_EQ(again->normalGeometry(), QRect(100, 50, 800, 600));
+    EXPECT_EQ(again->normalGeometry(), QRect(100, 50, 700, 500));
 }
 
 TEST_F(StoredPlacement, OnlyTheEngineersCloseSavesNotTheToolsHide) {
@@ -133,7 +133,12 @@ TEST_F(StoredPlacement, PlacementsThatCannotApplyAreLeftOut) {
     const Row rows[] = {
         {"other display scaling", "100,50,900,650", "120", QRect(200, 100, 907, 682)},
         {"monitor gone", "-5000,-4000,-4200,-3400", "96", QRect(screen.topLeft(), QSize(800, 600))},
-        {"damaged", "\x01\xff,,", "96", QRect(200, 100, 907, 682)},
+        {"damaged: the window's own numbers, moved into view", "\x01\xff,,", "96",
+         QRect(screen.right() + 1 - 907, screen.bottom() + 1 - 682, 907, 682)},
+        {"larger than the screen", "0,0,2147483647,2147483647", "96", QRect(200, 100, 907, 682)},
+        {"partly off the screen", "-300,400,300,900", "96", QRect(screen.left(), screen.bottom() + 1 - 500, 600, 500)},
+        {"from a larger screen", "1000,300,1907,982", "96",
+         QRect(screen.right() + 1 - 907, screen.bottom() + 1 - 682, 907, 682)},
     };
     for (const Row& r : rows) {
         Store({{"TMainForm/NormalPos", r.pos}, {"TMainForm/ShowCmd", "1"}, {"TMainForm/PixelsPerInch", r.ppi}});

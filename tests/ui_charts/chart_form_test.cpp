@@ -186,6 +186,8 @@ TEST_F(ChartMainFormTest, ReportsFeedTheTrendFromConnectOn) {
     form->ChartAction->trigger();
     ASSERT_NE(form->TrendForm, nullptr);
     EXPECT_TRUE(form->TrendForm->isVisible());
+    Connect();  // the chart open before the first connection: the history is cleared while empty
+    EXPECT_EQ(form->TrendForm->Plot->PointCount(0), 0);
 
     ReceiveReport(0);
     now = now.addSecs(1);
@@ -198,6 +200,8 @@ TEST_F(ChartMainFormTest, ReportsFeedTheTrendFromConnectOn) {
     EXPECT_EQ(form->TrendForm->Plot->PointCount(0), 2);
 
     // Disconnecting keeps the history for a look afterwards; the next connection starts anew.
+    form->DisconnectActionExecute();
+    EXPECT_EQ(form->TrendForm->Plot->PointCount(0), 2);
     Connect();
     EXPECT_EQ(form->TrendHistory.Size(), 0u);
     EXPECT_EQ(form->TrendForm->Plot->PointCount(0), 0);
@@ -211,6 +215,8 @@ TEST_F(ChartMainFormTest, LogsTheToolWritesReadBackInEitherLocale) {
     } locales[] = {
         {QLocale(QLocale::Dutch, QLocale::Netherlands), TDateOrder::DayMonthYear},
         {QLocale(QLocale::English, QLocale::UnitedStates), TDateOrder::MonthDayYear},
+        {QLocale(QLocale::Arabic, QLocale::Egypt), TDateOrder::DayMonthYear},  // digits of its own
+        {QLocale(QLocale::Greek, QLocale::Greece), TDateOrder::DayMonthYear},  // its own word for p.m.
     };
     for (const auto& l : locales) {
         QLocale::setDefault(l.locale);

@@ -4,12 +4,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QWheelEvent>
 
 #include "messages/advanced_view_form.h"
 #include "messages/monitor_page.h"
+#include "widgets/display_only.h"
 #include "widgets/numeric_field.h"
 
 namespace korvel {
@@ -81,6 +84,39 @@ TEST(DisplayOnly, AdvancedViewRefusesInputAndKeepsItsEnabledFlags) {
     TAdvancedViewForm view;
     EXPECT_TRUE(view.findChild<QCheckBox*>(QStringLiteral("cbU1"))->isEnabled());
     ExpectInputRefused(&view);
+}
+
+// Darkest against lightest grey inside a control's picture: how well what it shows reads.
+int Contrast(QWidget* w) {
+    const QImage image = w->grab().toImage();
+    int dark = 255, light = 0;
+    for (int y = 3; y < image.height() - 3; ++y)
+        for (int x = 3; x < image.width() - 3; ++x) {
+            dark = std::min(dark, qGray(image.pixel(x, y)));
+            light = std::max(light, qGray(image.pixel(x, y)));
+        }
+    return light - dark;
+}
+
+// Values read as normal text, in a disabled group too; stale ones muted yet readable, under a word.
+TEST(DisplayOnly, ValuesReadAsTextLiveOrStale) {
+    QWidget window;
+    auto* page = new TMonitorPage(&window);
+    window.resize(page->minimumSize());
+    window.show();
+    page->findChild<QComboBox*>(QStringLiteral("ocbKorvelState"))->setCurrentIndex(4);
+    // Three in the disabled "KORVEL bedrijfsstand", two in the enabled "Foutmeldingen".
+    for (const char* name : {"onfNTC1", "ocbKorvelState", "cbHeatingAllowed", "onfDiagCodes1", "cbPumpFlowError"}) {
+        QWidget* w = page->findChild<QWidget*>(QLatin1String(name));
+        const int live = Contrast(w);
+        EXPECT_GE(live, 180) << name;  // the style's disabled grey on grey: about 50
+        ShowValuesStale(page, page->lblStale, QStringLiteral("Niet actueel"));
+        EXPECT_TRUE(page->lblStale->isVisible());
+        EXPECT_LT(Contrast(w), live - 40) << name;
+        EXPECT_GE(Contrast(w), 100) << name;
+        ShowValuesStale(page, page->lblStale, QString());
+        EXPECT_EQ(Contrast(w), live) << name;
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "comms/comms_data_module.h"
+#include "link/serial_ports.h"
 #include "messages/message_ids.h"
 #include "support/fake_ui_host.h"
 #include "support/module_link.h"
@@ -258,6 +259,31 @@ TEST_F(ReportingBoard, PortListComesFromTheRegistry) {
     EXPECT_TRUE(has(BoardPort()));
     EXPECT_TRUE(has("VCP1")) << "names are trimmed";
     EXPECT_FALSE(has("stale") || has("") || has("   "));
+}
+
+// The FTDI driver's list of its devices as the adapter scan reads it: an entry without a key of
+// the expected form (one interface of a composite device) must not hide the entries after it.
+TEST_F(ReportingBoard, AdapterFactsComeFromEveryFtdiEntry) {
+    if (!UnderWine()) GTEST_SKIP() << "would overwrite the FTDI driver's own keys";
+    const std::string device = "SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A50285BIA";
+    const std::string driver = "SYSTEM\\CurrentControlSet\\Services\\FTDIBUS";
+    auto set = [](const std::string& key, const char* name, const std::string& value) {
+        RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+    };
+    const DWORD count = 2;
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, (driver + "\\Enum").c_str(), "Count", REG_DWORD, &count, sizeof count);
+    set(driver + "\\Enum", "0", "USB\\VID_0403&PID_6010&MI_00\\7&2A8B3C4&0&0000");
+    set(driver + "\\Enum", "1", "USB\\VID_0403&PID_6001\\A50285BI");
+    set(device + "\\0000\\Device Parameters", "PortName", BoardPort());
+    set("HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\KorvelFtdi", BoardPort());
+    const std::vector<TSerialPortInfo> ports = ScanSerialPorts();
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\KorvelFtdi");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, device.c_str());
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, driver.c_str());
+
+    const auto board = std::find_if(ports.begin(), ports.end(), [](const auto& p) { return p.Name == BoardPort(); });
+    ASSERT_NE(board, ports.end());
+    EXPECT_EQ(board->VendorId + ":" + board->ProductId + " " + board->Serial, "0403:6001 A50285BI");
 }
 
 TEST_F(ReportingBoard, OpenFailuresSayWhy) {
