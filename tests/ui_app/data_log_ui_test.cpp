@@ -6,6 +6,8 @@
 
 #include "datalog/data_log.h"
 #include "charts/log_reader.h"
+#include "messages/realtime_report.h"
+#include "scenario.h"
 #include "ui_app/main_form_fixture.h"
 #include "widgets/numeric_field.h"
 
@@ -148,6 +150,28 @@ TEST_F(DataLogUiTest, ArrivalTextIsTheSameInEveryLocaleAndHasNoTimeAtMidnight) {
             const double at = static_cast<double>(QDateTime(day, time, Qt::UTC).toSecsSinceEpoch());
             EXPECT_EQ(ParseLogTime(text, TDateOrder::DayMonthYear), at);
             EXPECT_EQ(ParseLogTime(text, TDateOrder::MonthDayYear), at);
+        }
+    }
+}
+
+// korvel-cli writes its log from the reports without a window: a day of plausible reports and
+// reports of odd bytes give the same cells as the window's fields, in either decimal separator.
+TEST_F(DataLogUiTest, HeadlessRowsAreTheWindowsCellForCell) {
+    std::vector<std::vector<uint8_t>> reports;
+    for (double t = 0; t < 86400; t += 1789) reports.push_back(sim::ScenarioReport(1.78e9 + t));
+    uint32_t seed = 7;
+    for (int i = 0; i < 40; ++i) {
+        std::vector<uint8_t> odd(REALTIME_REPORT_SIZE);
+        for (uint8_t& b : odd) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+        odd[0] = K2MSENDMONDATA;
+        reports.push_back(odd);
+    }
+    for (const auto& [locale, separator] :
+         {std::pair{QLocale::c(), '.'}, std::pair{QLocale(QLocale::Dutch, QLocale::Netherlands), ','}}) {
+        QLocale::setDefault(locale);
+        for (const auto& report : reports) {
+            Receive(report);
+            ASSERT_EQ(form->LogColumns(), LogColumnsOf(DecodeRealtimeReport(report.data(), report.size()), separator));
         }
     }
 }

@@ -46,6 +46,29 @@ TEST_F(SettingsFileTest, SavedSettingsLoadBackWithoutSendingAnything) {
     EXPECT_FALSE(dialog.CopyText().isEmpty());
 }
 
+// korvel-cli writes the board's words alone; the window loads them word for word (the 1/256
+// field's 4865 included, which shows as 19.0 like 4864) and its own backup reads back the same.
+TEST_F(SettingsFileTest, BackupsOfTheCommandLineAndTheWindowReadEachOther) {
+    Connect();
+    form->SetDefaults();
+    TNvmWords board = NvmWordsOf(Controls().Values());
+    board[46 / 2] = 4865;
+    board[224 / 2] = 2;
+    {
+        QFile cli(Path("cli.csv"));
+        ASSERT_TRUE(cli.open(QIODevice::WriteOnly));
+        const std::string text = WriteSettingsFile(board, "16.6.0.0", "2026-12-10 10:00:00", '.');
+        cli.write(text.data(), static_cast<qint64>(text.size()));
+    }
+    ASSERT_TRUE(form->SettingsTransfer->LoadFromFile(Path("cli.csv")));
+    EXPECT_EQ(NvmWordsOf(Controls().Values()), board);
+    ASSERT_TRUE(form->SettingsTransfer->SaveToFile(Path("window.csv")));
+    QFile window(Path("window.csv"));
+    ASSERT_TRUE(window.open(QIODevice::ReadOnly));
+    const QByteArray bytes = window.readAll();
+    EXPECT_EQ(ReadSettingsFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))).Words, board);
+}
+
 TEST_F(SettingsFileTest, DamagedFilesAreRefusedAndChangeNothing) {
     form->SetDefaults();
     Field("onfNightOff")->SetValue(21.5);
