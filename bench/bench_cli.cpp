@@ -1,0 +1,191 @@
+// korvel-cli as a script runs it: the program started for each command, against the paced
+// stand-in (9600 baud 8N2 wire time) in a forked child. For backup and restore: the wall time of
+// the whole command, from exec to exit, against the time its frames and the board's answers need
+// on the wire, and the command's own CPU. And how soon after exec the first byte reaches the line.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bench_support.h"
+#include "board_sim.h"
+#include "comms/frame_codec.h"
+#include "messages/message_ids.h"
+#include "settings/nvm_parameters.h"
+
+using namespace korvel;
+using namespace korvel::bench;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr double kWallFactor = 1.10;
+constexpr double kCpuPercent = 5.0;
+constexpr double kFirstByteMs = 50.0;
+
+std::string gCli;
+
+// Child: plays the board until told, then hands back every block it received.
+void Serve(sim::BoardSim& board, int toParent, int fromParent) {
+    for (char c; ReadFull(fromParent, &c, 1, 600000) && c == 'b';) {
+        const auto blocks = board.ReceivedBlocks();
+        const auto count = static_cast<uint32_t>(blocks.size());
+        WriteFull(toParent, &count, sizeof count);
+        for (const auto& b : blocks) {
+            const auto size = static_cast<uint32_t>(b.size());
+            WriteFull(toParent, &size, sizeof size);
+            WriteFull(toParent, b.data(), b.size());
+        }
+    }
+}
+
+std::vector<std::vector<uint8_t>> Blocks(const BoardChild& board) {
+    WriteFull(board.toChild, "b", 1);
+    uint32_t count = 0;
+    std::vector<std::vector<uint8_t>> blocks;
+    if (!ReadFull(board.fromChild, &count, sizeof count, 10000)) return blocks;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t size = 0;
+        std::vector<uint8_t> b;
+        if (!ReadFull(board.fromChild, &size, sizeof size, 1000)) break;
+        b.resize(size);
+        if (!ReadFull(board.fromChild, b.data(), size, 1000)) break;
+        blocks.push_back(std::move(b));
+    }
+    return blocks;
+}
+
+pid_t Spawn(const std::vector<std::string>& args) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+struct Run {
+    int status = -1;
+    double wall = 0;
+    double cpu = 0;
+};
+
+// The child's own CPU, read while it waits to be reaped: the scheduler's run time, not ticks.
+double ChildCpu(pid_t pid) {
+    std::ifstream schedstat("/proc/" + std::to_string(pid) + "/schedstat");
+    double ns = 0;
+    return schedstat >> ns ? ns / 1e9 : 0;
+}
+
+Run Command(const std::vector<std::string>& args) {
+    Run r;
+    const auto t0 = Clock::now();
+    const pid_t pid = Spawn(args);
+    siginfo_t info{};
+    ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT);
+    r.wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    r.cpu = ChildCpu(pid);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+size_t FrameSize(const std::vector<uint8_t>& block) {
+    return EncodeFrame(block.data(), static_cast<uint32_t>(block.size())).size();
+}
+
+// The frames the command sent and the answers the board gave them (the parameter images with
+// the board's words), from the blocks the board received during it.
+double WireSeconds(const std::vector<std::vector<uint8_t>>& blocks, size_t from, size_t& bytes) {
+    std::vector<uint8_t> image(NVM_REPORT_SIZE, 0);
+    bytes = 0;
+    for (size_t i = from; i < blocks.size(); ++i) {
+        const auto& b = blocks[i];
+        bytes += FrameSize(b);
+        switch (b[0]) {
+            case P2KSETCOMMAND: bytes += FrameSize({K2PRSETCOMMAND}); break;
+            case P2KSETNVM: bytes += FrameSize({K2PRSETNVM}); break;
+            case P2KGETNVM:
+            case P2KFLASHNVM: image[0] = static_cast<uint8_t>(b[0] - 128); bytes += FrameSize(image); break;
+            default: break;
+        }
+    }
+    return static_cast<double>(bytes) * 11.0 / 9600.0;
+}
+
+bool Measure(const BoardChild& board, const char* what, const std::vector<std::string>& args) {
+    const size_t before = Blocks(board).size();
+    const Run r = Command(args);
+    size_t bytes = 0;
+    const double limit = WireSeconds(Blocks(board), before, bytes);
+    const double cpuPct = 100.0 * r.cpu / r.wall;
+    const bool wallOk = r.wall <= kWallFactor * limit, cpuOk = cpuPct <= kCpuPercent;
+    std::printf("korvel-cli %s: exit %d; wire-time limit %.3f s (%zu bytes at 9600 8N2)\n", what, r.status, limit, bytes);
+    std::printf("  wall %.3f s = %.3f x limit (target <= %.2f) %s\n", r.wall, r.wall / limit, kWallFactor,
+                wallOk ? "ok" : "OVER");
+    std::printf("  cpu %.3f s = %.2f %% of a core (target <= %.0f %%) %s\n", r.cpu, cpuPct, kCpuPercent,
+                cpuOk ? "ok" : "OVER");
+    return r.status == 0 && wallOk && cpuOk;
+}
+
+// From exec to the first byte on a line of its own (a pty this program holds), over runs.
+bool FirstByte() {
+    std::vector<double> ms;
+    for (int i = 0; i < 20; ++i) {
+        int master = -1, slave = -1;
+        char name[256] = {};
+        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) return false;
+        // Held open meanwhile: a pty without its slave side reads as hung up at once.
+        const auto t0 = Clock::now();
+        const pid_t pid = Spawn({gCli, "backup", "--port", name, "/dev/null"});
+        pollfd p{master, POLLIN, 0};
+        const bool got = ::poll(&p, 1, 5000) == 1 && (p.revents & POLLIN);
+        const double elapsed = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        ::close(master);
+        ::close(slave);
+        if (got) ms.push_back(elapsed);
+    }
+    if (ms.empty()) return false;
+    std::sort(ms.begin(), ms.end());
+    const double p50 = ms[ms.size() / 2], max = ms.back();
+    std::printf("start to first byte sent (%zu runs): p50 %.1f ms, max %.1f ms (target <= %.0f ms) %s\n", ms.size(), p50,
+                max, kFirstByteMs, max <= kFirstByteMs ? "ok" : "OVER");
+    return max <= kFirstByteMs;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (const int code = NoArguments(argc, argv, "bench_cli"); code >= 0) return code;
+    gCli = KORVEL_BIN_DIR "/korvel-cli";
+    const BoardChild board = ForkPacedBoard(Serve);
+    if (board.port.empty()) {
+        std::fprintf(stderr, "the stand-in did not start\n");
+        return 2;
+    }
+    const std::string backup = "/tmp/bench_cli_" + std::to_string(::getpid()) + ".csv";
+    bool ok = FirstByte();
+    ok = Measure(board, "backup", {gCli, "backup", "--port", board.port, backup}) && ok;
+    ok = Measure(board, "restore", {gCli, "restore", "--port", board.port, backup}) && ok;
+    std::remove(backup.c_str());
+    WriteFull(board.toChild, "x", 1);
+    ::waitpid(board.pid, nullptr, 0);
+    return ok ? 0 : 1;
+}
