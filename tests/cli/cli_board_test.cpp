@@ -190,6 +190,8 @@ TEST_F(CliBoardTest, FlashChecksTheFileFirst) {
     EXPECT_TRUE(board->ReceivedBlocks().empty());
     const Result r = Cli({"flash", KORVEL_TEST_DATA "/firmware/srec_cat_full.a43"});
     EXPECT_EQ(r.status, 0) << r.err;
+    // The last chunk is sent when the command ends; the board takes it a moment later.
+    for (int i = 0; i < 200 && !board->LoaderDone(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(board->LoaderDone());
 }
 
