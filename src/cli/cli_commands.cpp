@@ -314,6 +314,9 @@ int Flash(const TContext& c, TCliBoard& board) {
     switch (result) {
         case TCommsDataModule::TFlashResult::Done:
             bar.Show(1, 1);
+            // The last chunk may still be on its way out of the adapter: 64 bytes take 73 ms at
+            // 9600 baud. Closing the line at once could cut it off.
+            board.Pump(250);
             c.Out << "Nieuwe firmware staat er in.\n";
             return EXIT_DONE;
         case TCommsDataModule::TFlashResult::InvalidFile:
