@@ -383,7 +383,7 @@ void TMainForm::LineLost() {
     // Shown after the hand-over that reported it has returned, so the port's ending thread is
     // not held up by an open box.
     QTimer::singleShot(0, this, [this] {
-        host_.MessageBox(TMsgDlgType::mtWarning, MSG_LINE_LOST, TMsgDlgButtons::mbOK);
+        host_.MessageBox(TMsgDlgType::mtWarning, CommsDataModule->LineLostText(MSG_LINE_LOST), TMsgDlgButtons::mbOK);
     });
 }
 

@@ -47,6 +47,9 @@ public:
     // The line went away: a send that failed found it before the port's own report, which then
     // changes nothing, so the loss is told once, by whoever found it.
     void LineLost();
+    // The words for a lost line, and after them what to check where the line knows (a network
+    // server that closed, a network that went).
+    std::string LineLostText(const std::string& text) const;
 
     // The present ports in number order, each with what a user recognises it by.
     void FillAvailableComPortsList(TPortList& List);

@@ -231,7 +231,8 @@ void TSettingsTransfer::Write() {
         }
     }
     if (FLineLost) {
-        host.MessageBox(TMsgDlgType::mtError, MSG_WRITE_LINE_LOST, TMsgDlgButtons::mbOK);
+        host.MessageBox(TMsgDlgType::mtError, Form.CommsDataModule->LineLostText(MSG_WRITE_LINE_LOST),
+                        TMsgDlgButtons::mbOK);
         return;
     }
     if (!OK) {
@@ -241,7 +242,8 @@ void TSettingsTransfer::Write() {
     BurnNVM();
     if (FLineLost) {
         // The store request may have gone out: whether the board stored is not known.
-        host.MessageBox(TMsgDlgType::mtError, MSG_STORE_LINE_LOST, TMsgDlgButtons::mbOK);
+        host.MessageBox(TMsgDlgType::mtError, Form.CommsDataModule->LineLostText(MSG_STORE_LINE_LOST),
+                        TMsgDlgButtons::mbOK);
         return;
     }
     if (!OK) {
