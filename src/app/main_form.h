@@ -155,10 +155,12 @@ private:
     void SendOneByteRequest(uint8_t id);
     QWidget* FindDisplayField(const char* name) const;
     void LineLost();
+    void ShowLineInCaption(bool connected);
 
     UiHost& host_;
     std::unique_ptr<TDataLog> DataLog;
     bool FServiceTabShown = false;
+    QString FLineInCaption;  // what ShowLineInCaption added to the caption
 };
 
 // One instance each for the whole run; set by program start (null until created).

@@ -102,6 +102,7 @@ void TStatusStrip::Refresh() {
 }
 
 QString TStatusStrip::LinkText(const TLinkState& link) const {
+    if (link.Connecting) return QString::fromUtf8(MSG_STATUS_CONNECTING).arg(PortText(link.Port));
     if (!link.Connected) return QString::fromUtf8(MSG_STATUS_DISCONNECTED);
     QString text = QString::fromUtf8(MSG_STATUS_CONNECTED).arg(FPortText);
     const uint32_t silentMs = FHost.TickCount() - FLastBlockTick;

@@ -19,6 +19,7 @@ class UiHost;
 
 inline constexpr const char* MSG_STATUS_DISCONNECTED = "Niet verbonden.";
 inline constexpr const char* MSG_STATUS_CONNECTED = "Verbonden met %1.";
+inline constexpr const char* MSG_STATUS_CONNECTING = "Verbinden met %1...";
 inline constexpr const char* MSG_STATUS_SILENT = "Al %1 s geen gegevens van het bord.";
 inline constexpr const char* MSG_STATUS_SHORT_REPORTS = "Het bord stuurt onvolledige meetgegevens (%1 van %2 bytes).";
 inline constexpr const char* MSG_STATUS_SERVICE_WAITING =
@@ -34,6 +35,7 @@ struct TLinkState {
     std::string Port;               // the port's name: "COM5" or a device path
     bool ServiceMode = false;       // service mode chosen
     bool ServiceConfirmed = false;  // the board has said it stays in service mode
+    bool Connecting = false;        // a network line on its way (Port says where to)
 };
 
 class TStatusStrip : public QObject {
