@@ -55,7 +55,7 @@ constexpr const char* kLossOption =
 
 // A write that the server takes nothing of for this long has lost its line, whatever the
 // write time-outs: an unlimited write must not hang the window on a stuck server.
-constexpr milliseconds kStuckWrite{20000};
+constexpr milliseconds kStuckWrite{10000};
 constexpr std::size_t kMaxQueued = 1 << 20;  // received, not yet read: the socket waits beyond it
 constexpr std::size_t kHeardBytes = 256;
 
