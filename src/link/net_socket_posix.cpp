@@ -181,6 +181,13 @@ int64_t NetSocket::Receive(uint8_t* buffer, std::size_t size, NetError& error) {
         return -1;
     }
     const ssize_t n = ::recv(d->fd, buffer, size, 0);
+#ifdef TCP_QUICKACK
+    // Acknowledged at once: a server that sends the board's bytes as they come (ser2net without
+    // its character delay) holds each next one until the last is acknowledged, and a delayed
+    // acknowledgement costs 40 ms an answer. The kernel falls back to delaying, so it is said
+    // again after every read.
+    if (n > 0) SetOption(d->fd, IPPROTO_TCP, TCP_QUICKACK, 1);
+#endif
     if (n > 0) return n;
     if (n == 0) {
         error = NetError{TNetFailure::Closed, 0, "closed by the server"};
