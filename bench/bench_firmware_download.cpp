@@ -50,11 +50,20 @@ void Serve(sim::BoardSim& board, int toParent, int fromParent) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string file = argc > 1 ? argv[1] : KORVEL_TEST_DATA "/firmware/srec_cat_full.a43";
+    std::string file = KORVEL_TEST_DATA "/firmware/srec_cat_full.a43";
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--via") ++i;
+        else file = argv[i];
+    }
 
     const BoardChild board = ForkPacedBoard(Serve);
     if (board.port.empty()) {
         std::fprintf(stderr, "the stand-in did not start\n");
+        return 2;
+    }
+    const Via via = ReachThrough(argc, argv, board.port);
+    if (via.port.empty()) {
+        std::fprintf(stderr, "ser2net did not start\n");
         return 2;
     }
 
@@ -71,7 +80,7 @@ int main(int argc, char** argv) {
     {
         test::FakeUiHost host(test::FakeUiHost::Clock::Real);
         TCommsDataModule m(host);
-        m.ZylSerialPort.SetCustomPortName(board.port);
+        m.ZylSerialPort.SetCustomPortName(via.port);
         m.ZylSerialPort.SetPort(spCustom);
         double cpu0 = 0;
         auto t0 = Clock::now();
@@ -106,7 +115,7 @@ int main(int argc, char** argv) {
     const double cpuPct = toolWall > 0 ? 100.0 * cpu / toolWall : 0;
     const bool wallOk = wall <= kWallFactor * limit;
     const bool cpuOk = cpuPct <= kCpuPercent;
-    std::printf("firmware download of %s\n", file.c_str());
+    std::printf("firmware download of %s (%s)\n", file.c_str(), via.what.c_str());
     std::printf("  wire-time limit %.2f s (%.0f bytes at 9600 8N2 + 1 s pause)\n", limit, wireBytes);
     std::printf("  wall %.2f s = %.3f x limit (target <= %.2f) %s\n", wall, wall / limit, kWallFactor,
                 wallOk ? "ok" : "OVER");

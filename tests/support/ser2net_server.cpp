@@ -75,12 +75,13 @@ Ser2net::Ser2net(const std::string& device, Mode mode, Options options) : bind_(
     if (!Installed() || !::mkdtemp(pattern)) return;
     dir_ = pattern;
     port_ = FreeLoopbackPort(bind_);
-    // No wait after each byte from the board before it goes out ("chardelay"): every exchange
-    // would carry it, and the write of the settings consists of 116 of them.
+    // Each byte from the board goes out as it comes: no wait for more ("chardelay"), and no wait
+    // for the previous one's acknowledgement ("nodelay"), which a client's delayed acknowledgement
+    // stretches to 40 ms. Every exchange would carry either, and a settings write has 116.
     std::ofstream(dir_ + "/ser2net.yaml") << "%YAML 1.1\n---\n"
                                           << "connection: &board\n"
                                           << "    accepter: " << (mode == Mode::Rfc2217 ? "telnet(rfc2217)," : "")
-                                          << "tcp," << bind_ << "," << port_ << "\n"
+                                          << "tcp(nodelay)," << bind_ << "," << port_ << "\n"
                                           << "    connector: serialdev," << device << "," << options.line << ",local\n"
                                           << "    options:\n"
                                           << "      chardelay: false\n";
