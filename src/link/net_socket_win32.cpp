@@ -73,6 +73,10 @@ bool SelectOne(SOCKET s, bool write, uint32_t ms) {
 }
 
 constexpr uint32_t kSliceMs = 20;
+// As the Win32 serial port does: a byte that wakes the receive thread brings the ones right behind
+// it. A server that passes the board's bytes on as they come sends one segment a byte at 9600 baud,
+// and under wine every wake-up and hand-over is a call to the wine server.
+constexpr DWORD kGatherMs = 3;
 
 }  // namespace
 
@@ -81,7 +85,7 @@ struct NetSocket::Impl {
     HANDLE wake = nullptr;      // auto-reset: Interrupt
     WSAEVENT readable = WSA_INVALID_EVENT;
     std::atomic<bool> cancelled{false};
-    bool closeSeen = false;  // the receive side's: FD_CLOSE is reported once
+    std::atomic<bool> closeSeen{false};  // FD_CLOSE is reported once, to whichever waiter looks
 
     bool ConnectOne(const addrinfo& ai, Clock::time_point deadline, NetError& error);
 };
@@ -208,20 +212,20 @@ NetSocket::Ready NetSocket::WaitReadable(uint32_t timeoutMs) {
     if (d->s == INVALID_SOCKET) return Ready::Timeout;
     const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        // The event is reset here; a byte that came meanwhile is found by the look that follows,
-        // and each recv re-arms the notice for what is still queued.
+        // Taking the notices resets the event. Every read empties the socket and re-arms the notice,
+        // so a byte that came since the last read is noticed here or wakes the wait below. (A
+        // second waiter, the opening thread, may take a notice: then the next slice finds it.)
         WSANETWORKEVENTS events{};
         WSAEnumNetworkEvents(d->s, d->readable, &events);
         if (events.lNetworkEvents & FD_CLOSE) d->closeSeen = true;
-        u_long queued = 0;
-        if (d->closeSeen || (events.lNetworkEvents & FD_READ) || (ioctlsocket(d->s, FIONREAD, &queued) == 0 && queued > 0))
-            return Ready::Yes;
+        if (d->closeSeen || (events.lNetworkEvents & FD_READ)) return Ready::Yes;
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
         if (left <= 0) return Ready::Timeout;
         const HANDLE handles[2] = {d->wake, d->readable};
         const DWORD w = WaitForMultipleObjects(2, handles, FALSE, static_cast<DWORD>(left));
         if (w == WAIT_OBJECT_0) return Ready::Interrupted;
         if (w != WAIT_OBJECT_0 + 1) return Ready::Timeout;
+        if (WaitForSingleObject(d->wake, kGatherMs) == WAIT_OBJECT_0) return Ready::Interrupted;
     }
 }
 
