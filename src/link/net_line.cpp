@@ -115,8 +115,7 @@ struct NetSerialDevice::OpenJob {
 };
 
 struct NetSerialDevice::Impl {
-    TNetAddress address;
-    std::string name;
+    std::string name;  // the address as the tool writes it
     std::shared_ptr<OpenJob> conn;     // the connection, once made
     std::shared_ptr<OpenJob> opening;  // under job_: the connect in progress
     TRfc2217Session session;
@@ -183,7 +182,6 @@ bool NetSerialDevice::Open(const std::string& address, DeviceError& error) {
     {
         std::unique_lock lock(lock_);
         std::lock_guard state(state_);
-        d->address = *parsed;
         d->name = NetAddressText(*parsed);
         d->telnet = parsed->Protocol == TNetProtocol::Rfc2217;
         d->session = TRfc2217Session{};
