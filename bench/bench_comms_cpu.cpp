@@ -1,7 +1,11 @@
 // CPU cost of waiting: the tool connected to the stand-in (a separate process, so only the
-// tool's cost is counted) while idle, and while an exchange waits out a silent board.
+// tool's cost is counted) while idle, and while an exchange waits out a silent board; and how long
+// one exchange takes beyond its wire time.
 // The stand-ins are started here, or, with --port P --silent-port P, already run on those ports
-// (the Windows build: scripts/wine-tests.sh starts them and links them as COM ports).
+// (the Windows build: scripts/wine-tests.sh starts them and links them as COM ports, or names a
+// network server in front of them). With --via rfc2217|tcp the stand-ins started here are reached
+// through ser2net on loopback, and the exchanges are timed both ways, so the server's share shows.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +16,7 @@
 
 #include "bench_support.h"
 #include "comms/comms_data_module.h"
+#include "comms/frame_codec.h"
 #include "messages/message_ids.h"
 #include "support/fake_ui_host.h"
 
@@ -59,22 +64,56 @@ struct Sim {
 
 #endif
 
-// A stand-in started with these options, or the port given for it.
+// A stand-in started with these options, or the port given for it; with `via`, behind ser2net.
 struct Board {
 #ifndef _WIN32
     std::optional<Sim> sim;
+    std::unique_ptr<test::Ser2net> server;
 #endif
     std::string port;
-    Board(const std::string& exe, const std::string& given, std::vector<std::string> args) : port(given) {
+    std::string pty;  // the stand-in's own port, where one was started here
+    Board(const std::string& exe, const std::string& given, std::vector<std::string> args, const char* via = nullptr)
+        : port(given) {
 #ifndef _WIN32
-        if (port.empty()) port = sim.emplace(exe, std::move(args)).port;
+        if (port.empty()) pty = port = sim.emplace(exe, std::move(args)).port;
+        if (via && given.empty()) {
+            const auto mode = std::string(via) == "tcp" ? test::Ser2net::Mode::Raw : test::Ser2net::Mode::Rfc2217;
+            server = std::make_unique<test::Ser2net>(pty, mode);
+            port = server->Running() ? server->Address() : "";
+        }
 #else
         (void)exe;
         (void)args;
+        (void)via;
 #endif
-        if (port.empty()) throw std::runtime_error("no port for the stand-in (--port, --silent-port)");
+        if (port.empty()) throw std::runtime_error("no port for the stand-in (--port, --silent-port, --via)");
     }
 };
+
+// Exchanges of the keep-alive (160, answered by 32) on the paced stand-in: their times beyond the
+// wire time of request and answer, p50 and p99 in ms; empty when an exchange went unanswered.
+std::vector<double> ExchangeExcess(const std::string& port, int count) {
+    test::FakeUiHost host(test::FakeUiHost::Clock::Real);
+    TCommsDataModule m(host);
+    m.ZylSerialPort.SetCustomPortName(port);
+    m.ZylSerialPort.SetPort(spCustom);
+    m.Connect();
+    const uint8_t request[] = {P2KSETCOMMAND}, answer[] = {K2PRSETCOMMAND};
+    const double wireMs = static_cast<double>(EncodeFrame(request, 1).size() + EncodeFrame(answer, 1).size()) * 11.0 /
+                          9600.0 * 1000.0;
+    std::vector<double> excess;
+    for (int i = 0; i < count + 5; ++i) {
+        const auto t0 = Clock::now();
+        if (!m.TransceiveBlock(request, 1, K2PRSETCOMMAND)) return {};
+        // The first few settle the board into service mode.
+        if (i >= 5) excess.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count() - wireMs);
+        host.ProcessEvents(0);
+    }
+    m.Disconnect();
+    host.Shutdown();
+    std::sort(excess.begin(), excess.end());
+    return {excess[excess.size() / 2], excess[std::min(excess.size() - 1, excess.size() * 99 / 100)]};
+}
 
 struct Measure {
     double cpu0 = CpuSeconds();
@@ -95,8 +134,11 @@ int main(int argc, char** argv) {
     std::string exe = argv[0];
     exe = exe.substr(0, exe.rfind('/') + 1) + "korvel-board-sim";
     double idleSeconds = 10;
+    int exchanges = 200;
     std::string port, silentPort;
-    constexpr char kUsage[] = "bench_comms_cpu [--idle-s SECONDS] [--port NAME] [--silent-port NAME]";
+    const char* via = nullptr;
+    constexpr char kUsage[] =
+        "bench_comms_cpu [--idle-s SECONDS] [--port NAME] [--silent-port NAME] [--via rfc2217|tcp] [--exchanges N]";
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (IsHelp(argv[i])) return Usage(kUsage);
@@ -109,14 +151,23 @@ int main(int argc, char** argv) {
             port = argv[++i];
         } else if (a == "--silent-port") {
             silentPort = argv[++i];
+        } else if (a == "--via") {
+            via = argv[++i];
+            if (std::string(via) != "rfc2217" && std::string(via) != "tcp") return Usage(kUsage, via);
+        } else if (a == "--exchanges") {
+            exchanges = static_cast<int>(std::strtol(argv[++i], &end, 10));
+            if (*end != '\0' || exchanges <= 0) return Usage(kUsage, argv[i]);
         } else {
             return Usage(kUsage, argv[i]);
         }
     }
     bool ok = true;
+    // Through a server the target is the network line's: it must not cost more than the port.
+    const double idleLimit = via ? 1 : 5;
 
     {
-        Board sim(exe, port, {"--program", "--pace", "--report-ms", "1000"});
+        Board sim(exe, port, {"--program", "--pace", "--report-ms", "1000"}, via);
+        std::printf("line: %s\n", sim.port.c_str());
         test::FakeUiHost host(test::FakeUiHost::Clock::Real);
         TCommsDataModule m(host);
         int blocks = 0;
@@ -128,13 +179,13 @@ int main(int argc, char** argv) {
         // The main loop of an idle window: wait for events, nothing else.
         const auto end = Clock::now() + std::chrono::duration<double>(idleSeconds);
         while (Clock::now() < end) host.ProcessEvents(100);
-        meas.Report("connected, idle (reports and 48 every second)", 5, ok);
+        meas.Report("connected, idle (reports and 48 every second)", idleLimit, ok);
         std::printf("  blocks received: %d\n", blocks);
         m.Disconnect();
         host.Shutdown();
     }
     {
-        Board sim(exe, silentPort, {"--silent", "--report-ms", "0"});
+        Board sim(exe, silentPort, {"--silent", "--report-ms", "0"}, via);
         test::FakeUiHost host(test::FakeUiHost::Clock::Real);
         TCommsDataModule m(host);
         m.ZylSerialPort.SetCustomPortName(sim.port);
@@ -147,6 +198,20 @@ int main(int argc, char** argv) {
         std::printf("  answered: %s\n", answered ? "yes (unexpected)" : "no");
         m.Disconnect();
         host.Shutdown();
+    }
+    if (exchanges > 0) {
+        Board sim(exe, port, {"--program", "--pace", "--report-ms", "0"}, via);
+        // The pty first: the server opens it only for a connection, and lets it go only after one.
+        const bool both = !sim.pty.empty() && sim.pty != sim.port;
+        const std::vector<double> pty = both ? ExchangeExcess(sim.pty, exchanges) : std::vector<double>{};
+        const std::vector<double> line = ExchangeExcess(sim.port, exchanges);
+        ok = ok && !line.empty() && (!both || !pty.empty());
+        if (!line.empty())
+            std::printf("%d exchanges (160 -> 32), time beyond the wire time: p50 %.2f ms, p99 %.2f ms\n", exchanges,
+                        line[0], line[1]);
+        if (!pty.empty() && !line.empty())
+            std::printf("  the same on the pty itself: p50 %.2f ms, p99 %.2f ms; the server adds p50 %.2f ms, "
+                        "p99 %.2f ms\n", pty[0], pty[1], line[0] - pty[0], line[1] - pty[1]);
     }
     return ok ? 0 : 1;
 }

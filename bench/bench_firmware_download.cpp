@@ -50,10 +50,21 @@ void Serve(sim::BoardSim& board, int toParent, int fromParent) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    constexpr char kUsage[] = "bench_firmware_download [IMAGE.a43]";
-    if (argc > 1 && IsHelp(argv[1])) return Usage(kUsage);
-    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) return Usage(kUsage, argv[argc - 1]);
-    const std::string file = argc > 1 ? argv[1] : KORVEL_TEST_DATA "/firmware/srec_cat_full.a43";
+    constexpr char kUsage[] = "bench_firmware_download [--via rfc2217|tcp] [IMAGE.a43]";
+    std::string file = KORVEL_TEST_DATA "/firmware/srec_cat_full.a43";
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (IsHelp(argv[i])) return Usage(kUsage);
+        if (a == "--via") {
+            if (i + 1 == argc || (std::string(argv[i + 1]) != "rfc2217" && std::string(argv[i + 1]) != "tcp"))
+                return Usage(kUsage, argv[i + 1 == argc ? i : i + 1]);
+            ++i;
+        } else if (a[0] == '-' || i + 1 < argc) {
+            return Usage(kUsage, argv[i]);
+        } else {
+            file = a;
+        }
+    }
     // Read before the stand-in starts: an image that cannot be read is a wrong argument.
     TFlashImage img;
     try {
@@ -66,6 +77,11 @@ int main(int argc, char** argv) {
     const BoardChild board = ForkPacedBoard(Serve);
     if (board.port.empty()) {
         std::fprintf(stderr, "the stand-in did not start\n");
+        return 2;
+    }
+    const Via via = ReachThrough(argc, argv, board.port);
+    if (via.port.empty()) {
+        std::fprintf(stderr, "ser2net did not start\n");
         return 2;
     }
 
@@ -82,7 +98,7 @@ int main(int argc, char** argv) {
     {
         test::FakeUiHost host(test::FakeUiHost::Clock::Real);
         TCommsDataModule m(host);
-        m.ZylSerialPort.SetCustomPortName(board.port);
+        m.ZylSerialPort.SetCustomPortName(via.port);
         m.ZylSerialPort.SetPort(spCustom);
         double cpu0 = 0;
         auto t0 = Clock::now();
@@ -115,7 +131,7 @@ int main(int argc, char** argv) {
     const double cpuPct = toolWall > 0 ? 100.0 * cpu / toolWall : 0;
     const bool wallOk = wall <= kWallFactor * limit;
     const bool cpuOk = cpuPct <= kCpuPercent;
-    std::printf("firmware download of %s\n", file.c_str());
+    std::printf("firmware download of %s (%s)\n", file.c_str(), via.what.c_str());
     std::printf("  wire-time limit %.2f s (%.0f bytes at 9600 8N2 + 1 s pause)\n", limit, wireBytes);
     std::printf("  wall %.2f s = %.3f x limit (target <= %.2f) %s\n", wall, wall / limit, kWallFactor,
                 wallOk ? "ok" : "OVER");

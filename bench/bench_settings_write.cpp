@@ -66,6 +66,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the stand-in did not start\n");
         return 2;
     }
+    const Via via = ReachThrough(argc, argv, board.port);
+    if (via.port.empty()) {
+        std::fprintf(stderr, "ser2net did not start\n");
+        return 2;
+    }
 
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -82,7 +87,7 @@ int main(int argc, char** argv) {
         TAdvancedSettingsForm settings;
         AdvancedSettingsForm = &settings;
         TMainForm form(host);
-        form.CommsDataModule->ZylSerialPort.SetCustomPortName(board.port);
+        form.CommsDataModule->ZylSerialPort.SetCustomPortName(via.port);
         form.CommsDataModule->ZylSerialPort.SetPort(spCustom);
         form.ConnectAction->trigger();
         form.ModeServiceAction->trigger();
@@ -149,8 +154,9 @@ int main(int argc, char** argv) {
     const bool programmed = boxes == std::vector<std::string>{MSG_PROGRAMMED};
     const bool wallOk = wall <= kWallFactor * limit;
     const bool cpuOk = cpuPct <= kCpuPercent;
-    std::printf("settings write: %zu write requests, %zu store, %zu other blocks in the run; %s\n", writes, stores,
-                others, programmed ? "\"Geprogrammeerd.\"" : (boxes.empty() ? "no message" : boxes.front().c_str()));
+    std::printf("settings write (%s): %zu write requests, %zu store, %zu other blocks in the run; %s\n",
+                via.what.c_str(), writes, stores, others,
+                programmed ? "\"Geprogrammeerd.\"" : (boxes.empty() ? "no message" : boxes.front().c_str()));
     std::printf("  wire-time limit %.3f s (%zu bytes at 9600 8N2)\n", limit, wireBytes);
     std::printf("  wall %.3f s = %.3f x limit (target <= %.2f) %s\n", wall, wall / limit, kWallFactor,
                 wallOk ? "ok" : "OVER");

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "board_sim.h"
+#include "support/ser2net_server.h"
 #endif
 
 #include <chrono>
@@ -21,6 +22,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace korvel::bench {
@@ -125,6 +127,36 @@ BoardChild ForkPacedBoard(Serve serve) {
     child.toChild = down[1];
     for (char c; ReadFull(child.fromChild, &c, 1, 5000) && c != '\n';) child.port += c;
     return child;
+}
+
+// "--via rfc2217" or "--via tcp": the stand-in is reached through Debian's ser2net on loopback, in
+// front of its pty, as a board behind a network serial server would be.
+struct Via {
+    std::unique_ptr<test::Ser2net> server;
+    std::string port;  // what the tool opens: the pty, or the server's address
+    std::string what;  // for the report
+};
+
+inline const char* ViaArgument(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--via") == 0) return argv[i + 1];
+    return nullptr;
+}
+
+// Call after the stand-in's child is forked. port empty: asked for a server that did not start.
+inline Via ReachThrough(int argc, char** argv, const std::string& pty) {
+    Via via;
+    const char* how = ViaArgument(argc, argv);
+    if (!how) {
+        via.port = pty;
+        via.what = "pty";
+        return via;
+    }
+    const bool telnet = std::strcmp(how, "tcp") != 0;
+    via.server = std::make_unique<test::Ser2net>(pty, telnet ? test::Ser2net::Mode::Rfc2217 : test::Ser2net::Mode::Raw);
+    if (via.server->Running()) via.port = via.server->Address();
+    via.what = "ser2net on loopback, " + via.port;
+    return via;
 }
 #endif
 

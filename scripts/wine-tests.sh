@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows build exercised under wine: the core's tests, the Win32 serial port against the
-# stand-in, and what the serial port costs in CPU while it waits (target: at most 5 % of a core).
+# stand-in, the network line against ser2net in front of it, and what the serial port and the
+# network line cost in CPU while they wait (target: at most 5 % of a core).
 # Usage: scripts/wine-tests.sh [native-build-dir [windows-build-dir]]   (default build, build-win32)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,3 +44,12 @@ bench() {
   return "$status"
 }
 bench || bench
+
+# The network line on Winsock: the same two stand-ins reached through ser2net on the host's
+# loopback as telnet(rfc2217); wine's sockets are the host's.
+bench_net() {
+  tests/win32_serial/with-boards.sh --ser2net "$sim" COM11 "--program --pace --report-ms 1000" COM12 "--silent --report-ms 0" \
+    -- bash -c 'exec "$0" "$1" --port "$KORVEL_RFC2217_COM11" --silent-port "$KORVEL_RFC2217_COM12"' \
+    "$wine" "$win/bin/bench_comms_cpu.exe"
+}
+bench_net || bench_net

@@ -548,6 +548,20 @@ uint32_t BoardSim::ReportsSent() const {
     std::lock_guard lock(d->m);
     return d->reportsSent;
 }
+uint32_t BoardSim::LineSpeed() const {
+    termios t{};
+    if (d->slave < 0 || ::tcgetattr(d->slave, &t) != 0) return 0;
+    switch (::cfgetospeed(&t)) {
+        case B4800: return 4800;
+        case B9600: return 9600;
+        case B19200: return 19200;
+        case B38400: return 38400;
+        case B57600: return 57600;
+        case B115200: return 115200;
+        default: return 0;
+    }
+}
+
 bool BoardSim::InLoader() const {
     std::lock_guard lock(d->m);
     return d->inLoader;

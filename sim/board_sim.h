@@ -63,6 +63,9 @@ public:
     static std::vector<uint8_t> StartNvm();
     uint32_t ReportsSent() const;
     bool InLoader() const;
+    // The baud rate the port's user (the tool, or a network server in front) set on the line;
+    // 0 when there is no line or the rate is not a standard one.
+    uint32_t LineSpeed() const;
 
 private:
     struct Impl;

@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "korvel_version.h"
+#include "link/net_address.h"
 
 namespace korvel {
 
@@ -49,6 +50,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, bool leaveWi
             return Fail("unexpected argument '" + arg + "'");
         }
     }
+    if (IsNetAddress(line.Port) && !ParseNetAddress(line.Port))
+        return Fail("option '--port': '" + line.Port +
+                    "' is no network address; write rfc2217://HOST:PORT or tcp://HOST:PORT, an IPv6 host in brackets");
     return line;
 }
 
@@ -64,7 +68,9 @@ std::string UsageText() {
            "\n"
            "  --port NAME  preselect a serial port: COM1 ... COM254, or a device path such as\n"
            "               /dev/ttyUSB0 (/dev/ttyS<k> is COM<k+1>, /dev/ttyUSB<k> is COM<33+k>,\n"
-           "               /dev/ttyACM<k> is COM<97+k>)\n"
+           "               /dev/ttyACM<k> is COM<97+k>); or a board behind a network serial\n"
+           "               server: rfc2217://HOST:PORT (the tool sets the line) or tcp://HOST:PORT\n"
+           "               (raw bytes, the server sets it), e.g. rfc2217://[::1]:7000\n"
            "  --demo       start the built-in board stand-in on a pseudo-terminal and preselect it\n"
            "  --open-log FILE\n"
            "               show a log this tool wrote as a chart, in a window of its own\n"

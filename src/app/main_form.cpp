@@ -30,8 +30,11 @@
 #include "app/general_error.h"
 #include "app/manual_form.h"
 #include "app/menu_letters.h"
+#include "app/recent_addresses.h"
 #include "app/status_strip.h"
 #include "charts/chart_form.h"
+#include "link/net_address.h"
+#include "link/port_names.h"
 #include "link/select_com_port_form.h"
 #include "messages/advanced_view_form.h"
 #include "messages/message_ids.h"
@@ -103,6 +106,12 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
     };
     SettingsTransfer = std::make_unique<TSettingsTransfer>(*this);
     StatusStrip = new TStatusStrip(ProgressLabel, ProgressMeter, host_, [this] {
+        if (CommsDataModule && CommsDataModule->ConnectionState() == csConnecting) {
+            TLinkState link;
+            link.Port = CommsDataModule->ZylSerialPort.PortName();
+            link.Connecting = true;
+            return link;
+        }
         if (!CommsDataModule) return TLinkState{};
         if (CommsDataModule->ConnectionState() != csConnected) {
             TLinkState link;
@@ -334,7 +343,8 @@ void TMainForm::SetAllowances() {
 
     ConnectAction->setEnabled(disconnected);
     PortOptionsAction->setEnabled(disconnected);
-    DisconnectAction->setEnabled(connected);
+    // A network connect takes a moment: it can be given up meanwhile.
+    DisconnectAction->setEnabled(connected || state == csConnecting);
     ModeServiceAction->setEnabled(connected);
 
     // The fields keep the last values after the connection ends; they must not pass for live ones.
@@ -384,6 +394,18 @@ void TMainForm::SetAllowances() {
             TabSheetServiceHide();
     }
     if (StatusStrip != nullptr) StatusStrip->Refresh();
+    ShowLineInCaption(connected);
+}
+
+void TMainForm::ShowLineInCaption(bool connected) {
+    // A board far away is named in the caption, so the engineer knows which one the window holds.
+    const std::string port = TrimSpaces(CommsDataModule ? CommsDataModule->ZylSerialPort.PortName() : std::string());
+    const QString line = connected && IsNetAddress(port) ? QStringLiteral(" - ") + QString::fromStdString(port) : QString();
+    if (line == FLineInCaption) return;
+    QString caption = windowTitle();
+    if (!FLineInCaption.isEmpty() && caption.endsWith(FLineInCaption)) caption.chop(FLineInCaption.size());
+    FLineInCaption = line;
+    setWindowTitle(caption + line);
 }
 
 void TMainForm::ConnectActionExecute() {
@@ -396,6 +418,14 @@ void TMainForm::ConnectActionExecute() {
     CommsDataModule->Connect();
     TrendHistory.Clear();
     SetAllowances();
+    const std::string port = TrimSpaces(CommsDataModule->ZylSerialPort.PortName());
+    if (CommsDataModule->ConnectionState() == csConnected && IsNetAddress(port)) {
+        try {
+            RememberAddress(GlobalDataModule->OvcRegistryStore, port);
+        } catch (const std::exception& e) {
+            host_.Trace(std::string("Address not remembered: ") + e.what());
+        }
+    }
 }
 
 void TMainForm::PortOptionsActionExecute() {
@@ -413,8 +443,14 @@ void TMainForm::PortOptionsActionExecute() {
     if (!listed(start) && !CommsDataModule->FTDI_VCOM.Adapters().empty())
         start = CommsDataModule->FTDI_VCOM.Adapters().front().Name;
     TSelectCOMPortForm dialog(ports, start, this);
+    dialog.SetRecentAddresses(ReadRecentAddresses(GlobalDataModule->OvcRegistryStore));
     if (dialog.exec() != QDialog::Accepted || dialog.SelectedPort().empty()) return;
-    CommsDataModule->ZylSerialPort.SetPort(TCommsDataModule::PortNumber(dialog.SelectedPort()));
+    if (IsNetAddress(dialog.SelectedPort())) {
+        CommsDataModule->ZylSerialPort.SetCustomPortName(dialog.SelectedPort());
+        CommsDataModule->ZylSerialPort.SetPort(spCustom);
+    } else {
+        CommsDataModule->ZylSerialPort.SetPort(TCommsDataModule::PortNumber(dialog.SelectedPort()));
+    }
     ConnectActionExecute();  // watching, connected, a fresh trend: as the connect command does it
 }
 
@@ -436,7 +472,8 @@ void TMainForm::LineLost() {
     // Shown after the hand-over that reported it has returned, so the port's ending thread is
     // not held up by an open box.
     QTimer::singleShot(0, this, [this, toldThere] {
-        if (!toldThere) host_.MessageBox(TMsgDlgType::mtWarning, MSG_LINE_LOST, TMsgDlgButtons::mbOK);
+        if (!toldThere)
+            host_.MessageBox(TMsgDlgType::mtWarning, CommsDataModule->LineLostText(MSG_LINE_LOST), TMsgDlgButtons::mbOK);
         CommsDataModule->TakeMissedArrival();
     });
 }

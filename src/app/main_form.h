@@ -185,6 +185,7 @@ private:
     // Whether "Verbinding maken" has something to open: the adapter, or a chosen port present.
     bool PortToOpen() const;
     void MarkValuesStale(bool stale);
+    void ShowLineInCaption(bool connected);
 
     UiHost& host_;
     std::unique_ptr<TDataLog> DataLog;
@@ -192,6 +193,7 @@ private:
     bool FServiceTabShown = false;
     QDateTime FLastReport;  // arrival of the report the monitor fields show
     bool FValuesStale = false;
+    QString FLineInCaption;  // what ShowLineInCaption added to the caption
 };
 
 // One instance each for the whole run; set by program start (null until created).

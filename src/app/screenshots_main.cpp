@@ -193,5 +193,13 @@ int main(int argc, char** argv) {
     form.ManualForm->Browser->scrollToAnchor(QStringLiteral("fouten"));
     QApplication::processEvents();
     ok = Save(*form.ManualForm, dir, "manual_faults.png") && ok;
+
+    // A board behind a network serial server, chosen before: its address, and the others used.
+    korvel::TSelectCOMPortForm network(ports, "rfc2217://ketelhuis.example.nl:7000", &form);
+    network.SetRecentAddresses({"rfc2217://ketelhuis.example.nl:7000", "tcp://192.168.10.20:4001",
+                                "rfc2217://[fd00::17]:7000"});
+    network.show();
+    QApplication::processEvents();
+    ok = Save(network, dir, "port_dialog_network.png") && ok;
     return ok ? 0 : 1;
 }

@@ -102,6 +102,7 @@ void TStatusStrip::Refresh() {
 }
 
 QString TStatusStrip::LinkText(const TLinkState& link) const {
+    if (link.Connecting) return QString::fromUtf8(MSG_STATUS_CONNECTING).arg(PortText(link.Port));
     if (!link.Connected) {
         // On a first start the engineer learns here what to do before anything else works.
         if (link.NothingToOpen)

@@ -21,6 +21,7 @@ inline constexpr const char* MSG_STATUS_DISCONNECTED = "Niet verbonden.";
 inline constexpr const char* MSG_STATUS_NO_ADAPTER =
     "Sluit de USB-adapter van het bord aan of kies met \"Com poort...\" een poort.";
 inline constexpr const char* MSG_STATUS_CONNECTED = "Verbonden met %1.";
+inline constexpr const char* MSG_STATUS_CONNECTING = "Verbinden met %1...";
 inline constexpr const char* MSG_STATUS_SILENT = "Al %1 s geen gegevens van het bord.";
 inline constexpr const char* MSG_STATUS_SHORT_REPORTS = "Het bord stuurt onvolledige meetgegevens (%1 van %2 bytes).";
 inline constexpr const char* MSG_STATUS_SERVICE_WAITING =
@@ -37,6 +38,7 @@ struct TLinkState {
     bool ServiceMode = false;       // service mode chosen
     bool ServiceConfirmed = false;  // the board has said it stays in service mode
     bool NothingToOpen = false;     // not connected, with no adapter found and no present port chosen
+    bool Connecting = false;        // a network line on its way (Port says where to)
 };
 
 class TStatusStrip : public QObject {

@@ -1,5 +1,8 @@
 #include "comms/comms_data_module.h"
 
+#include "link/net_address.h"
+#include "link/port_names.h"
+
 namespace korvel {
 
 namespace {
@@ -59,7 +62,22 @@ void TCommsDataModule::Connect() {
     TakeMissedArrival();
     // After a hang-up the port object may still hold the dead line; start from a closed port.
     if (ZylSerialPort.IsConnected()) ClosePort();
-    ZylSerialPort.Open();
+    // A network line takes a moment, during which events are served: said, so the window takes
+    // no second connect meanwhile and a disconnect can give this one up.
+    const bool network = IsNetAddress(TrimSpaces(ZylSerialPort.PortName()));
+    if (network) {
+        FConnectionState = csConnecting;
+        if (OnStatusChange) OnStatusChange(this);
+    }
+    try {
+        ZylSerialPort.Open();
+    } catch (...) {
+        if (network) {
+            FConnectionState = csDisconnected;
+            if (OnStatusChange) OnStatusChange(this);
+        }
+        throw;
+    }
     FConnectionState = ZylSerialPort.IsConnected() ? csConnected : csDisconnected;
     if (OnStatusChange) OnStatusChange(this);
     if (FConnectionState == csConnected) Decoder.Reset();
@@ -89,6 +107,11 @@ void TCommsDataModule::ZylSerialPortDisconnect(TZylSerialPort*, TCommPort) {
         LineLost();
     else
         host_.RunOnUiThreadAndWait([this] { LineLost(); });
+}
+
+std::string TCommsDataModule::LineLostText(const std::string& text) const {
+    const std::string advice = ZylSerialPort.LossAdvice();
+    return advice.empty() ? text : text + "\n" + advice;
 }
 
 void TCommsDataModule::LineLost() {

@@ -54,6 +54,9 @@ public:
     // The line went away: a send that failed found it before the port's own report, which then
     // changes nothing, so the loss is told once, by whoever found it.
     void LineLost();
+    // The words for a lost line, and after them what to check where the line knows (a network
+    // server that closed, a network that went).
+    std::string LineLostText(const std::string& text) const;
 
     // An adapter that arrived while the tool still counted itself connected (plugged back in
     // before the hang-up was noticed) is taken once the line is found lost; the engineer's own

@@ -80,7 +80,7 @@ TCommsDataModule::TFlashResult TCommsDataModule::FlashFirmware(const std::string
     // The download tells of the loss itself; the window's own notice would say it a second time.
     const auto Lost = [&] {
         LineLost();
-        return std::runtime_error(kLineLost);
+        return std::runtime_error(LineLostText(kLineLost));
     };
     const auto CheckLine = [&] {
         if (!LineUp()) throw Lost();

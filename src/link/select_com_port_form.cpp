@@ -1,18 +1,23 @@
 #include "link/select_com_port_form.h"
 
+#include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <algorithm>
+
+#include "link/net_address.h"
 
 namespace korvel {
 
 namespace {
 constexpr int kListHeight = 168;
-constexpr int kClientHeight = 200;
-constexpr int kMinWidth = 156;
+constexpr int kAddressRowHeight = 28;  // the network address, between the list and the buttons
+constexpr int kClientHeight = 200 + kAddressRowHeight;
+constexpr int kMinWidth = 260;  // room for an address in the row below the list
 constexpr int kMaxWidth = 640;
 constexpr int kColumnGap = 12;
 }  // namespace
@@ -62,13 +67,15 @@ TSelectCOMPortForm::TSelectCOMPortForm(const TPortList& ports, const std::string
     NoPortsLabel->setGeometry(8, 8, width - 16, kListHeight - 16);
     NoPortsLabel->setVisible(ports.empty());
 
+    BuildAddressRow(current, width);
+
     BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setGeometry(3, 172, 75, 25);
+    BitBtn2->setGeometry(3, 172 + kAddressRowHeight, 75, 25);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
     BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(79, 172, 75, 25);
+    BitBtn1->setGeometry(79, 172 + kAddressRowHeight, 75, 25);
     BitBtn1->setDefault(true);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -90,7 +97,55 @@ bool TSelectCOMPortForm::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TSelectCOMPortForm::SetAllowances() { BitBtn1->setEnabled(!ListBox->selectedItems().isEmpty()); }
+void TSelectCOMPortForm::BuildAddressRow(const std::string& current, int width) {
+    auto* label = new QLabel(QString::fromUtf8(ADDRESS_LABEL), this);
+    label->setObjectName(QStringLiteral("AddressLabel"));
+    label->setGeometry(3, kListHeight + 4, 56, 24);
+    AddressBox = new QComboBox(this);
+    AddressBox->setObjectName(QStringLiteral("AddressBox"));
+    AddressBox->setEditable(true);
+    AddressBox->setInsertPolicy(QComboBox::NoInsert);
+    AddressBox->setGeometry(60, kListHeight + 4, width - 63, 24);
+    AddressBox->lineEdit()->setPlaceholderText(QString::fromUtf8(ADDRESS_HINT));
+    AddressBox->setToolTip(QStringLiteral("Adres"));
+    AddressBox->setStatusTip(QStringLiteral(
+        "Een bord achter een seriële server op het netwerk: rfc2217://naam:poort of tcp://naam:poort."));
+    label->setBuddy(AddressBox);
+    if (IsNetAddress(current)) AddressBox->setEditText(QString::fromStdString(current));
+    else AddressBox->setEditText({});
+    // A port or an address, never both: what was touched last is what OK confirms.
+    connect(AddressBox, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        if (!text.isEmpty()) ListBox->clearSelection();
+        SetAllowances();
+    });
+    connect(ListBox, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (!ListBox->selectedItems().isEmpty()) AddressBox->setEditText({});
+    });
+    connect(AddressBox->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+        if (BitBtn1->isEnabled()) accept();
+    });
+}
+
+void TSelectCOMPortForm::SetRecentAddresses(const std::vector<std::string>& addresses) {
+    const QString typed = AddressBox->currentText();
+    AddressBox->clear();
+    for (const std::string& a : addresses) AddressBox->addItem(QString::fromStdString(a));
+    AddressBox->setEditText(typed);
+}
+
+void TSelectCOMPortForm::SetAllowances() {
+    const std::string typed = AddressBox ? AddressBox->currentText().trimmed().toStdString() : std::string();
+    std::string problem;
+    const bool addressOk = !typed.empty() && ParseNetAddress(typed, &problem).has_value();
+    if (AddressBox) {
+        // A malformed address says what is wrong with it where the engineer looks.
+        QPalette palette = AddressBox->lineEdit()->palette();
+        palette.setColor(QPalette::Text, typed.empty() || addressOk ? QColor(Qt::black) : QColor(Qt::red));
+        AddressBox->lineEdit()->setPalette(palette);
+        AddressBox->lineEdit()->setToolTip(addressOk || typed.empty() ? QString() : QString::fromStdString(problem));
+    }
+    BitBtn1->setEnabled(!ListBox->selectedItems().isEmpty() || addressOk);
+}
 
 void TSelectCOMPortForm::ListBoxDblClick() {
     if (!ListBox->selectedItems().isEmpty()) accept();
@@ -98,7 +153,9 @@ void TSelectCOMPortForm::ListBoxDblClick() {
 
 std::string TSelectCOMPortForm::SelectedPort() const {
     const QList<QTreeWidgetItem*> selected = ListBox->selectedItems();
-    return selected.isEmpty() ? std::string() : selected.first()->text(0).toStdString();
+    if (!selected.isEmpty()) return selected.first()->text(0).toStdString();
+    const auto address = ParseNetAddress(AddressBox->currentText().trimmed().toStdString());
+    return address ? NetAddressText(*address) : std::string();
 }
 
 }  // namespace korvel

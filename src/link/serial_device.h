@@ -1,6 +1,7 @@
 // The operating-system side of the serial port: one class, one implementation file per OS
 // (serial_device_posix.cpp, serial_device_win32.cpp), picked by CMake. Nothing above this layer
-// makes an OS call for the port.
+// makes an OS call for the port. A board behind a network serial server is a line of its own
+// (net_line.h) behind the same interface.
 #pragma once
 
 #include <atomic>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <shared_mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace korvel {
@@ -47,13 +49,18 @@ inline constexpr uint32_t kStalledWriteMs = 2000;
 enum ModemLine : uint8_t { mlCTS = 1, mlDSR = 2, mlRING = 4, mlCD = 8 };
 
 // What a failed open or configuration means to the user, whatever the platform's code.
-enum class TOpenFailure : uint8_t { Other, Absent, NoAccess, Busy, NotSerial };
+// Cancelled: the open was given up on purpose (a close while it waited), nothing to report.
+enum class TOpenFailure : uint8_t { Other, Absent, NoAccess, Busy, NotSerial, Cancelled };
 
 // Why a device could not be had: the platform's code, the system's text for it, and its meaning.
 struct DeviceError {
+    DeviceError() = default;
+    DeviceError(int c, std::string t, TOpenFailure k = TOpenFailure::Other, std::string a = {})
+        : code(c), text(std::move(t)), kind(k), advice(std::move(a)) {}
     int code = 0;
     std::string text;
     TOpenFailure kind = TOpenFailure::Other;
+    std::string advice;  // what to check, when the line knows better than `kind` can say
 };
 
 // Outcome of an I/O call: the count, or why there is none. `gone` means the device has
@@ -64,40 +71,73 @@ struct IoResult {
     bool gone = false;
 };
 
-class SerialDevice {
+// A line as the serial port component uses it: calls from its receive thread, its senders and
+// the UI thread, as described for SerialDevice below.
+class SerialLine {
+public:
+    virtual ~SerialLine() = default;
+
+    virtual bool Open(const std::string& devicePath, DeviceError& error) = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+
+    virtual bool Configure(const LineSettings& settings, DeviceError& error) = 0;
+    virtual bool SetTimeouts(const SerialTimeouts& timeouts) = 0;
+    virtual bool SetQueueSizes(uint32_t input, uint32_t output) = 0;
+
+    virtual IoResult WaitingCount() = 0;
+    virtual IoResult Read(uint8_t* buffer, std::size_t size) = 0;
+    virtual IoResult Write(const uint8_t* buffer, std::size_t size) = 0;
+
+    enum class Wait { Ready, Timeout, Interrupted, HangUp };
+    virtual Wait WaitForInput(uint32_t timeoutMs) = 0;
+    virtual void Interrupt() = 0;
+
+    virtual bool ModemStatus(uint8_t& lines) = 0;
+    virtual bool Purge(bool input, bool output) = 0;
+    virtual bool SetBreak(bool on) = 0;
+    virtual bool SetDTR(bool on) = 0;
+    virtual bool SetRTS(bool on) = 0;
+    virtual bool SetXonXoff(bool on) = 0;
+
+    // Once the line has gone by itself: a sentence naming what to check, where the usual words
+    // for a lost line say too little (a network line); "" otherwise.
+    virtual std::string LossAdvice() const { return {}; }
+};
+
+class SerialDevice : public SerialLine {
 public:
     SerialDevice();
-    ~SerialDevice();
+    ~SerialDevice() override;
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
 
     // Opens the device exclusively. On failure returns false and says why in error.
-    bool Open(const std::string& devicePath, DeviceError& error);
+    bool Open(const std::string& devicePath, DeviceError& error) override;
     // Gives the device back as it was found; safe from any thread, waits for calls in progress.
-    void Close();
-    bool IsOpen() const;
+    void Close() override;
+    bool IsOpen() const override;
 
-    bool Configure(const LineSettings& settings, DeviceError& error);
-    bool SetTimeouts(const SerialTimeouts& timeouts);
-    bool SetQueueSizes(uint32_t input, uint32_t output);
+    bool Configure(const LineSettings& settings, DeviceError& error) override;
+    bool SetTimeouts(const SerialTimeouts& timeouts) override;
+    bool SetQueueSizes(uint32_t input, uint32_t output) override;
 
-    IoResult WaitingCount();
+    IoResult WaitingCount() override;
     // Reads at most `size` bytes, only what is already queued; never waits.
-    IoResult Read(uint8_t* buffer, std::size_t size);
+    IoResult Read(uint8_t* buffer, std::size_t size) override;
     // Writes the whole buffer unless the write time-outs expire or the device goes.
-    IoResult Write(const uint8_t* buffer, std::size_t size);
+    IoResult Write(const uint8_t* buffer, std::size_t size) override;
 
-    enum class Wait { Ready, Timeout, Interrupted, HangUp };
     // Waits for input (or a hang-up) at most timeoutMs; Interrupt() ends the wait early.
-    Wait WaitForInput(uint32_t timeoutMs);
-    void Interrupt();
+    Wait WaitForInput(uint32_t timeoutMs) override;
+    void Interrupt() override;
 
-    bool ModemStatus(uint8_t& lines);  // ModemLine bits; false where unsupported
-    bool Purge(bool input, bool output);
-    bool SetBreak(bool on);
-    bool SetDTR(bool on);
-    bool SetRTS(bool on);
-    bool SetXonXoff(bool on);  // true: act as if XON arrived (resume sending)
+    bool ModemStatus(uint8_t& lines) override;  // ModemLine bits; false where unsupported
+    bool Purge(bool input, bool output) override;
+    bool SetBreak(bool on) override;
+    bool SetDTR(bool on) override;
+    bool SetRTS(bool on) override;
+    bool SetXonXoff(bool on) override;  // true: act as if XON arrived (resume sending)
 
     // The device behind a port name: "COM5" or a custom name, which is itself the path.
     static std::string DevicePathForPort(const std::string& portName);

@@ -10,6 +10,8 @@
 #include <thread>
 
 #include "host/text_format.h"
+#include "link/net_address.h"
+#include "link/net_line.h"
 #include "link/port_names.h"
 
 namespace korvel {
@@ -85,7 +87,7 @@ std::string OpenFailureAdvice(TOpenFailure kind, const std::string& device) {
         case TOpenFailure::NoAccess: advice = kAdviceNoAccess; break;
         case TOpenFailure::Busy: advice = kAdviceBusy; break;
         case TOpenFailure::NotSerial: advice = kAdviceNotSerial; break;
-        case TOpenFailure::Other: break;
+        case TOpenFailure::Other: case TOpenFailure::Cancelled: break;
     }
     return FormatText(advice, {device});
 }
@@ -109,7 +111,18 @@ struct TZylSerialPort::Impl {
     std::atomic<uint8_t> lineStatus{0};
     ByteString FReadBuffer;
 
-    std::shared_ptr<SerialDevice> device;
+    std::shared_ptr<SerialLine> device;
+    // The line an Open is waiting for (a network line connecting), so a Close can end the wait.
+    std::shared_ptr<SerialLine> opening;
+    // What to check after the line went by itself; set where the loss is found, read on the UI thread.
+    mutable std::mutex lossMutex;
+    std::string lossAdvice;
+    void NoteLoss(const SerialLine& line) {
+        std::string advice = line.LossAdvice();
+        if (advice.empty()) return;
+        std::lock_guard lock(lossMutex);
+        lossAdvice = std::move(advice);
+    }
     // Shared so a Close waiting for a thread still holds it when a handler has retired it meanwhile.
     std::shared_ptr<TComThread> ComThread;
     std::vector<std::shared_ptr<TComThread>> retired;  // stopped from inside a handler; joined later
@@ -130,7 +143,7 @@ struct TZylSerialPort::Impl {
 // so a send never finds the handle gone under it.
 class TComThread {
 public:
-    TComThread(TZylSerialPort& owner, std::shared_ptr<SerialDevice> device)
+    TComThread(TZylSerialPort& owner, std::shared_ptr<SerialLine> device)
         : Owner(owner), ComDevice(std::move(device)) {}
 
     ~TComThread() { Join(); }
@@ -158,6 +171,7 @@ public:
     // handler's thread, so no hand-over); each half happens once, so a Close inside OnDisconnect
     // still frees the device before the handler returns, and a port reopened there stays open.
     void Teardown(bool direct) {
+        Owner.d->NoteLoss(*ComDevice);  // before the event: its handlers tell the user
         if (!eventRaised_.exchange(true)) {
             const auto port = static_cast<TCommPort>(Owner.d->connectedTo.load());
             if (port != spNone) DoExecuteDisconnect(port, direct);
@@ -170,7 +184,7 @@ public:
     }
 
     TZylSerialPort& Owner;
-    std::shared_ptr<SerialDevice> ComDevice;
+    std::shared_ptr<SerialLine> ComDevice;
 
 private:
     void Execute();
@@ -489,15 +503,32 @@ void TZylSerialPort::SetDelay(uint32_t ms) {
 // --- open and close --------------------------------------------------------------------------
 
 void TZylSerialPort::Open() {
+    if (d->opening) return;  // asked again from an event served while an open waits
     ReapThreads(false);
     const TCommPort wanted = StringToCommPort(d->FPort);
     if (wanted == static_cast<TCommPort>(d->connectedTo.load())) return;
     if (d->ComThread) Close();
     d->connectedTo = spNone;
 
-    auto device = std::make_shared<SerialDevice>();
+    {
+        std::lock_guard lock(d->lossMutex);
+        d->lossAdvice.clear();
+    }
+    const bool network = IsNetAddress(TrimSpaces(d->FPort));
+    std::shared_ptr<SerialLine> device;
+    if (network) {
+        // The connect and the server's answers are waited for with the window alive.
+        device = std::make_shared<NetSerialDevice>([this](uint32_t ms) { host_.ProcessEvents(ms); });
+    } else {
+        device = std::make_shared<SerialDevice>();
+    }
+    d->opening = device;
+    struct Opened {
+        std::shared_ptr<SerialLine>& opening;
+        ~Opened() { opening.reset(); }
+    } opened{d->opening};
     DeviceError error;
-    const std::string devicePath = DevicePath(d->FPort);
+    const std::string devicePath = network ? TrimSpaces(d->FPort) : DevicePath(d->FPort);
     bool ok = device->Open(devicePath, error);
     if (ok) {
         ok = device->Configure(d->settings, error);
@@ -508,6 +539,8 @@ void TZylSerialPort::Open() {
             device->Close();
         }
     }
+    // Given up by a Close meanwhile: nothing opened, nothing to report.
+    if ((!ok && error.kind == TOpenFailure::Cancelled) || (ok && !device->IsOpen())) return;
     if (!ok) {
 #ifdef _WIN32
         const std::string& shown = d->FPort;  // "\\.\COM5" means nothing to a user
@@ -515,7 +548,7 @@ void TZylSerialPort::Open() {
         const std::string& shown = devicePath.empty() ? d->FPort : devicePath;
 #endif
         throw EZylSerialPortException(FormatText(kCannotConnect, {d->FPort, error.text}) + "\n" +
-                                      OpenFailureAdvice(error.kind, shown));
+                                      (error.advice.empty() ? OpenFailureAdvice(error.kind, shown) : error.advice));
     }
 
     d->device = device;
@@ -535,6 +568,8 @@ void TZylSerialPort::Open() {
 }
 
 void TZylSerialPort::Close() {
+    // An open still waiting for its line (a network connect) gives up.
+    if (d->opening) d->opening->Close();
     ReapThreads(false);
     if (!d->ComThread) {
         d->connectedTo = spNone;
@@ -582,6 +617,11 @@ void TZylSerialPort::ReapThreads(bool all) {
 }
 
 bool TZylSerialPort::IsConnected() const { return d->connectedTo != spNone; }
+
+std::string TZylSerialPort::LossAdvice() const {
+    std::lock_guard lock(d->lossMutex);
+    return d->lossAdvice;
+}
 TCommPort TZylSerialPort::ConnectedTo() const { return static_cast<TCommPort>(d->connectedTo.load()); }
 bool TZylSerialPort::IsSending() const { return d->isSending; }
 bool TZylSerialPort::IsReceiving() const { return d->isReceiving; }
@@ -594,7 +634,7 @@ void TZylSerialPort::RaiseNotOpen(const std::string& port) {
     throw EZylSerialPortException(FormatText(kNotOpen, {port}));
 }
 
-int32_t TZylSerialPort::WriteBytes(const std::shared_ptr<SerialDevice>& device, const std::string& port,
+int32_t TZylSerialPort::WriteBytes(const std::shared_ptr<SerialLine>& device, const std::string& port,
                                    const uint8_t* buffer, uint32_t size) {
     if (!device || !device->IsOpen() || size == 0 || !buffer) RaiseNotOpen(port);
     IoResult r;
@@ -607,7 +647,10 @@ int32_t TZylSerialPort::WriteBytes(const std::shared_ptr<SerialDevice>& device, 
     }
     d->isSending = false;
     // A device that went away mid-write has not taken the data: saying so beats a silent 0.
-    if (r.gone) RaiseNotOpen(port);
+    if (r.gone) {
+        d->NoteLoss(*device);
+        RaiseNotOpen(port);
+    }
     const auto written = static_cast<int32_t>(std::max<int64_t>(r.count, 0));
     if (written > 0 && OnSend) OnSend(this, ByteString(reinterpret_cast<const char*>(buffer), written));
     return written;
@@ -643,7 +686,7 @@ void TZylSerialPort::StartSenderThread(ByteString s, int sendType) {
     ReapThreads(false);
     if (sendType == 0) s.resize(std::min(s.find('\0'), s.size()));
     // The thread gets its own handle on the device so it never reads the component's fields.
-    std::shared_ptr<SerialDevice> device = d->ComThread ? d->device : nullptr;
+    std::shared_ptr<SerialLine> device = d->ComThread ? d->device : nullptr;
     auto done = std::make_shared<std::atomic<bool>>(false);
     std::thread t([this, device, port = d->FPort, s = std::move(s), done] {
         try {
@@ -670,7 +713,7 @@ bool TZylSerialPort::SetRTS(bool on) { return d->device && d->device->SetRTS(on)
 bool TZylSerialPort::SetXonXoff(bool on) { return d->device && d->device->SetXonXoff(on); }
 
 namespace {
-bool ModemLineOn(const std::shared_ptr<SerialDevice>& device, ModemLine line) {
+bool ModemLineOn(const std::shared_ptr<SerialLine>& device, ModemLine line) {
     uint8_t lines = 0;
     return device && device->ModemStatus(lines) && (lines & line);
 }

@@ -132,10 +132,16 @@ public:
     TConnectionEvent OnConnect;
     TConnectionEvent OnDisconnect;
 
-    void Open();   // raises EZylSerialPortException "Cannot connect to %s . %s"
+    // Raises EZylSerialPortException "Cannot connect to %s . %s". A network address
+    // ("rfc2217://HOST:PORT", "tcp://HOST:PORT") connects while UI events are processed; a Close
+    // meanwhile gives the connect up, and Open returns without a connection.
+    void Open();
     void Close();  // bounded wait that keeps processing UI events
     bool IsConnected() const;
     TCommPort ConnectedTo() const;
+    // After the line went by itself: what the user should check, where the line knows more than
+    // that it went (a network server); "" otherwise. Cleared by the next Open.
+    std::string LossAdvice() const;
     bool IsSending() const;
     bool IsReceiving() const;
     TLineStatusSet LineStatus() const;
@@ -174,7 +180,7 @@ private:
     void ReapplyIf(bool needed);
     void ReapThreads(bool all);
     void StartSenderThread(ByteString s, int sendType);
-    int32_t WriteBytes(const std::shared_ptr<SerialDevice>& device, const std::string& port,
+    int32_t WriteBytes(const std::shared_ptr<SerialLine>& device, const std::string& port,
                        const uint8_t* buffer, uint32_t size);
     [[noreturn]] static void RaiseNotOpen(const std::string& port);
 

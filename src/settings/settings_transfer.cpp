@@ -189,10 +189,10 @@ void TSettingsTransfer::ShowOutcome(const TWriteOutcome& outcome, const std::vec
     UiHost& host = Owner.Host();
     auto error = [&](const char* text) { host.MessageBox(TMsgDlgType::mtError, text, TMsgDlgButtons::mbOK); };
     switch (outcome.Result) {
-        case TWriteResult::LineLostInWrite: return error(MSG_WRITE_LINE_LOST);
+        case TWriteResult::LineLostInWrite: return error(Owner.Comms().LineLostText(MSG_WRITE_LINE_LOST).c_str());
         case TWriteResult::WriteUnanswered:
         case TWriteResult::Stopped: return error(MSG_COMMS_FAILED);
-        case TWriteResult::LineLostInStore: return error(MSG_STORE_LINE_LOST);
+        case TWriteResult::LineLostInStore: return error(Owner.Comms().LineLostText(MSG_STORE_LINE_LOST).c_str());
         case TWriteResult::StoreUnanswered: return error(MSG_NOT_PROGRAMMED);
         case TWriteResult::Stored:
         case TWriteResult::StoreDiffers:

@@ -15,6 +15,7 @@
 #include "comms/flash_image.h"
 #include "firmware/srecord_text.h"
 #include "support/fake_ui_host.h"
+#include "support/ser2net_server.h"
 
 namespace korvel::test {
 bool operator==(const ShownBox& a, const ShownBox& b) {
@@ -83,6 +84,14 @@ struct Rig {
         m.Connect();
         ASSERT_EQ(m.ConnectionState(), csConnected);
     }
+    // Through Debian's ser2net in front of the stand-in's pty.
+    void ConnectThrough(test::Ser2net::Mode mode) {
+        server = std::make_unique<test::Ser2net>(board.Start(), mode);
+        m.ZylSerialPort.SetCustomPortName(server->Address());
+        m.ZylSerialPort.SetPort(spCustom);
+        m.Connect();
+        ASSERT_EQ(m.ConnectionState(), csConnected);
+    }
     // The board's characters, handed over at the next event pass inside the module's wait.
     void ReceiveLater(const std::string& chars) {
         if (!chars.empty()) host.Post([this, chars] { m.ZylSerialPort.OnReceive(&m.ZylSerialPort, chars); });
@@ -97,6 +106,7 @@ struct Rig {
     std::vector<ProgressEvent> progress;
     std::vector<bool> flashingSeen;
     std::function<void(const std::string& status, uint32_t progress)> onProgress;
+    std::unique_ptr<test::Ser2net> server;
 };
 
 const ProgressEvent kCleared{0, 0, false, ""};
@@ -313,5 +323,38 @@ TEST(FirmwareDownload, PulledAdapterEndsTheDownloadAtOnce) {
         EXPECT_FALSE(r.m.FlashingFirmware());
         EXPECT_EQ(r.progress.back(), kCleared);
         EXPECT_TRUE(r.host.Boxes().size() == 1u);  // the confirmation only: no "no answer", no success
+    }
+}
+
+// Through a network server, once as telnet and once raw: the whole image arrives (0xFF bytes and
+// all, which telnet doubles); a second download has its server killed halfway and ends as a
+// pulled adapter's does, saying what to check.
+TEST(FirmwareDownload, ThroughANetworkServerAndTheServerKilledHalfway) {
+    if (!test::Ser2net::Installed()) GTEST_SKIP() << "ser2net is not installed";
+    const std::string file = kData + "srec_cat_full.a43";
+    for (const auto mode : {test::Ser2net::Mode::Rfc2217, test::Ser2net::Mode::Raw}) {
+        Rig r(FakeUiHost::Clock::Real, false);
+        r.ConnectThrough(mode);
+        SCOPED_TRACE(r.server->Address());
+        r.m.FlashFirmware(file);
+        ASSERT_EQ(r.host.Boxes().size(), 2u);
+        EXPECT_EQ(r.host.Boxes()[1].text, "Nieuwe firmware staat er in.");
+        ASSERT_TRUE(r.BoardGot(kChunks));
+        EXPECT_EQ(r.board.LoaderImage(), ExpectedImage(file));
+
+        r.onProgress = [&](const std::string&, uint32_t address) {
+            if (address == 0x8800 + 64 * 20) r.server->Kill();
+        };
+        try {
+            r.m.FlashFirmware(file);
+            ADD_FAILURE() << "no error";
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()), "De verbinding met het KORVEL bord is verbroken tijdens het flashen van de "
+                                             "firmware.\nDe server op " + r.server->Address() +
+                                             " heeft de verbinding verbroken: controleer of de seriële server daar nog "
+                                             "draait en het bord aangesloten is, en maak opnieuw verbinding.");
+        }
+        EXPECT_EQ(r.m.ConnectionState(), csDisconnected);
+        EXPECT_EQ(r.host.Boxes().size(), 3u);  // the second confirmation only
     }
 }

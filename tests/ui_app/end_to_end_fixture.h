@@ -1,4 +1,5 @@
-// The whole window against the board stand-in over a real pseudo-terminal, on the real Qt host.
+// The whole window against the board stand-in over a real pseudo-terminal, on the real Qt host;
+// or through Debian's ser2net in front of that pseudo-terminal.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "app/qt_ui_host.h"
 #include "board_sim.h"
 #include "messages/advanced_view_form.h"
+#include "support/ser2net_server.h"
 
 namespace korvel {
 
@@ -45,6 +47,15 @@ protected:
     void PumpFor(int ms) {
         PumpUntil([] { return false; }, ms);
     }
+    // Connects as the engineer does, to a port or a network address; true when connected.
+    bool ConnectTo(const std::string& port) {
+        auto& p = form->CommsDataModule->ZylSerialPort;
+        p.SetCustomPortName(port);
+        p.SetPort(spCustom);
+        form->ConnectAction->trigger();
+        return form->CommsDataModule->ConnectionState() == csConnected;
+    }
+    static constexpr test::Ser2net::Mode kServerModes[] = {test::Ser2net::Mode::Rfc2217, test::Ser2net::Mode::Raw};
     size_t CountSent(const sim::BoardSim& board, uint8_t id) const {
         const auto blocks = board.ReceivedBlocks();
         return static_cast<size_t>(

@@ -9,8 +9,17 @@
 #include <algorithm>
 #include <chrono>
 
+#include "app/global_data_module.h"
+#include "app/recent_addresses.h"
+#include "app/status_strip.h"
+#include "link/select_com_port_form.h"
 #include "messages/message_ids.h"
 #include "ui_app/end_to_end_fixture.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
 
 namespace korvel {
 namespace {
@@ -98,6 +107,48 @@ TEST_F(EndToEnd, PulledAdapterShowsDisconnected) {
     EXPECT_TRUE(boxes.empty());
 }
 
+// A board behind ser2net, chosen by its address in the port dialog: watched, named in the strip and
+// the caption, remembered; the server killed says so with the address, and the engineer connects
+// again.
+TEST_F(EndToEnd, BoardBehindANetworkServer) {
+    if (!test::Ser2net::Installed()) GTEST_SKIP() << "ser2net is not installed";
+    for (const auto mode : kServerModes) {
+        sim::BoardSimOptions options;
+        options.reportMs = 100;
+        sim::BoardSim board(options);
+        const std::string pty = board.Start();
+        auto server = std::make_unique<test::Ser2net>(pty, mode);
+        const std::string address = server->Address();
+        SCOPED_TRACE(address);
+        boxes.clear();
+        QTimer::singleShot(0, form.get(), [&] {
+            auto* dialog = qobject_cast<TSelectCOMPortForm*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->AddressBox->setEditText(QString::fromStdString(address));
+            dialog->BitBtn1->click();
+        });
+        form->PortOptionsAction->trigger();
+        ASSERT_EQ(form->CommsDataModule->ConnectionState(), csConnected) << (boxes.empty() ? "" : boxes.back());
+        EXPECT_EQ(form->windowTitle().toStdString(), std::string(MAIN_CAPTION) + " - " + address);
+        EXPECT_EQ(form->ProgressLabel->text().toStdString(), "Verbonden met " + address + ".");
+        EXPECT_EQ(ReadRecentAddresses(form->GlobalDataModule->OvcRegistryStore).front(), address);
+        const size_t reports = board.ReportsSent();
+        ASSERT_TRUE(PumpUntil([&] { return form->TrendHistory.Size() >= 3; }, 3000)) << reports;
+
+        server->Kill();
+        ASSERT_TRUE(PumpUntil([&] { return !boxes.empty(); }, 5000));
+        EXPECT_EQ(boxes, std::vector<std::string>{std::string(MSG_LINE_LOST) + "\nDe server op " + address +
+                                                  " heeft de verbinding verbroken: controleer of de seriële server "
+                                                  "daar nog draait en het bord aangesloten is, en maak opnieuw verbinding."});
+        EXPECT_TRUE(form->ConnectAction->isEnabled());
+        EXPECT_EQ(form->windowTitle().toStdString(), MAIN_CAPTION);
+
+        server = std::make_unique<test::Ser2net>(pty, mode);
+        EXPECT_TRUE(ConnectTo(server->Address()));
+        form->DisconnectAction->trigger();
+    }
+}
+
 TEST(ProgramStart, CommandLine) {
     struct Row {
         QStringList args;
@@ -113,6 +164,7 @@ TEST(ProgramStart, CommandLine) {
         {{"--bogus"}, "xcb", 2, "", "korvel-service: unknown option '--bogus'\nusage: korvel-service"},
         {{"--port"}, "xcb", 2, "", "korvel-service: option '--port' needs a port name\nusage: korvel-service"},
         {{"--open-log"}, "xcb", 2, "", "korvel-service: option '--open-log' needs a file\nusage: korvel-service"},
+        {{"--port", "rfc2217://board"}, "xcb", 2, "", "korvel-service: option '--port': 'rfc2217://board' is no network"},
         // Left over once the window system has taken its own options.
         {{"extra"}, "offscreen", 2, "", "korvel-service: unexpected argument 'extra'\nusage: korvel-service"},
         {{"-platform", "offscreen", "-bogus"}, "xcb", 2, "", "korvel-service: unknown option '-bogus'"},

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -35,7 +37,7 @@ TEST(SelectCOMPortForm, ShowsEachPortBesideItsDeviceAndAdapterAndConfirmsADouble
               (QStringList{"COM34", "/dev/ttyUSB1", "FT232R USB UART, serienummer A9Q1XZ7C", "34"}));
     EXPECT_EQ(f.ListBox->toolTip() + "|" + f.ListBox->statusTip(),
               QStringLiteral("Port|Double-click the port that has the USB in it."));
-    EXPECT_EQ(f.height(), 200);
+    EXPECT_EQ(f.height(), 228);  // the list, the network address, the buttons
     // Wide enough that every column shows whole.
     int columns = 0;
     for (int c = 0; c < 3; ++c) {
@@ -101,6 +103,34 @@ TEST(SelectCOMPortForm, ArrowKeysMoveTheSelection) {
         EXPECT_EQ(f.SelectedPort(), "COM33");
         EXPECT_TRUE(f.BitBtn1->isEnabled());
     }
+}
+
+// A port or a network address, whichever was touched last; OK only for a well-formed address.
+TEST(SelectCOMPortForm, TakesANetworkAddressInsteadOfAPort) {
+    TSelectCOMPortForm f(kPorts, "rfc2217://ketel:7000", nullptr);
+    f.SetRecentAddresses({"rfc2217://ketel:7000", "tcp://10.0.0.5:4001"});
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    EXPECT_EQ(f.AddressBox->count(), 2);
+    EXPECT_EQ(f.SelectedPort(), "rfc2217://ketel:7000");
+    EXPECT_TRUE(f.BitBtn1->isEnabled());
+    const struct {
+        const char* typed;
+        const char* selected;
+    } rows[] = {{"RFC2217://[::1]:7000", "rfc2217://[::1]:7000"}, {"tcp://ketel", ""}, {"rfc2217://ketel:0", ""}};
+    for (const auto& r : rows) {
+        f.AddressBox->setEditText(QString::fromLatin1(r.typed));
+        EXPECT_EQ(f.SelectedPort(), r.selected) << r.typed;
+        EXPECT_EQ(f.BitBtn1->isEnabled(), *r.selected != '\0') << r.typed;
+    }
+    f.ListBox->setCurrentItem(f.ListBox->topLevelItem(2));
+    EXPECT_EQ(f.AddressBox->currentText(), "");
+    EXPECT_EQ(f.SelectedPort(), "COM33");
+    f.AddressBox->setCurrentIndex(1);
+    EXPECT_EQ(f.SelectedPort(), "tcp://10.0.0.5:4001");
+    EXPECT_TRUE(f.ListBox->selectedItems().isEmpty());
+    QTest::keyClick(f.AddressBox->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(f.result(), QDialog::Accepted);
 }
 
 // Without the kernel's notifications the watch looks every second; with a kernel socket too, until

@@ -4,8 +4,11 @@
 
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
 #include <chrono>
 
+#include "messages/message_ids.h"
 #include "settings/advanced_settings_form.h"
 #include "settings/settings_page.h"
 #include "settings/settings_transfer.h"
@@ -86,6 +89,53 @@ TEST_F(SettingsEndToEnd, FetchEditWriteStoreLeavesTheBoardHoldingWhatTheWindowsS
     EXPECT_EQ(NvmWordAt(nvm, 46), 21.5 * 256);
     EXPECT_EQ(NvmWordAt(nvm, 206), 13);
     EXPECT_EQ(static_cast<int16_t>(NvmWordAt(nvm, 142)), -15);
+}
+
+// The visit through ser2net: fetch, write, store; then a write whose server is killed halfway ends
+// as a pulled adapter's does, saying what to check, with nothing stored; and the engineer connects
+// again.
+TEST_F(SettingsEndToEnd, WriteAndStoreThroughANetworkServerAndTheServerKilledHalfway) {
+    if (!test::Ser2net::Installed()) GTEST_SKIP() << "ser2net is not installed";
+    for (const auto mode : kServerModes) {
+        sim::BoardSimOptions options;
+        options.program = true;
+        options.reportMs = 500;
+        sim::BoardSim board(options);
+        const std::string pty = board.Start();
+        auto server = std::make_unique<test::Ser2net>(pty, mode);
+        SCOPED_TRACE(server->Address());
+        ASSERT_TRUE(ConnectTo(server->Address()));
+        form->ModeServiceAction->trigger();
+        ASSERT_TRUE(PumpUntil([&] { return form->SetSettingsAction->isEnabled() && form->SettingsCollected; }, 8000));
+        PumpFor(1500);  // both fetches answered
+        Type(form->TabSheetService, "onfNightOff", "19.5");
+        boxes.clear();
+        form->SetSettingsAction->trigger();
+        EXPECT_EQ(boxes, std::vector<std::string>{MSG_PROGRAMMED});
+        EXPECT_EQ(NvmWordAt(board.Nvm(), 46), 19.5 * 256);
+
+        const auto stores = [&] { return CountSent(board, P2KFLASHNVM); };
+        const size_t storedBefore = stores();
+        QTimer killer;
+        killer.callOnTimeout([&] {
+            const auto blocks = board.ReceivedBlocks();
+            if (std::count_if(blocks.end() - 20, blocks.end(), [](const auto& b) { return b[0] == P2KSETNVM; }) == 20)
+                server->Kill();
+        });
+        killer.start(5);
+        boxes.clear();
+        form->SetSettingsAction->trigger();
+        killer.stop();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0], std::string(MSG_WRITE_LINE_LOST) + "\nDe server op " + server->Address() +
+                                " heeft de verbinding verbroken: controleer of de seriële server daar nog draait en "
+                                "het bord aangesloten is, en maak opnieuw verbinding.");
+        EXPECT_EQ(stores(), storedBefore);
+        EXPECT_TRUE(form->ConnectAction->isEnabled());
+        server = std::make_unique<test::Ser2net>(pty, mode);
+        EXPECT_TRUE(ConnectTo(server->Address()));
+        form->DisconnectAction->trigger();
+    }
 }
 
 }  // namespace
