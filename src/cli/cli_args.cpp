@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "cli/korvel_cli.h"
+#include "link/net_address.h"
 
 namespace korvel::cli {
 
@@ -140,6 +141,11 @@ std::optional<TCliOptions> ParseCliArgs(const std::vector<std::string>& args, st
     if (fileWanted) o.File = positional[1];
     if (shape->Port && o.Port.empty()) {
         error = o.Command + " needs --port P";
+        return std::nullopt;
+    }
+    std::string problem;
+    if (IsNetAddress(o.Port) && !ParseNetAddress(o.Port, &problem)) {
+        error = "'" + o.Port + "' is no network address: " + problem;
         return std::nullopt;
     }
     if (!shape->Port && !o.Port.empty()) {

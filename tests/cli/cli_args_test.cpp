@@ -33,11 +33,12 @@ TEST(CliArgs, WrongUsageIsNamedAndExitsWith2) {
         {{"info", "--port", "COM5", "--seconds", "3"}, "option '--seconds' goes with watch only"},
         {{"restore", "--port", "COM5", "x.csv", "--defaults"}, "option '--defaults' goes with compare only"},
         {{"info", "--port", "COM5", "--frob"}, "unknown option '--frob'"},
+        {{"info", "--port", "tcp://ketel"}, "'tcp://ketel' is no network address: "},
     };
     for (const auto& c : cases) {
         std::string err;
         EXPECT_EQ(RunWith(c.args, &err), 2) << c.error;
-        EXPECT_EQ(err.substr(0, err.find('\n')), std::string("korvel-cli: ") + c.error);
+        EXPECT_EQ(err.rfind(std::string("korvel-cli: ") + c.error, 0), 0u) << err;
     }
     std::string error;
     const auto watch = ParseCliArgs({"watch", "--port", "rfc2217://[::1]:7000", "--seconds", "2.5", "--log", "l.csv"}, error);

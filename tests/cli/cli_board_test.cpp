@@ -14,6 +14,7 @@
 #include "host/console_host.h"
 #include "messages/message_ids.h"
 #include "settings/settings_file.h"
+#include "support/ser2net_server.h"
 
 namespace korvel::cli {
 namespace {
@@ -112,6 +113,22 @@ TEST_F(CliBoardTest, BackupRestoreAndCompareRoundTripEveryWord) {
     ASSERT_EQ(Cli({"backup", second}).status, 0);
     EXPECT_EQ(ReadSettingsFile(Read(second)).Words, wanted);
     EXPECT_EQ(Cli({"compare", "--defaults"}).status, 1);
+}
+
+// A board behind a network serial server is reached by its address, as the window reaches it.
+TEST_F(CliBoardTest, BackupAndRestoreThroughANetworkServer) {
+    if (!test::Ser2net::Installed()) GTEST_SKIP() << "ser2net is not installed";
+    for (const auto mode : {test::Ser2net::Mode::Rfc2217, test::Ser2net::Mode::Raw}) {
+        Start(Program());
+        test::Ser2net server(port, mode);
+        ASSERT_TRUE(server.Running()) << server.Log();
+        port = server.Address();
+        const std::string file = File("net.csv");
+        ASSERT_EQ(Cli({"backup", file}).status, 0) << port;
+        const Result restored = Cli({"restore", file});
+        EXPECT_EQ(restored.status, 0) << port << ": " << restored.err;
+        EXPECT_EQ(ReadSettingsFile(Read(file)).Words, BoardWords()) << port;
+    }
 }
 
 TEST_F(CliBoardTest, FaultsEndWithTheirStatusAndOneLine) {
