@@ -16,6 +16,7 @@ namespace korvel {
 
 inline constexpr const char* SELECT_PORT_CAPTION = "Connect using...";
 inline constexpr const char* MSG_NO_PORTS = "Geen poorten gevonden: sluit de USB-adapter aan en open dit venster opnieuw.";
+inline constexpr const char* MSG_NO_ADAPTER = "Geen USB-adapter bij deze poorten: sluit hem aan en open dit venster opnieuw.";
 
 class TSelectCOMPortForm : public QDialog {
     Q_OBJECT
@@ -27,6 +28,7 @@ public:
     QPushButton* BitBtn1 = nullptr;  // OK
     QPushButton* BitBtn2 = nullptr;  // Cancel
     QLabel* NoPortsLabel = nullptr;
+    QLabel* NoAdapterLabel = nullptr;  // ports, but none with a USB device behind it
 
     void ListBoxDblClick();
     std::string SelectedPort() const;  // name of the selected port; "" when none

@@ -9,7 +9,9 @@
 
 #include "link/device_change_watch.h"
 #include "link/select_com_port_form.h"
+#ifndef _WIN32
 #include "support/fake_sysfs.h"
+#endif
 
 namespace korvel {
 namespace {
@@ -61,11 +63,13 @@ TEST(SelectCOMPortForm, ConfirmsOnlyWithAPortSelected) {
         const char* current;
         const char* preselected;  // "" none
         bool noPortsNote;
+        bool noAdapterNote = false;
     } rows[] = {
         {"no ports", {}, "", "", true},
         {"current port not present", kPorts, "COM5", "", false},
         {"current port present", kPorts, "COM33", "COM33", false},
         {"a custom port is never in the list", kPorts, "/dev/pts/3", "", false},
+        {"only the machine's own ports", {kPorts[0], kPorts[1]}, "COM3", "COM3", false, true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -75,6 +79,7 @@ TEST(SelectCOMPortForm, ConfirmsOnlyWithAPortSelected) {
         EXPECT_EQ(f.SelectedPort(), r.preselected);
         EXPECT_EQ(f.BitBtn1->isEnabled(), *r.preselected != '\0');
         EXPECT_EQ(f.NoPortsLabel->isVisible(), r.noPortsNote);
+        EXPECT_EQ(f.NoAdapterLabel->isVisible(), r.noAdapterNote);
         if (r.noPortsNote) {
             EXPECT_EQ(f.NoPortsLabel->text().toStdString(), MSG_NO_PORTS);
         }
@@ -84,6 +89,7 @@ TEST(SelectCOMPortForm, ConfirmsOnlyWithAPortSelected) {
     }
 }
 
+#ifndef _WIN32
 TEST(DeviceChangeWatch, WithoutTheKernelsNotificationsItLooksEverySecond) {
     test::FakeSysfs sys;
     std::vector<TDeviceChange> seen;
@@ -105,6 +111,7 @@ TEST(DeviceChangeWatch, WithoutTheKernelsNotificationsItLooksEverySecond) {
     EXPECT_EQ(preferred.ActiveSource(),
               kernel ? TDeviceChangeWatch::Source::Kernel : TDeviceChangeWatch::Source::Polling);
 }
+#endif
 
 }  // namespace
 }  // namespace korvel
