@@ -65,7 +65,11 @@ std::string UsageText() {
            "  --port NAME  preselect a serial port: COM1 ... COM254, or a device path such as\n"
            "               /dev/ttyUSB0 (/dev/ttyS<k> is COM<k+1>, /dev/ttyUSB<k> is COM<33+k>,\n"
            "               /dev/ttyACM<k> is COM<97+k>)\n"
+#ifdef _WIN32
+           "  --demo       not in the Windows build: the board stand-in needs pseudo-terminals\n"
+#else
            "  --demo       start the built-in board stand-in on a pseudo-terminal and preselect it\n"
+#endif
            "  --open-log FILE\n"
            "               show a log this tool wrote as a chart, in a window of its own\n"
            "  --help       show this text and exit\n"
