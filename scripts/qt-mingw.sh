@@ -55,6 +55,10 @@ fetch() { # package, binary package of the host whose source version to take
 }
 qtsrc=$(fetch qt6-base qt6-base-dev)
 qcpsrc=$(fetch qcustomplot libqcustomplot-dev)
+# Gui has its DirectWrite font engine only with direct2d, which is off here; printing asks for it
+# with directwrite alone, and PrintSupport then fails to link. Print as without DirectWrite.
+sed -i 's/^#if QT_CONFIG(directwrite)$/#if QT_CONFIG(directwrite) \&\& QT_CONFIG(direct2d)/' \
+  "$qtsrc/src/printsupport/platform/windows/qprintengine_win.cpp"
 
 build=$(dirname "$prefix")/build-qt-$ver-mingw-w64
 # Off: modules the tool does not use; tabletevent (Debian's source lacks wintab.h); dynamicgl,
