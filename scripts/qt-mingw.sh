@@ -55,10 +55,13 @@ fetch() { # package, binary package of the host whose source version to take
 }
 qtsrc=$(fetch qt6-base qt6-base-dev)
 qcpsrc=$(fetch qcustomplot libqcustomplot-dev)
-# Gui has its DirectWrite font engine only with direct2d, which is off here; printing asks for it
-# with directwrite alone, and PrintSupport then fails to link. Print as without DirectWrite.
+# Gui has its DirectWrite font engine and font database only with direct2d, which is off here;
+# printing and the platform plugin ask for them without it and then fail to link. Both go the
+# way they go without DirectWrite (GDI fonts, as Qt's default on Windows).
 sed -i 's/^#if QT_CONFIG(directwrite)$/#if QT_CONFIG(directwrite) \&\& QT_CONFIG(direct2d)/' \
   "$qtsrc/src/printsupport/platform/windows/qprintengine_win.cpp"
+sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+  "$qtsrc/src/plugins/platforms/windows/qwindowsintegration.cpp"
 
 build=$(dirname "$prefix")/build-qt-$ver-mingw-w64
 # Off: modules the tool does not use; tabletevent (Debian's source lacks wintab.h); dynamicgl,
