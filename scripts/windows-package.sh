@@ -33,7 +33,7 @@ while IFS= read -r -d '' file; do
   for dll in $(x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p'); do
     lower=${dll,,}
     [ -n "$(find "$out/$name" -maxdepth 1 -iname "$dll")" ] && continue
-    [ -e "/usr/x86_64-w64-mingw32/lib/lib${lower%.dll}.a" ] && continue
+    [ -e "/usr/x86_64-w64-mingw32/lib/lib${lower%.*}.a" ] && continue
     case $lower in api-ms-win-*) continue ;; esac
     echo "windows-package: ${file#"$out/"} needs $dll, which is not in the folder" >&2
     missing=1

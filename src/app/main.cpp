@@ -11,8 +11,9 @@
 
 #ifdef _WIN32
 // Last: its macros (MessageBox among them) must not rename what the headers above declare.
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
-#define NOMINMAX
+#endif
 #include <windows.h>
 #endif
 

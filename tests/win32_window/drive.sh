@@ -11,11 +11,16 @@ tool=""
 
 fail() {
   echo "run-zip: $*" >&2
-  shot failed || true
+  (shot failed) || true
   exit 1
 }
 step() { printf '%5.1f s  %s\n' "$(awk -v s="$RUN_ZIP_T0" -v e="$(date +%s.%N)" 'BEGIN { print e - s }')" "$*"; }
-desktop() { xdotool search --name "Wine desktop" | head -n 1; }
+desktop() {
+  local w
+  w=$(xdotool search --name "Wine desktop" | head -n 1)
+  [ -n "$w" ] || { echo "run-zip: no wine desktop window" >&2; exit 1; }
+  echo "$w"
+}
 shown() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 # Waits up to $2 seconds for a window of this title.
 await() {
@@ -23,11 +28,17 @@ await() {
   fail "no window \"$1\" after $2 s"
 }
 keys() {
-  xdotool windowfocus --sync "$(desktop)"
+  local w
+  w=$(desktop)
+  xdotool windowfocus "$w"
   xdotool key --delay 250 "$@"
   sleep 0.5
 }
-shot() { import -window "$(desktop)" "$shots/$1.png"; }
+shot() {
+  local w
+  w=$(desktop)
+  import -window "$w" "$shots/$1.png"
+}
 no_error() { ! shown Error || fail "an error box after $1"; }
 start() {
   "$wine" "$app/korvel-service.exe" "$@" &
@@ -46,6 +57,12 @@ stored() { "$wine" reg query "$key" /v "$1" 2>/dev/null | sed -n "s/^ *$1 *REG_S
 start --port COM5
 step "started from the unzipped folder"
 shot started
+# The port list is there to choose from before connecting (the action waits while connected).
+keys alt+v c
+await "Connect using..." 10
+shot port-dialog
+keys Escape
+step "port dialog"
 keys alt+v o
 sleep 5
 no_error "connect"
@@ -81,11 +98,7 @@ keys alt+h o
 await About 10
 shot about
 keys Escape
-keys alt+v c
-await "Connect using..." 10
-shot port-dialog
-keys Escape
-step "About box and port dialog"
+step "About box"
 
 stop
 placement=$(stored NormalPos)

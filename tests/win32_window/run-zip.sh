@@ -44,6 +44,11 @@ server=$!
 "$wine" wineboot --init >/dev/null 2>&1
 "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1152x864 /f >/dev/null 2>&1
+# The desktop is made when the prefix starts: a new start makes the one just chosen.
+"$wineserver" --kill
+wait "$server" || true
+"$wineserver" --foreground --persistent >/dev/null 2>&1 &
+server=$!
 step "fresh prefix"
 
 # The stand-in on COM5 for the whole visit; the placement's read-back needs no board.
