@@ -27,7 +27,7 @@ zip=$(ls build-win32/korvel-service-*-win64.zip)
 [ -f "$native/CMakeCache.txt" ] || cmake -S . -B "$native" -G Ninja
 cmake --build "$native" --target korvel-board-sim
 # The window tests only: the core's tests run under wine in the core-only build (wine-tests.sh).
-mapfile -t ui_tests < <(ninja -C "$win" -t targets all | sed -n 's/^\(test_ui_[a-z_]*\): phony$/\1/p')
+mapfile -t ui_tests < <(ninja -C "$win" -t targets all | sed -n 's/^\(test_ui_[a-z]*\): phony$/\1/p')
 [ ${#ui_tests[@]} -gt 0 ] || { echo "wine-window-tests: the Windows build has no window tests" >&2; exit 1; }
 cmake --build "$win" -j2 --target "${ui_tests[@]}"
 stage "window tests cross-built"
