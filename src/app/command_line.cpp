@@ -71,7 +71,11 @@ std::string UsageText() {
            "               /dev/ttyACM<k> is COM<97+k>); or a board behind a network serial\n"
            "               server: rfc2217://HOST:PORT (the tool sets the line) or tcp://HOST:PORT\n"
            "               (raw bytes, the server sets it), e.g. rfc2217://[::1]:7000\n"
+#ifdef _WIN32
+           "  --demo       not in the Windows build: the board stand-in needs pseudo-terminals\n"
+#else
            "  --demo       start the built-in board stand-in on a pseudo-terminal and preselect it\n"
+#endif
            "  --open-log FILE\n"
            "               show a log this tool wrote as a chart, in a window of its own\n"
            "  --help       show this text and exit\n"

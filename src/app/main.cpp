@@ -9,11 +9,42 @@
 #include "app/program_start.h"
 #include "charts/chart_form.h"
 
+#ifdef _WIN32
+// Last: its macros (MessageBox among them) must not rename what the headers above declare.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
 namespace {
+
+#ifdef _WIN32
+// A window program has no console of its own: what it prints goes to the console it was started
+// from, unless its output was sent elsewhere.
+void UseParentConsole() {
+    if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) != FILE_TYPE_UNKNOWN) return;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    std::freopen("CONOUT$", "w", stdout);
+    std::freopen("CONOUT$", "w", stderr);
+}
+#else
+void UseParentConsole() {}
+#endif
 
 // What the command line asks for instead of a run, printed; the exit code, or -1 to run.
 int Answer(const korvel::TCommandLine& line) {
     using A = korvel::TCommandLine::TAction;
+    if (line.Action != A::Run) UseParentConsole();
+#ifndef KORVEL_DEMO_BOARD
+    if (line.Action == A::Run && line.Demo) {
+        UseParentConsole();
+        std::fputs("korvel-service: --demo needs pseudo-terminals, which this build has not: run korvel-board-sim "
+                   "on Linux, or connect a board\n",
+                   stderr);
+        return 2;
+    }
+#endif
     switch (line.Action) {
         case A::Help:
             std::fputs(korvel::UsageText().c_str(), stdout);

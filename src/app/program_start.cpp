@@ -20,6 +20,7 @@ std::unique_ptr<QTranslator> InstallQtTranslations(const QLocale& language) {
 TProgram::TProgram(const TProgramOptions& options) {
     QtTranslations = InstallQtTranslations(options.language);
     std::string portName = options.port;
+#ifdef KORVEL_DEMO_BOARD
     if (options.demo) {
         sim::BoardSimOptions simOptions;
         simOptions.program = true;
@@ -27,10 +28,11 @@ TProgram::TProgram(const TProgramOptions& options) {
         DemoBoard = std::make_unique<sim::BoardSim>(simOptions);
         portName = DemoBoard->Start();
     }
+#endif
 
     Form = std::make_unique<TMainForm>(Host);
     MainForm = Form.get();
-    if (options.demo) Form->setWindowTitle(Form->windowTitle() + QStringLiteral(" (demo)"));
+    if (DemoRunning()) Form->setWindowTitle(Form->windowTitle() + QStringLiteral(" (demo)"));
     if (!portName.empty()) PreselectPort(Form->CommsDataModule->ZylSerialPort, portName);
     TOvcRegistryStore& store = Form->GlobalDataModule->OvcRegistryStore;
     MainFormState = std::make_unique<TWidgetFormState>(*Form, store, "TMainForm", Host, true);
@@ -65,7 +67,17 @@ TProgram::~TProgram() {
     AdvancedSettings.reset();
     AdvancedView.reset();
     About.reset();
+#ifdef KORVEL_DEMO_BOARD
     DemoBoard.reset();
+#endif
+}
+
+bool TProgram::DemoRunning() const {
+#ifdef KORVEL_DEMO_BOARD
+    return DemoBoard != nullptr;
+#else
+    return false;
+#endif
 }
 
 }  // namespace korvel

@@ -15,7 +15,9 @@
 #include "app/main_form.h"
 #include "app/qt_ui_host.h"
 #include "app/widget_form_state.h"
+#ifdef KORVEL_DEMO_BOARD
 #include "board_sim.h"
+#endif
 #include "messages/advanced_view_form.h"
 #include "settings/advanced_settings_form.h"
 
@@ -23,7 +25,7 @@ namespace korvel {
 
 struct TProgramOptions {
     std::string port;   // "COM5" or a device path; empty keeps the default
-    bool demo = false;  // the built-in stand-in on a pty, preselected
+    bool demo = false;  // the built-in stand-in on a pty, preselected; ignored without one
     QLocale language = QLocale::system();  // of Qt's own texts
     std::string openLog;  // a log file to show in a chart once the main window is up
 };
@@ -34,10 +36,13 @@ public:
     ~TProgram();
     TProgram(const TProgram&) = delete;
     TProgram& operator=(const TProgram&) = delete;
+    bool DemoRunning() const;
 
     std::unique_ptr<QTranslator> QtTranslations;  // null without a catalogue for the language
     QtUiHost Host;
+#ifdef KORVEL_DEMO_BOARD
     std::unique_ptr<sim::BoardSim> DemoBoard;
+#endif
     std::unique_ptr<TAboutForm> About;
     std::unique_ptr<TAdvancedViewForm> AdvancedView;
     std::unique_ptr<TAdvancedSettingsForm> AdvancedSettings;

@@ -67,6 +67,18 @@ TSelectCOMPortForm::TSelectCOMPortForm(const TPortList& ports, const std::string
     NoPortsLabel->setGeometry(8, 8, width - 16, kListHeight - 16);
     NoPortsLabel->setVisible(ports.empty());
 
+    // Below the rows, while they leave room for it: on Windows without the adapter's driver, or
+    // under wine, the list holds only the machine's own ports.
+    NoAdapterLabel = new QLabel(QString::fromUtf8(MSG_NO_ADAPTER), ListBox);
+    NoAdapterLabel->setObjectName(QStringLiteral("NoAdapterLabel"));
+    NoAdapterLabel->setWordWrap(true);
+    NoAdapterLabel->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    const int noteHeight = NoAdapterLabel->heightForWidth(width - 16);
+    NoAdapterLabel->setGeometry(8, kListHeight - 8 - noteHeight, width - 16, noteHeight);
+    const bool anyAdapter =
+        std::any_of(ports.begin(), ports.end(), [](const TPortListItem& p) { return !p.UsbDevice.empty(); });
+    const int rowsEnd = ports.empty() ? 0 : ListBox->sizeHintForRow(0) * static_cast<int>(ports.size());
+    NoAdapterLabel->setVisible(!ports.empty() && !anyAdapter && rowsEnd + 4 <= NoAdapterLabel->y());
     BuildAddressRow(current, width);
 
     BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);

@@ -21,6 +21,7 @@ inline constexpr const char* SELECT_PORT_CAPTION = "Connect using...";
 inline constexpr const char* MSG_NO_PORTS = "Geen poorten gevonden: sluit de USB-adapter aan en open dit venster opnieuw.";
 inline constexpr const char* ADDRESS_LABEL = "&Netwerk:";
 inline constexpr const char* ADDRESS_HINT = "rfc2217://naam:poort";
+inline constexpr const char* MSG_NO_ADAPTER = "Geen USB-adapter bij deze poorten: sluit hem aan en open dit venster opnieuw.";
 
 class TSelectCOMPortForm : public QDialog {
     Q_OBJECT
@@ -37,6 +38,7 @@ public:
 
     // The addresses offered in AddressBox's list, most recent first.
     void SetRecentAddresses(const std::vector<std::string>& addresses);
+    QLabel* NoAdapterLabel = nullptr;  // ports, but none with a USB device behind it
 
     void ListBoxDblClick();
     // The selected port's name, or the address entered (written as the tool writes addresses);

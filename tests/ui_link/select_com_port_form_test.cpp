@@ -11,7 +11,9 @@
 
 #include "link/device_change_watch.h"
 #include "link/select_com_port_form.h"
+#ifndef _WIN32
 #include "support/fake_sysfs.h"
+#endif
 
 namespace korvel {
 namespace {
@@ -63,12 +65,14 @@ TEST(SelectCOMPortForm, ConfirmsOnlyWithAPortSelected) {
         const char* current;
         const char* preselected;  // "" none
         bool noPortsNote;
+        bool noAdapterNote = false;
     } rows[] = {
         {"no ports", {}, "", "", true},
         {"current port not present", kPorts, "COM5", "", false},
         {"current port present", kPorts, "COM33", "COM33", false},
         {"a custom port is never in the list", kPorts, "/dev/pts/3", "", false},
         {"a lone port is taken", {kPorts[2]}, "", "COM33", false},
+        {"only the machine's own ports", {kPorts[0], kPorts[1]}, "COM3", "COM3", false, true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -78,6 +82,7 @@ TEST(SelectCOMPortForm, ConfirmsOnlyWithAPortSelected) {
         EXPECT_EQ(f.SelectedPort(), r.preselected);
         EXPECT_EQ(f.BitBtn1->isEnabled(), *r.preselected != '\0');
         EXPECT_EQ(f.NoPortsLabel->isVisible(), r.noPortsNote);
+        EXPECT_EQ(f.NoAdapterLabel->isVisible(), r.noAdapterNote);
         if (r.noPortsNote) {
             EXPECT_EQ(f.NoPortsLabel->text().toStdString(), MSG_NO_PORTS);
         }
@@ -133,6 +138,7 @@ TEST(SelectCOMPortForm, TakesANetworkAddressInsteadOfAPort) {
     EXPECT_EQ(f.result(), QDialog::Accepted);
 }
 
+#ifndef _WIN32
 // Without the kernel's notifications the watch looks every second; with a kernel socket too, until
 // the kernel has spoken: in a container's network namespace the socket opens and binds, and is
 // never told anything (nor is this test's, of a fake sysfs tree).
@@ -153,6 +159,7 @@ TEST(DeviceChangeWatch, WithoutTheKernelsNotificationsItLooksEverySecond) {
         EXPECT_EQ(seen.back(), TDeviceChange::Removal);
     }
 }
+#endif
 
 }  // namespace
 }  // namespace korvel
