@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -308,8 +309,21 @@ void TMainForm::BuildClientArea() {
     ProgressMeter->SetForeColor(QColor(192, 192, 192));
     ProgressMeter->setToolTip(QStringLiteral("Progress"));
     ProgressMeter->setStatusTip(QStringLiteral("How far a lengthy operation has progressed"));
+    btnStopRun = new QToolButton(Panel2);
+    btnStopRun->setObjectName(QStringLiteral("btnStopRun"));
+    btnStopRun->setText(QStringLiteral("Stoppen"));
+    btnStopRun->setToolTip(QStringLiteral("Het wegschrijven stoppen: er gaat daarna niets meer naar het bord"));
+    btnStopRun->setAutoRaise(false);
+    btnStopRun->setFixedHeight(17);
+    btnStopRun->hide();
+    connect(btnStopRun, &QToolButton::clicked, this, [this] {
+        btnStopRun->setEnabled(false);
+        ProgressLabel->setText(QStringLiteral("Stoppen..."));
+        SettingsTransfer->Stop();
+    });
     strip->addWidget(ProgressLabel);
     strip->addWidget(ProgressMeter, 1);
+    strip->addWidget(btnStopRun);
     ProgressMeter->hide();  // the strip starts as a cleared one: nothing is in progress yet
     column->addWidget(Panel2);
 
@@ -426,6 +440,7 @@ bool TMainForm::PortToOpen() const {
 }
 
 void TMainForm::DisconnectActionExecute() {
+    if (ModeServiceAction->isChecked() && !SettingsTransfer->MayDiscardChanges(TDiscard::Disconnect)) return;
     CommsDataModule->Disconnect();
     SetAllowances();
 }
@@ -442,6 +457,12 @@ void TMainForm::LineLost() {
 }
 
 void TMainForm::ChangeModeActionExecute() {
+    // Leaving service mode leaves the changes unwritten: asked first, and staying undoes the choice.
+    if (FServiceTabShown && !ModeServiceAction->isChecked() &&
+        !SettingsTransfer->MayDiscardChanges(TDiscard::LeaveService)) {
+        ModeServiceAction->setChecked(true);
+        return;
+    }
     const bool connected = CommsDataModule->ConnectionState() == csConnected;
     if (connected && ModeServiceAction->isChecked()) {
         host_.MessageBox(TMsgDlgType::mtWarning, MSG_SWITCH_TO_PROGRAM, TMsgDlgButtons::mbOK);
@@ -471,18 +492,22 @@ void TMainForm::btnShowAdvancedSettingsClick() {
         return;
     }
     if (!AskPinCode(host_)) return;
+    SettingsTransfer->Marks().Refresh();  // its fields too, made after this window
     AdvancedSettingsForm->setWindowTitle(windowTitle());
     AdvancedSettingsForm->show();
 }
 
-void TMainForm::RestoreSnapshotActionExecute() {}  // the snapshot list comes with the snapshots
+void TMainForm::RestoreSnapshotActionExecute() { SettingsTransfer->RestoreSnapshot(); }
 
 void TMainForm::SettingsFileActionsAllowances() {
-    // A file loaded before the board's report would be overwritten by the fetch of service mode.
-    const bool allowed =
-        ModeServiceAction->isChecked() && SettingsCollected && SettingsTransfer && !SettingsTransfer->Running();
-    for (QAction* a : {SaveSettingsAction, LoadSettingsAction, CompareSettingsAction, RestoreSnapshotAction})
-        a->setEnabled(allowed);
+    const bool idle = SettingsTransfer && !SettingsTransfer->Running();
+    const bool holds = idle && SettingsTransfer->HoldsValues();
+    SaveSettingsAction->setEnabled(holds);
+    CompareSettingsAction->setEnabled(holds);
+    // Values put in before the board's report would meet the fetch of service mode at once.
+    const bool fill = idle && ModeServiceAction->isChecked() && SettingsCollected;
+    LoadSettingsAction->setEnabled(fill);
+    RestoreSnapshotAction->setEnabled(fill);
 }
 
 void TMainForm::ProgressNotification(TCommsDataModule*, uint32_t Progress, uint32_t MaxProgress, bool Error,
@@ -502,7 +527,17 @@ void TMainForm::ServiceConfirmed(bool first) {
     FlashAction->setEnabled(true);
     if (first || !GetSettingsAction->isEnabled()) {
         GetSettingsAction->setEnabled(true);
-        GetSettingsActionExecute();
+        if (SettingsTransfer->Marks().Count() == 0) {
+            SettingsTransfer->AutoFetch();
+        } else {
+            // It asks first: not inside the hand-over of the board's block, whose receive thread
+            // would wait on the open question.
+            QTimer::singleShot(0, this, [this] {
+                Guarded([this] {
+                    if (ModeServiceAction->isChecked() && GetSettingsAction->isEnabled()) SettingsTransfer->AutoFetch();
+                });
+            });
+        }
     }
     SetSettingsAction->setEnabled(true);
 }
@@ -518,11 +553,40 @@ void TMainForm::BeginRun(const QString& caption) {
     ProgressLabel->setText(caption);
     ProgressMeter->SetPercent(0);
     ProgressMeter->show();
+    // The strip stays live (readable, counting the wait, offering to stop); the rest takes no input.
+    for (QWidget* w : {static_cast<QWidget*>(PageControl1), static_cast<QWidget*>(ActionMainMenuBar1),
+                       static_cast<QWidget*>(ActionToolBar1)})
+        w->setEnabled(false);
+    btnStopRun->setEnabled(true);
+    btnStopRun->show();
 }
 
 void TMainForm::RunProgress(int percent) { ProgressMeter->SetPercent(percent); }
 
-void TMainForm::EndRun() { FRunOperation.reset(); }
+void TMainForm::RunStatus(const QString& text) {
+    if (ProgressLabel->text() != text && btnStopRun->isEnabled()) ProgressLabel->setText(text);
+}
+
+void TMainForm::EndRun() {
+    btnStopRun->hide();
+    for (QWidget* w : {static_cast<QWidget*>(PageControl1), static_cast<QWidget*>(ActionMainMenuBar1),
+                       static_cast<QWidget*>(ActionToolBar1)})
+        w->setEnabled(true);
+    FRunOperation.reset();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (SettingsTransfer && SettingsTransfer->Running()) {
+        host_.MessageBox(TMsgDlgType::mtInformation, MSG_CLOSE_WHILE_WRITING, TMsgDlgButtons::mbOK);
+        event->ignore();
+        return;
+    }
+    if (SettingsTransfer && !SettingsTransfer->MayDiscardChanges(TDiscard::Close)) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
 
 void TMainForm::DatablockNotification(TCommsDataModule*, int32_t Size, const uint8_t* Data) {
     Handle485Message(*this, Data, Size);
@@ -645,6 +709,7 @@ void TMainForm::FlashActionOpen() {
 void TMainForm::FlashActionExecute(const QString& fileName) {
     if (host_.MessageBox(TMsgDlgType::mtWarning, MSG_FLASH_WARNING, TMsgDlgButtons::mbOKCancel) != TModalResult::mrOk)
         return;
+    if (!SettingsTransfer->TakeSnapshot(TBoardChange::Firmware)) return;
     ModeServiceAction->setChecked(false);
     SetAllowances();
 

@@ -67,6 +67,7 @@ int main(int argc, char** argv) {
     // Designed placements, the same on every run; the user's stored ones stay untouched.
     const QTemporaryDir settings;
     qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", settings.path().toLocal8Bit());  // and the snapshots of its writes
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel"));
     const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
