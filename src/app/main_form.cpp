@@ -309,6 +309,7 @@ void TMainForm::BuildClientArea() {
     ProgressMeter->SetForeColor(QColor(192, 192, 192));
     ProgressMeter->setToolTip(QStringLiteral("Progress"));
     ProgressMeter->setStatusTip(QStringLiteral("How far a lengthy operation has progressed"));
+    ProgressMeter->setMinimumWidth(160);  // a long status must not push it out of sight
     btnStopRun = new QToolButton(Panel2);
     btnStopRun->setObjectName(QStringLiteral("btnStopRun"));
     btnStopRun->setText(QStringLiteral("Stoppen"));

@@ -20,6 +20,7 @@ QTableWidget* MakeDifferenceTable(const QString& otherHeading, QWidget* parent) 
     table->setHorizontalHeaderLabels(
         {QStringLiteral("Adres"), QStringLiteral("Omschrijving"), QStringLiteral("In de vensters"), otherHeading});
     table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->horizontalHeader()->setStretchLastSection(true);

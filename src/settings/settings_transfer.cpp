@@ -266,10 +266,7 @@ void TSettingsTransfer::ShowWaiting() {
         Owner.RunStatus(QStringLiteral("Instellingen wegschrijven"));
         return;
     }
-    const QString what = FJob.AwaitingStore() || FJob.Handled() >= NVM_PARAMETER_COUNT
-                             ? QStringLiteral("opslaan")
-                             : QString::fromStdString(Quoted(FJob.Handled()));
-    Owner.RunStatus(QString::fromUtf8(MSG_RUN_WAITING).arg(waited / 1000).arg(what));
+    Owner.RunStatus(QString::fromUtf8(MSG_RUN_WAITING).arg(waited / 1000));
 }
 
 void TSettingsTransfer::ShowOutcome(const TWriteOutcome& outcome, const std::vector<double>& written,

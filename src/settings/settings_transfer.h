@@ -97,7 +97,7 @@ inline constexpr const char* MSG_STORE_UNVERIFIED =
     "Geprogrammeerd. Maar het KORVEL bord heeft niet teruggemeld wat het heeft opgeslagen: "
     "haal de instellingen opnieuw op om ze te controleren.";
 inline constexpr const char* MSG_RUN_WAITING =
-    "Wacht al %1 s op antwoord van het KORVEL bord (%2). Controleer kabel, schakelaar en voeding, of kies Stoppen.";
+    "Geen antwoord van het bord, al %1 s: controleer kabel, schakelaar en voeding, of kies Stoppen.";
 inline constexpr const char* MSG_FILE_NOT_WRITTEN = "Het bestand %s kan niet worden geschreven: %s";
 inline constexpr const char* MSG_FILE_UNLOADABLE =
     "Het bestand %s is opgeslagen, maar het kan niet worden teruggeladen: %s\n"

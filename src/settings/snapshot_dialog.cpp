@@ -32,6 +32,7 @@ TSnapshotDialog::TSnapshotDialog(std::vector<TSnapshotEntry> entries, const QStr
     SnapshotList->setObjectName(QStringLiteral("SnapshotList"));
     SnapshotList->setHorizontalHeaderLabels({QStringLiteral("Tijd"), QStringLiteral("Verschillen met de velden")});
     SnapshotList->verticalHeader()->hide();
+    SnapshotList->verticalHeader()->setDefaultSectionSize(SnapshotList->fontMetrics().height() + 6);
     SnapshotList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     SnapshotList->setSelectionBehavior(QAbstractItemView::SelectRows);
     SnapshotList->setSelectionMode(QAbstractItemView::SingleSelection);
