@@ -1,6 +1,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
@@ -96,6 +97,45 @@ TEST_F(SettingsTest, UnansweredRequestsEndTheRunWithTheirMessage) {
         EXPECT_TRUE(form->ProgressMeter->isHidden());
         EXPECT_TRUE(form->isEnabled());
     }
+}
+
+TEST_F(SettingsTest, AWaitIsCountedInALiveStripAndStoppingSendsNothingMore) {
+    sim::BoardSimOptions options;
+    options.dropWrite = 6;
+    StartBoard(options);
+    BoardReports();
+    form->SetDefaults();
+    QString waiting;
+    host.OnProcessEvents = [&] {
+        QCoreApplication::processEvents();  // the strip's own timer
+        const QString text = form->ProgressLabel->text();
+        if (!waiting.isEmpty() || !text.startsWith(QStringLiteral("Geen antwoord"))) return;
+        waiting = text;
+        EXPECT_TRUE(form->Panel2->isEnabled() && form->btnStopRun->isEnabled());
+        form->btnStopRun->click();
+    };
+    form->SetSettingsActionExecute();
+    host.OnProcessEvents = nullptr;
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Geen antwoord van het bord, al \\d+ s: ")).match(waiting).hasMatch())
+        << waiting.toStdString();
+    EXPECT_EQ(Sent(P2KSETNVM).size(), 6u);
+    EXPECT_TRUE(Sent(P2KFLASHNVM).empty());
+    const std::string sent = FormatText(MSG_SOME_SENT, {"5", "115", "Radiatoren stooklijn Laag XMin",
+                                                       "Radiatoren stooklijn hoog XMin"});
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{FormatText(MSG_WRITE_STOPPED, {sent})});
+}
+
+TEST_F(SettingsTest, AWriteGoesOnWithoutASnapshotOnlyWhenTheEngineerSaysSo) {
+    StartBoard();
+    BoardReports();
+    form->SetDefaults();
+    form->SettingsTransfer->Snapshots().SetFolder("/proc/korvel/snapshots");  // cannot be made
+    host.ScriptAnswers({TModalResult::mrCancel});
+    form->SetSettingsActionExecute();
+    ASSERT_EQ(host.Boxes().size(), 1u);
+    EXPECT_EQ(host.Boxes()[0].text.rfind("De momentopname kan niet worden opgeslagen in /proc/korvel/snapshots", 0), 0u);
+    EXPECT_EQ(host.Boxes()[0].buttons, TMsgDlgButtons::mbOKCancel);
+    EXPECT_TRUE(board->ReceivedBlocks().empty());
 }
 
 TEST_F(SettingsTest, PulledAdapterEndsTheRunAtOnceAndStoresNothing) {
