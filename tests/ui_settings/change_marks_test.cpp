@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <fstream>
@@ -111,6 +112,25 @@ TEST_F(SettingsTest, NothingUnwrittenIsDiscardedWithoutAsking) {
     form->SetDefaults();
     form->GetSettingsActionExecute();
     EXPECT_TRUE(host.Boxes().empty());
+}
+
+TEST_F(SettingsTest, EnteringServiceModeAgainAsksOnceBeforeItsFetchesReplaceChanges) {
+    Connect();
+    ChooseService();
+    Receive(BoardReport());
+    Field("onfPumpStartupTime")->SetValue(45);
+    form->ModeSnifAction->trigger();  // asked, and agreed: the change stays in its field
+    peer.Blocks();
+    host.ClearRecords();
+    host.ScriptAnswers({TModalResult::mrOk, TModalResult::mrCancel});
+    ChooseService();  // the tab's fetch asks first
+    Receive({48});
+    Receive({32});    // the board's confirmation fetches too, on the same answer
+    ASSERT_TRUE(form->GetSettingsAction->isEnabled());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{MSG_SWITCH_TO_PROGRAM, FormatText(MSG_UNWRITTEN_ONE, {MSG_DISCARD_FETCH})}));
+    for (const auto& block : peer.Blocks()) EXPECT_NE(block, std::vector<uint8_t>{P2KGETNVM});
+    EXPECT_EQ(Field("onfPumpStartupTime")->Value(), 45);
 }
 
 }  // namespace
