@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -20,9 +19,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
     static std::string Time(int n) {  // one snapshot a minute from 08:00
-        char text[32];
-        std::snprintf(text, sizeof text, "2026-12-09 %02d:%02d:00", 8 + n / 60, n % 60);
-        return text;
+        return "2026-12-09 08:" + std::string(n < 10 ? "0" : "") + std::to_string(n) + ":00";
     }
     fs::path dir;
 };

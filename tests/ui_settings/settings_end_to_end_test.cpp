@@ -142,11 +142,8 @@ TEST_F(SettingsEndToEnd, AnEditSurvivesACancelledFetchAndAStoreThatDiffersIsWrit
     // A snapshot before each write, holding what the board had; one loads back word for word.
     const auto entries = *form->SettingsTransfer->SnapshotEntries();
     ASSERT_EQ(entries.size(), 2u);
-    TNvmWords before = *NvmWordsOfReport([] {
-        auto image = sim::BoardSim::StartNvm();
-        image.insert(image.begin(), K2PRGETNVM);
-        return image;
-    }());
+    TNvmWords before{};
+    for (size_t i = 0; i < NVM_PARAMETER_COUNT; ++i) before[i] = NvmWordAt(sim::BoardSim::StartNvm(), 2 * i);
     EXPECT_EQ(entries.back().Read->Words, before);
     before[27] = 46;
     EXPECT_EQ(entries.front().Read->Words, before);
