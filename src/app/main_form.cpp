@@ -451,6 +451,8 @@ void TMainForm::LineLost() {
     // Shown after the hand-over that reported it has returned, so the port's ending thread is
     // not held up by an open box.
     QTimer::singleShot(0, this, [this, toldThere] {
+        // The window may be closing: closing the port dispatches events, this one among them.
+        if (!CommsDataModule) return;
         if (!toldThere) host_.MessageBox(TMsgDlgType::mtWarning, MSG_LINE_LOST, TMsgDlgButtons::mbOK);
         CommsDataModule->TakeMissedArrival();
     });
