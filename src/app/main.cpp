@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QCloseEvent>
+#include <QTimer>
+#include <QWidget>
 #include <cstdio>
 
 #include <string>
@@ -61,11 +63,18 @@ int Answer(const korvel::TCommandLine& line) {
     return -1;
 }
 
-// The run ends when the main window closes, whatever other windows are still open.
+// The run ends when the main window closes, whatever other windows are still open. The window
+// may refuse the close (changes not written), which it decides after this filter has seen the
+// event: whether it went is looked at once the close has been handled.
 class QuitOnClose : public QObject {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Close && event->isAccepted()) QCoreApplication::quit();
+        if (event->type() == QEvent::Close) {
+            auto* window = qobject_cast<QWidget*>(watched);
+            QTimer::singleShot(0, this, [window] {
+                if (window == nullptr || !window->isVisible()) QCoreApplication::quit();
+            });
+        }
         return QObject::eventFilter(watched, event);
     }
 };

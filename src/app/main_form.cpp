@@ -317,8 +317,22 @@ void TMainForm::BuildClientArea() {
     ProgressMeter->SetForeColor(QColor(192, 192, 192));
     ProgressMeter->setToolTip(QStringLiteral("Progress"));
     ProgressMeter->setStatusTip(QStringLiteral("How far a lengthy operation has progressed"));
+    ProgressMeter->setMinimumWidth(160);  // a long status must not push it out of sight
+    btnStopRun = new QToolButton(Panel2);
+    btnStopRun->setObjectName(QStringLiteral("btnStopRun"));
+    btnStopRun->setText(QStringLiteral("Stoppen"));
+    btnStopRun->setToolTip(QStringLiteral("Het wegschrijven stoppen: er gaat daarna niets meer naar het bord"));
+    btnStopRun->setAutoRaise(false);
+    btnStopRun->setFixedHeight(17);
+    btnStopRun->hide();
+    connect(btnStopRun, &QToolButton::clicked, this, [this] {
+        btnStopRun->setEnabled(false);
+        ProgressLabel->setText(QStringLiteral("Stoppen..."));
+        SettingsTransfer->Stop();
+    });
     strip->addWidget(ProgressLabel);
     strip->addWidget(ProgressMeter, 1);
+    strip->addWidget(btnStopRun);
     ProgressMeter->hide();  // the strip starts as a cleared one: nothing is in progress yet
     column->addWidget(Panel2);
 
@@ -462,6 +476,7 @@ bool TMainForm::PortToOpen() const {
 }
 
 void TMainForm::DisconnectActionExecute() {
+    if (ModeServiceAction->isChecked() && !SettingsTransfer->MayDiscardChanges(TDiscard::Disconnect)) return;
     CommsDataModule->Disconnect();
     SetAllowances();
 }
@@ -472,6 +487,8 @@ void TMainForm::LineLost() {
     // Shown after the hand-over that reported it has returned, so the port's ending thread is
     // not held up by an open box.
     QTimer::singleShot(0, this, [this, toldThere] {
+        // The window may be closing: closing the port dispatches events, this one among them.
+        if (!CommsDataModule) return;
         if (!toldThere)
             host_.MessageBox(TMsgDlgType::mtWarning, CommsDataModule->LineLostText(MSG_LINE_LOST), TMsgDlgButtons::mbOK);
         CommsDataModule->TakeMissedArrival();
@@ -479,6 +496,12 @@ void TMainForm::LineLost() {
 }
 
 void TMainForm::ChangeModeActionExecute() {
+    // Leaving service mode leaves the changes unwritten: asked first, and staying undoes the choice.
+    if (FServiceTabShown && !ModeServiceAction->isChecked() &&
+        !SettingsTransfer->MayDiscardChanges(TDiscard::LeaveService)) {
+        ModeServiceAction->setChecked(true);
+        return;
+    }
     const bool connected = CommsDataModule->ConnectionState() == csConnected;
     if (connected && ModeServiceAction->isChecked()) {
         host_.MessageBox(TMsgDlgType::mtWarning, MSG_SWITCH_TO_PROGRAM, TMsgDlgButtons::mbOK);
@@ -493,35 +516,6 @@ void TMainForm::ChangeModeActionExecute() {
 
 void TMainForm::KeepInServiceModeTimerTimer() { ServiceSession->KeepAliveTick(); }
 
-void TMainForm::GetSettingsActionExecute() { SettingsTransfer->Fetch(); }
-void TMainForm::SetSettingsActionExecute() { SettingsTransfer->Write(); }
-void TMainForm::DefaultSettingsActionExecute() { SetDefaults(); }
-void TMainForm::SetDefaults() { SettingsTransfer->SetDefaults(); }
-void TMainForm::TabSheetServiceShow() { SettingsTransfer->TabSheetServiceShow(); }
-void TMainForm::TabSheetServiceHide() { SettingsTransfer->TabSheetServiceHide(); }
-
-void TMainForm::btnShowAdvancedSettingsClick() {
-    if (AdvancedSettingsForm == nullptr) return;
-    if (AdvancedSettingsForm->isVisible()) {
-        AdvancedSettingsForm->raise();
-        AdvancedSettingsForm->activateWindow();
-        return;
-    }
-    if (!AskPinCode(host_)) return;
-    AdvancedSettingsForm->setWindowTitle(windowTitle());
-    AdvancedSettingsForm->show();
-}
-
-void TMainForm::RestoreSnapshotActionExecute() {}  // the snapshot list comes with the snapshots
-
-void TMainForm::SettingsFileActionsAllowances() {
-    // A file loaded before the board's report would be overwritten by the fetch of service mode.
-    const bool allowed =
-        ModeServiceAction->isChecked() && SettingsCollected && SettingsTransfer && !SettingsTransfer->Running();
-    for (QAction* a : {SaveSettingsAction, LoadSettingsAction, CompareSettingsAction, RestoreSnapshotAction})
-        a->setEnabled(allowed);
-}
-
 void TMainForm::ProgressNotification(TCommsDataModule*, uint32_t Progress, uint32_t MaxProgress, bool Error,
                                      const std::string& Status, bool&) {
     StatusStrip->ShowProgress(Progress, MaxProgress, Status);
@@ -532,34 +526,9 @@ void TMainForm::RealtimeReport(const uint8_t* Data, int32_t Size) {
     if (AdvancedViewForm != nullptr) ShowRealtimeReport(Data, Size, *TabSheetToshiba, *AdvancedViewForm, host_);
 }
 
-void TMainForm::NvmContents(const uint8_t* Data, int32_t Size) { SettingsTransfer->DecodeNvmContents(Data, Size); }
-
-void TMainForm::ServiceConfirmed(bool first) {
-    ServiceBox->setEnabled(true);
-    FlashAction->setEnabled(true);
-    if (first || !GetSettingsAction->isEnabled()) {
-        GetSettingsAction->setEnabled(true);
-        GetSettingsActionExecute();
-    }
-    SetSettingsAction->setEnabled(true);
-}
-
 void TMainForm::KeepAliveStarted() {
     if (!KeepInServiceModeTimer->isActive()) KeepInServiceModeTimer->start();
 }
-
-QWidget* TMainForm::SettingsTab() { return TabSheetService; }
-
-void TMainForm::BeginRun(const QString& caption) {
-    FRunOperation.emplace(StatusStrip->Operation());
-    ProgressLabel->setText(caption);
-    ProgressMeter->SetPercent(0);
-    ProgressMeter->show();
-}
-
-void TMainForm::RunProgress(int percent) { ProgressMeter->SetPercent(percent); }
-
-void TMainForm::EndRun() { FRunOperation.reset(); }
 
 void TMainForm::DatablockNotification(TCommsDataModule*, int32_t Size, const uint8_t* Data) {
     Handle485Message(*this, Data, Size);
@@ -682,6 +651,7 @@ void TMainForm::FlashActionOpen() {
 void TMainForm::FlashActionExecute(const QString& fileName) {
     if (host_.MessageBox(TMsgDlgType::mtWarning, MSG_FLASH_WARNING, TMsgDlgButtons::mbOKCancel) != TModalResult::mrOk)
         return;
+    if (!SettingsTransfer->TakeSnapshot(TBoardChange::Firmware)) return;
     ModeServiceAction->setChecked(false);
     SetAllowances();
 

@@ -28,6 +28,8 @@ class QLabel;
 class QTabWidget;
 class QTimer;
 class QToolBar;
+class QToolButton;
+class QCloseEvent;
 class QMenuBar;
 class QDialog;
 
@@ -51,6 +53,8 @@ inline constexpr const char* MSG_SWITCH_TO_RUN = "Zet de RUN/PROGRAM schakelaar 
 // A line that went away by itself (adapter pulled, board unpowered): values stop changing, so the
 // engineer is told rather than left to notice the indicator.
 inline constexpr const char* MSG_LINE_LOST = "De verbinding met het KORVEL bord is verbroken.";
+inline constexpr const char* MSG_CLOSE_WHILE_WRITING =
+    "De instellingen worden nog weggeschreven. Wacht tot het klaar is, of kies \"Stoppen\" in de balk onderin.";
 inline constexpr const char* MSG_FLASH_WARNING =
     "U gaat nu nieuwe firmware naar het KORVEL bord sturen.\n"
     "Mocht dit mislukken dan moet het bord terug naar de fabrikant voor service.";
@@ -97,6 +101,7 @@ public:
     QWidget* Panel2 = nullptr;
     QLabel* ProgressLabel = nullptr;
     TPercentageMeter* ProgressMeter = nullptr;
+    QToolButton* btnStopRun = nullptr;  // "Stoppen", in the strip while a write runs
     QFrame* ConnectedIndicator = nullptr;
     // Drives ProgressLabel and ProgressMeter: a lengthy operation takes them with
     // StatusStrip->Operation(); otherwise the label tells how the link stands.
@@ -127,7 +132,9 @@ public:
     void TabSheetServiceHide();
     void btnShowAdvancedSettingsClick();
     void RestoreSnapshotActionExecute();
-    // Enables the settings-file commands: in service mode, once the controls hold a report.
+    // Enables the settings-file commands: saving and comparing once the controls hold values (also
+    // after the line has gone, so edits can be kept); loading in service mode once the board
+    // has reported.
     void SettingsFileActionsAllowances() override;
     void ProgressNotification(TCommsDataModule* Sender, uint32_t Progress, uint32_t MaxProgress, bool Error,
                               const std::string& Status, bool& Cancel);
@@ -170,7 +177,12 @@ public:
     bool& SettingsCollectedFlag() override { return SettingsCollected; }
     void BeginRun(const QString& caption) override;
     void RunProgress(int percent) override;
+    void RunStatus(const QString& text) override;
     void EndRun() override;
+
+protected:
+    // Changes not written are asked about first; a write run is not left behind.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QAction* NewAction(const char* name, const char* category, const QString& caption);

@@ -1,5 +1,6 @@
 // Renders the main window at a first start and its two pages, the curve preview, the advanced
-// view, the monitor page and advanced view after a disconnect, the advanced settings, the About
+// view, the monitor page and advanced view after a disconnect, the advanced settings, the
+// settings with changes marked, the snapshot list, a write waiting on a silent board, the About
 // box, the live trend, a week-long log, the port dialog and the manual to PNG files, with
 // plausible reports applied so the fields show values.
 // Usage: korvel-screenshots [output dir]
@@ -10,6 +11,8 @@
 #include <QPixmap>
 #include <QTextBrowser>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
 #include <array>
 #include <cstdio>
 
@@ -19,6 +22,7 @@
 #include "link/select_com_port_form.h"
 #include "settings/curve_preview.h"
 #include "settings/settings_page.h"
+#include "settings/snapshot_dialog.h"
 #include "messages/message_ids.h"
 #include "scenario.h"
 
@@ -67,6 +71,7 @@ int main(int argc, char** argv) {
     // Designed placements, the same on every run; the user's stored ones stay untouched.
     const QTemporaryDir settings;
     qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", settings.path().toLocal8Bit());  // and the snapshots of its writes
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel"));
     const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
@@ -114,6 +119,49 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     ok = Save(*program.AdvancedSettings, dir, "advanced_settings.png") && ok;
     program.AdvancedSettings->hide();
+
+    // Changes not written yet: marked, counted in both windows.
+    korvel::TSettingsTransfer& transfer = *form.SettingsTransfer;
+    auto set = [&transfer](const char* control, double value) {
+        transfer.Controls().SetValue(korvel::FindNvmParameter(control)->Address / 2u, value);
+    };
+    set("onfPumpStartupTime", 45);
+    set("onfNightOff", 20.5);
+    set("StooklijnRH.YMax", 85.0);
+    set("rgTestmode", 1);
+    set("onfTableUp03", -15);
+    set("TimeConstantsRH.X2Max", 240);
+    QApplication::processEvents();
+    ok = Save(form, dir, "main_service_marked.png") && ok;
+    program.AdvancedSettings->show();
+    QApplication::processEvents();
+    ok = Save(*program.AdvancedSettings, dir, "advanced_settings_marked.png") && ok;
+    program.AdvancedSettings->hide();
+
+    // Two writes, each after a snapshot; then the list they can be taken back from.
+    form.SetSettingsAction->trigger();
+    set("onfPumpStartupTime", 60);
+    form.SetSettingsAction->trigger();
+    set("onfDelayHibernation", 1800);
+    if (auto entries = transfer.SnapshotEntries()) {
+        korvel::TSnapshotDialog snapshots(std::move(*entries), QStringLiteral("~/.local/share/Ventrabo/KorvelSim/snapshots"),
+                                          &form);
+        snapshots.Select(1);
+        snapshots.show();
+        QApplication::processEvents();
+        ok = Save(snapshots, dir, "snapshot_list.png") && ok;
+    } else {
+        ok = false;
+    }
+
+    // A write to a board that has gone silent: the strip counts the wait and offers to stop.
+    program.DemoBoard->SetSilent(true);
+    QTimer::singleShot(3600, &form, [&] {
+        ok = Save(form, dir, "main_write_waiting.png") && ok;
+        form.btnStopRun->click();
+    });
+    form.SetSettingsAction->trigger();
+    program.DemoBoard->SetSilent(false);
 
     form.ModeSnifAction->trigger();
     QApplication::processEvents();

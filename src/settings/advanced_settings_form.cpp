@@ -7,6 +7,7 @@
 #include "settings/nvm_parameters.h"
 #include "settings/parameter_fields.h"
 #include "settings/settings_layout.h"
+#include "settings/settings_page.h"
 #include "settings/time_constants_frame.h"
 #include "widgets/field_builders.h"
 
@@ -74,6 +75,9 @@ TAdvancedSettingsForm::TAdvancedSettingsForm(QWidget* parent)
     lblTitle->setFont(titleFont);
     lblTitle->move(16, 8);
     lblTitle->adjustSize();
+
+    lblChanges = MakeChangeCount(this);
+    lblChanges->move(250, 20);  // beside the title; sized to its text as it changes
 
     lblWarning = new QLabel(QString::fromUtf8(MSG_ADVANCED_WARNING), this);
     lblWarning->setObjectName(QStringLiteral("lblWarning"));

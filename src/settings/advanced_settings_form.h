@@ -30,6 +30,7 @@ public:
 
     QLabel* lblTitle = nullptr;
     QLabel* lblWarning = nullptr;
+    QLabel* lblChanges = nullptr;  // how many changes are not written, in both windows
     QGroupBox* BoilerTimesBox = nullptr;
     QGroupBox* FixedTempBox = nullptr;
     QGroupBox* WeatherBox = nullptr;  // "Weersafhankelijke regeling"

@@ -1,5 +1,6 @@
 #include "settings/parameter_fields.h"
 
+#include <QLocale>
 #include <QWidget>
 #include <algorithm>
 
@@ -32,6 +33,8 @@ QWidget* Find(QWidget* root, const TNvmParameter& p) {
 }
 
 }  // namespace
+
+char SettingsDecimalSeparator() { return QLocale().decimalPoint() == QStringLiteral(",") ? ',' : '.'; }
 
 QString FieldNameOf(const TNvmParameter& p) {
     const std::string_view control = p.Control;

@@ -21,6 +21,9 @@ inline QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The user's decimal separator where it is one of the two a settings file may carry.
+char SettingsDecimalSeparator();
+
 // An entry field for a row: type, mask, limits and editability from the table. Its object name is
 // the last part of the row's control name ("XMin" for "StooklijnRL.XMin").
 TNumericField* MakeParameterField(QWidget* parent, const TNvmParameter& p, const QRect& geometry);

@@ -14,6 +14,32 @@
 
 namespace korvel {
 
+QTableWidget* MakeDifferenceTable(const QString& otherHeading, QWidget* parent) {
+    auto* table = new QTableWidget(0, 4, parent);
+    table->setObjectName(QStringLiteral("DifferenceList"));
+    table->setHorizontalHeaderLabels(
+        {QStringLiteral("Adres"), QStringLiteral("Omschrijving"), QStringLiteral("In de vensters"), otherHeading});
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->horizontalHeader()->setStretchLastSection(true);
+    return table;
+}
+
+void FillDifferenceTable(QTableWidget* table, std::span<const TSettingsDifference> differences) {
+    table->setRowCount(static_cast<int>(differences.size()));
+    int row = 0;
+    for (const TSettingsDifference& d : differences) {
+        const QStringList cells = {QString::number(d.Parameter->Address),
+                                   QString::fromStdString(NvmDisplayName(*d.Parameter)), QString::fromStdString(d.A),
+                                   QString::fromStdString(d.B)};
+        for (int c = 0; c < cells.size(); ++c) table->setItem(row, c, new QTableWidgetItem(cells[c]));
+        ++row;
+    }
+    table->resizeColumnsToContents();
+}
+
 TSettingsCompareDialog::TSettingsCompareDialog(std::span<const TSettingsDifference> differences,
                                                const QString& other, const QString& otherHeading, QWidget* parent)
     : QDialog(parent), FCopyText(QString::fromStdString(SettingsDifferencesText(differences))) {
@@ -30,23 +56,8 @@ TSettingsCompareDialog::TSettingsCompareDialog(std::span<const TSettingsDifferen
     label->setObjectName(QStringLiteral("lblSummary"));
     column->addWidget(label);
 
-    List = new QTableWidget(static_cast<int>(differences.size()), 4, this);
-    List->setObjectName(QStringLiteral("DifferenceList"));
-    List->setHorizontalHeaderLabels(
-        {QStringLiteral("Adres"), QStringLiteral("Omschrijving"), QStringLiteral("In de vensters"), otherHeading});
-    List->verticalHeader()->hide();
-    List->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    List->setSelectionBehavior(QAbstractItemView::SelectRows);
-    int row = 0;
-    for (const TSettingsDifference& d : differences) {
-        const QStringList cells = {QString::number(d.Parameter->Address),
-                                   QString::fromStdString(NvmDisplayName(*d.Parameter)), QString::fromStdString(d.A),
-                                   QString::fromStdString(d.B)};
-        for (int c = 0; c < cells.size(); ++c) List->setItem(row, c, new QTableWidgetItem(cells[c]));
-        ++row;
-    }
-    List->resizeColumnsToContents();
-    List->horizontalHeader()->setStretchLastSection(true);
+    List = MakeDifferenceTable(otherHeading, this);
+    FillDifferenceTable(List, differences);
     List->setVisible(!differences.empty());
     column->addWidget(List, 1);
 

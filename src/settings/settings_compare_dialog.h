@@ -11,6 +11,10 @@ class QTableWidget;
 
 namespace korvel {
 
+// A table of differences: address, parameter, the fields' value, the other's (under otherHeading).
+QTableWidget* MakeDifferenceTable(const QString& otherHeading, QWidget* parent);
+void FillDifferenceTable(QTableWidget* table, std::span<const TSettingsDifference> differences);
+
 class TSettingsCompareDialog : public QDialog {
     Q_OBJECT
 public:

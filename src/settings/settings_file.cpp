@@ -132,7 +132,7 @@ std::string WriteSettingsFile(std::span<const double> values, const TNvmWords& w
     return out;
 }
 
-TSettingsFileRead ReadSettingsFile(std::string_view text) {
+TSettingsFileRead ReadSettingsFile(std::string_view text, bool boardsOwn) {
     if (text.starts_with(kBom)) text.remove_prefix(kBom.size());
     if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) return Refuse("Het bestand is leeg.");
     if (text.size() > SETTINGSFILEMAXSIZE)
@@ -213,7 +213,7 @@ TSettingsFileRead ReadSettingsFile(std::string_view text) {
             if (sameText) held = boards;
         }
         // Limits guard what the engineer types; a hidden or read-only row goes back as the board had it.
-        if (Editable(*p) && (held < p->Min || held > p->Max))
+        if (!boardsOwn && Editable(*p) && (held < p->Min || held > p->Max))
             return Refuse(FormatText("Regel %s: waarde %s voor %s ligt buiten %s ... %s.",
                                      {n, valueText, display, SettingsValueText(*p, p->Min, '.'),
                                       SettingsValueText(*p, p->Max, '.')}));

@@ -51,7 +51,9 @@ struct TSettingsFileRead {
 // over a word left as it was. '.' and ',' both count as decimal separator; CR LF or LF, a UTF-8
 // BOM, rows in any order, blank rows, quoted cells and the empty cells a spreadsheet pads rows
 // with are accepted. The caption column is not read: a spreadsheet may have re-coded it.
-TSettingsFileRead ReadSettingsFile(std::string_view text);
+// boardsOwn: the file holds what a board reported (a snapshot), so values outside their limits are
+// taken as a fetch takes them; the fields show them in red.
+TSettingsFileRead ReadSettingsFile(std::string_view text, bool boardsOwn = false);
 
 // A value as its field shows it: through its picture mask, trimmed; the test mode as its index.
 std::string SettingsValueText(const TNvmParameter& p, double value, char decimalSeparator);

@@ -26,7 +26,7 @@ constexpr int kCurveX = 176;
 constexpr int kCurvePitch = 44;
 constexpr int kCurveFieldW = 42;
 
-void BuildButtons(QWidget* box, std::initializer_list<QAction*> actions, QPushButton* advanced) {
+void BuildButtons(QWidget* box, std::initializer_list<QAction*> actions, QPushButton* advanced, QLabel* changes) {
     auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(4);
@@ -39,6 +39,7 @@ void BuildButtons(QWidget* box, std::initializer_list<QAction*> actions, QPushBu
     }
     row->addWidget(advanced);
     row->addStretch(1);
+    row->addWidget(changes);
     auto* holder = new QWidget(box);
     holder->setObjectName(QStringLiteral("ButtonRow"));
     holder->setLayout(row);
@@ -94,7 +95,8 @@ TSettingsPage::TSettingsPage(UiHost& host, QAction* getSettings, QAction* setSet
     bold.setBold(true);
     bold.setUnderline(true);
     btnShowAdvancedSettings->setFont(bold);
-    BuildButtons(ServiceBox, {getSettings, setSettings, defaultSettings, flash}, btnShowAdvancedSettings);
+    lblChanges = MakeChangeCount(ServiceBox);
+    BuildButtons(ServiceBox, {getSettings, setSettings, defaultSettings, flash}, btnShowAdvancedSettings, lblChanges);
 
     GeneralBox = MakeTitledGroup(ServiceBox, QStringLiteral("GeneralBox"), QStringLiteral("Algemeen"),
                                  QRect(4, 36, 884, 124));
@@ -139,6 +141,24 @@ TSettingsPage::TSettingsPage(UiHost& host, QAction* getSettings, QAction* setSet
                                      ServiceBox);
     CurvePreview->setGeometry(SpareArea());
     setMinimumSize(892, 460);
+}
+
+QLabel* MakeChangeCount(QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QStringLiteral("lblChanges"));
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    // In the marks' own tint, so it reads as their legend.
+    label->setAutoFillBackground(true);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::Window, ChangeMarkColour());
+    pal.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(pal);
+    label->setContentsMargins(6, 2, 6, 2);
+    label->setToolTip(QStringLiteral("Velden met deze kleur wijken af van wat het KORVEL bord het laatst meldde"));
+    label->hide();
+    return label;
 }
 
 QRect TSettingsPage::SpareArea() const { return {372, 332, 516, 200}; }

@@ -7,6 +7,7 @@
 class QAction;
 class QFrame;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 
 namespace korvel {
@@ -27,6 +28,7 @@ public:
 
     QFrame* ServiceBox = nullptr;
     QPushButton* btnShowAdvancedSettings = nullptr;
+    QLabel* lblChanges = nullptr;  // how many changes are not written, beside the buttons
     QGroupBox* GeneralBox = nullptr;  // "Algemeen"
     QGroupBox* HeatingBox = nullptr;  // "Verwarmen"
     QGroupBox* CoolingBox = nullptr;  // "Koelen"
@@ -42,5 +44,8 @@ public:
     // The room at the bottom right, beside the test modes, where the curves are drawn.
     QRect SpareArea() const;
 };
+
+// The count of changes not written, as both settings windows show it (hidden while there are none).
+QLabel* MakeChangeCount(QWidget* parent);
 
 }  // namespace korvel

@@ -1,15 +1,8 @@
 #include "settings/settings_transfer.h"
 
 #include <QDateTime>
-#include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
-#include <QLabel>
-#include <QLocale>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QSaveFile>
+#include <QTimer>
 #include <exception>
 #include <span>
 #include <string>
@@ -20,22 +13,11 @@
 #include "messages/message_ids.h"
 #include "messages/service_session.h"
 #include "settings/advanced_settings_form.h"
-#include "settings/settings_compare_dialog.h"
 #include "widgets/picture_mask.h"
 
 namespace korvel {
 
 namespace {
-
-// The user's decimal separator where it is one of the two a file may carry.
-char DecimalSeparator() {
-    const QString point = QLocale().decimalPoint();
-    return point == QStringLiteral(",") ? ',' : '.';
-}
-
-std::string Name(const QString& path) { return QFileInfo(path).fileName().toStdString(); }
-
-const QString kFileFilters = QStringLiteral("Instellingen (*.csv);;Alle bestanden (*)");
 
 std::string Lines(const std::vector<std::string>& lines) {
     std::string text;
@@ -44,13 +26,30 @@ std::string Lines(const std::vector<std::string>& lines) {
     return text;
 }
 
+std::string Quoted(size_t row) { return NvmDisplayName(NvmParameters()[row]); }
+
+// Which rows reached the board before a run ended early.
+std::string SentText(size_t answered) {
+    if (answered == 0) return MSG_NONE_SENT;
+    if (answered == 1) return FormatText(MSG_ONE_SENT, {Quoted(0)});
+    return FormatText(MSG_SOME_SENT, {std::to_string(answered), std::to_string(NVM_PARAMETER_COUNT), Quoted(0),
+                                      Quoted(answered - 1)});
+}
+
+// A wait longer than this is no longer an exchange on a working line: the strip says so.
+constexpr uint32_t kSlowAnswerMs = 1000;
+
 }  // namespace
 
-TSettingsTransfer::TSettingsTransfer(TSettingsOwner& owner) : Owner(owner), FJob(owner.Comms()) {
+TSettingsTransfer::TSettingsTransfer(TSettingsOwner& owner)
+    : Owner(owner), FJob(owner.Comms()), FMarks([&owner] { return owner.SettingsTab(); }),
+      FWaitTimer(new QTimer(&FMarks)) {
     FJob.OnRequestSent = [this] { Owner.Service().Traffic(); };
     FJob.OnProgress = [this](size_t handled, size_t total) {
         Owner.RunProgress(static_cast<int>(handled * 100 / total));
     };
+    FWaitTimer->setInterval(250);
+    QObject::connect(FWaitTimer, &QTimer::timeout, &FMarks, [this] { ShowWaiting(); });
 }
 
 TParameterControls TSettingsTransfer::Controls() const {
@@ -65,7 +64,8 @@ void TSettingsTransfer::DecodeNvmContents(const uint8_t* Data, int32_t Size) {
     const size_t blockSize = Data == nullptr || Size < 2 ? 0 : static_cast<size_t>(Size) - 2;
     const std::span<const uint8_t> block(Data, blockSize);
     const auto values = DecodeNvmReport(block);
-    if (!values) {
+    const auto words = NvmWordsOfReport(block);
+    if (!values || !words) {
         host.Trace("NVM report ignored: " + std::to_string(blockSize) + " bytes, " + std::to_string(NVM_REPORT_SIZE) +
                    " expected");
         return;
@@ -76,41 +76,88 @@ void TSettingsTransfer::DecodeNvmContents(const uint8_t* Data, int32_t Size) {
         host.Trace("NVM report held back: a write is running");
         return;
     }
+    // The board's word first, so the controls are compared with it as they are filled.
+    FMarks.SetBoardWords(*words, QDateTime::currentDateTime());
     Controls().SetValues(*values);
+    FMarks.Refresh();
     Owner.SettingsCollectedFlag() = true;
     FHoldsValues = true;
     Owner.SettingsFileActionsAllowances();
 }
 
+bool TSettingsTransfer::MayDiscardChanges(TDiscard what) {
+    const size_t count = FMarks.Count();
+    if (count == 0) return true;
+    const char* consequence = MSG_DISCARD_FETCH;
+    switch (what) {
+        case TDiscard::Fetch: break;
+        case TDiscard::Defaults: consequence = MSG_DISCARD_DEFAULTS; break;
+        case TDiscard::File: consequence = MSG_DISCARD_FILE; break;
+        case TDiscard::Snapshot: consequence = MSG_DISCARD_SNAPSHOT; break;
+        case TDiscard::LeaveService: consequence = MSG_DISCARD_LEAVE_SERVICE; break;
+        case TDiscard::Disconnect: consequence = MSG_DISCARD_DISCONNECT; break;
+        case TDiscard::Close: consequence = MSG_DISCARD_CLOSE; break;
+    }
+    const std::string text = count == 1 ? FormatText(MSG_UNWRITTEN_ONE, {consequence})
+                                        : FormatText(MSG_UNWRITTEN_MANY, {std::to_string(count), consequence});
+    return Owner.Host().MessageBox(TMsgDlgType::mtConfirmation, text, TMsgDlgButtons::mbOKCancel) ==
+           TModalResult::mrOk;
+}
+
 void TSettingsTransfer::Fetch() {
     // A fetch inside a write run would refill the controls while they are being written.
-    if (FJob.Running()) return;
+    if (Running() || !MayDiscardChanges(TDiscard::Fetch)) return;
     FJob.Fetch();
 }
 
+void TSettingsTransfer::AutoFetch() {
+    if (Running()) return;
+    if (FMarks.Count() > 0) {
+        // Entering service mode fetches twice (the tab shown, the board's confirmation): one
+        // question for both.
+        if (!FAutoFetchAgreed) FAutoFetchAgreed = MayDiscardChanges(TDiscard::Fetch);
+        if (!*FAutoFetchAgreed) return;
+    }
+    FJob.Fetch();
+}
+
+void TSettingsTransfer::PutValues(const std::vector<double>& values) {
+    Controls().SetValues(values);
+    Filled();
+}
+
+void TSettingsTransfer::Filled() {
+    FMarks.Refresh();
+    FHoldsValues = true;
+    Owner.SettingsFileActionsAllowances();
+}
+
 void TSettingsTransfer::SetDefaults() {
+    if (Running() || !MayDiscardChanges(TDiscard::Defaults)) return;
     TParameterControls controls = Controls();
     const auto table = NvmParameters();
     for (size_t i = 0; i < table.size(); ++i)
         if (table[i].HasDefault) controls.SetValue(i, table[i].Default);
-    FHoldsValues = true;
+    Filled();
 }
 
 void TSettingsTransfer::TabSheetServiceShow() {
+    FMarks.Refresh();
     if (Owner.SettingsCollectedFlag()) return;
     // The show follows the window's allowances, which also run while a command unwinds after the
     // adapter was pulled: the port is closed before the disconnect reaches the window, and that
     // disconnect tells the engineer. An error here must not escape.
     try {
-        Fetch();
+        AutoFetch();
     } catch (const std::exception& e) {
         Owner.Host().Trace(std::string("NVM fetch on showing the settings not sent: ") + e.what());
     }
 }
 
 void TSettingsTransfer::TabSheetServiceHide() {
+    FAutoFetchAgreed.reset();  // asked anew when service mode is entered again
     // A write run that loses the line says so itself; nothing could be stored now anyway.
-    if (Owner.SettingsCollectedFlag() && !FJob.Running())
+    if (Owner.SettingsCollectedFlag() && !Running())
         Owner.Host().MessageBox(TMsgDlgType::mtConfirmation, MSG_SAVE_REMINDER, TMsgDlgButtons::mbOK);
 }
 
@@ -154,60 +201,106 @@ std::optional<TNvmWords> TSettingsTransfer::FieldWords(const TParameterControls&
     return NvmWordsOf(controls.Values());
 }
 
+bool TSettingsTransfer::TakeSnapshot(TBoardChange before) {
+    UiHost& host = Owner.Host();
+    const char* change = before == TBoardChange::Write ? "het wegschrijven" : "het flashen";
+    const auto& board = FMarks.BoardWords();
+    if (!board)
+        return host.MessageBox(TMsgDlgType::mtWarning, FormatText(MSG_SNAPSHOT_NO_REPORT, {change}),
+                               TMsgDlgButtons::mbOKCancel) == TModalResult::mrOk;
+    std::string error;
+    const std::string now =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+    if (const auto saved = FSnapshots.Save(*board, KORVEL_FILE_VERSION_TEXT, now, SettingsDecimalSeparator(), error)) {
+        host.Trace("snapshot saved: " + PathText(*saved));
+        return true;
+    }
+    return host.MessageBox(TMsgDlgType::mtWarning, FormatText(MSG_SNAPSHOT_FAILED, {error, change}),
+                           TMsgDlgButtons::mbOKCancel) == TModalResult::mrOk;
+}
+
 void TSettingsTransfer::Write() {
-    if (FJob.Running()) return;
+    if (Running()) return;
     TParameterControls controls = Controls();
     if (!CheckWritable(controls)) return;
+    if (!TakeSnapshot(TBoardChange::Write)) return;
 
     // What the engineer saw when he chose to write is what goes out.
-    const TNvmWords words = NvmWordsOf(controls.Values());
+    const std::vector<double> values = controls.Values();
+    const TNvmWords words = NvmWordsOf(values);
     std::vector<QString> shown;
     for (size_t i = 0; i < NVM_PARAMETER_COUNT; ++i) shown.push_back(controls.Shown(i));
 
     // The strip is the run's until it ends, on every way out; ending it puts the meter back to
-    // 0 % and hides it.
+    // 0 % and hides it. While the run waits for the board nothing may change what is being
+    // written or start a second run, a fetch, a mode change or a download: the pages, menus and
+    // the advanced window take no input, but the strip stays live to show the wait and to stop.
+    FInRun = true;
     Owner.BeginRun(QStringLiteral("Instellingen wegschrijven"));
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    // While the run waits for the board, nothing may change what is being written or start a
-    // second run, a fetch, a mode change or a download: the windows take no input until it ends.
-    Owner.OwnerWindow()->setEnabled(false);
     if (AdvancedSettingsForm != nullptr) AdvancedSettingsForm->setEnabled(false);
+    Owner.SettingsFileActionsAllowances();
+    FWaitTimer->start();
     struct Restore {
         TSettingsTransfer& t;
         ~Restore() {
+            t.FWaitTimer->stop();
             QGuiApplication::restoreOverrideCursor();
-            t.Owner.OwnerWindow()->setEnabled(true);
             if (AdvancedSettingsForm != nullptr) AdvancedSettingsForm->setEnabled(true);
             t.Owner.EndRun();
+            t.FInRun = false;
             t.Owner.SettingsFileActionsAllowances();
         }
     } restore{*this};
-    ShowOutcome(FJob.Write(words), shown);
+    const TWriteOutcome outcome = FJob.Write(words);
+    FWaitTimer->stop();
+    ShowOutcome(outcome, values, shown);
 }
 
-void TSettingsTransfer::ShowOutcome(const TWriteOutcome& outcome, const std::vector<QString>& shown) {
-    UiHost& host = Owner.Host();
-    auto error = [&](const char* text) { host.MessageBox(TMsgDlgType::mtError, text, TMsgDlgButtons::mbOK); };
-    switch (outcome.Result) {
-        case TWriteResult::LineLostInWrite: return error(Owner.Comms().LineLostText(MSG_WRITE_LINE_LOST).c_str());
-        case TWriteResult::WriteUnanswered:
-        case TWriteResult::Stopped: return error(MSG_COMMS_FAILED);
-        case TWriteResult::LineLostInStore: return error(Owner.Comms().LineLostText(MSG_STORE_LINE_LOST).c_str());
-        case TWriteResult::StoreUnanswered: return error(MSG_NOT_PROGRAMMED);
-        case TWriteResult::Stored:
-        case TWriteResult::StoreDiffers:
-        case TWriteResult::StoreUnverified: break;
-    }
-    host.MessageBox(TMsgDlgType::mtInformation, MSG_PROGRAMMED, TMsgDlgButtons::mbOK);
-    if (outcome.Result == TWriteResult::StoreUnverified) {
-        host.MessageBox(TMsgDlgType::mtWarning, MSG_STORE_UNVERIFIED, TMsgDlgButtons::mbOK);
+void TSettingsTransfer::Stop() { FJob.Stop(); }
+
+void TSettingsTransfer::ShowWaiting() {
+    const uint32_t since = FJob.WaitingSince();
+    const uint32_t waited = since == 0 ? 0 : Owner.Host().TickCount() - since;
+    if (waited < kSlowAnswerMs) {
+        Owner.RunStatus(QStringLiteral("Instellingen wegschrijven"));
         return;
     }
+    Owner.RunStatus(QString::fromUtf8(MSG_RUN_WAITING).arg(waited / 1000));
+}
+
+void TSettingsTransfer::ShowOutcome(const TWriteOutcome& outcome, const std::vector<double>& written,
+                                    const std::vector<QString>& shown) {
+    UiHost& host = Owner.Host();
+    auto error = [&](const std::string& text) { host.MessageBox(TMsgDlgType::mtError, text, TMsgDlgButtons::mbOK); };
+    switch (outcome.Result) {
+        case TWriteResult::LineLostInWrite: return error(Owner.Comms().LineLostText(MSG_WRITE_LINE_LOST));
+        case TWriteResult::WriteUnanswered:
+            return error(FormatText(MSG_WRITE_UNANSWERED,
+                                    {Quoted(outcome.Answered), SentText(outcome.Answered), MSG_NO_ANSWER_ADVICE}));
+        case TWriteResult::Stopped:
+            host.MessageBox(TMsgDlgType::mtWarning, FormatText(MSG_WRITE_STOPPED, {SentText(outcome.Answered)}),
+                            TMsgDlgButtons::mbOK);
+            return;
+        case TWriteResult::LineLostInStore: return error(Owner.Comms().LineLostText(MSG_STORE_LINE_LOST));
+        case TWriteResult::StoreUnanswered: return error(FormatText(MSG_STORE_UNANSWERED, {MSG_NO_ANSWER_ADVICE}));
+        case TWriteResult::StoreUnverified:
+            host.MessageBox(TMsgDlgType::mtWarning, MSG_STORE_UNVERIFIED, TMsgDlgButtons::mbOK);
+            return;
+        case TWriteResult::Stored:
+            host.MessageBox(TMsgDlgType::mtInformation, MSG_PROGRAMMED, TMsgDlgButtons::mbOK);
+            return;
+        case TWriteResult::StoreDiffers: break;
+    }
+    // The store's answer filled the controls; where it holds other words than were written, the
+    // written values go back in, marked, so that writing again sends what the engineer meant.
+    TParameterControls controls = Controls();
     std::vector<std::string> differing;
     for (const TStoreMismatch& m : outcome.Mismatches) {
         const TNvmParameter& p = NvmParameters()[m.Row];
+        controls.SetValue(m.Row, written[m.Row]);
         std::string was = shown[m.Row].toStdString();
-        std::string is = SettingsValueText(p, DecodeNvmWord(p, m.Stored), DecimalSeparator());
+        std::string is = SettingsValueText(p, DecodeNvmWord(p, m.Stored), SettingsDecimalSeparator());
         // Two words can show as the same value (the 1/256 field); the words tell them apart.
         if (was == is) {
             was += " (woord " + std::to_string(m.Written) + ')';
@@ -215,121 +308,8 @@ void TSettingsTransfer::ShowOutcome(const TWriteOutcome& outcome, const std::vec
         }
         differing.push_back(NvmDisplayName(p) + ": weggeschreven " + was + ", opgeslagen " + is);
     }
-    if (!differing.empty())
-        host.MessageBox(TMsgDlgType::mtWarning, FormatText(MSG_STORE_DIFFERS, {Lines(differing)}),
-                        TMsgDlgButtons::mbOK);
-}
-
-// ---- the settings file ----
-
-bool TSettingsTransfer::SaveToFile(const QString& path) {
-    const TParameterControls controls = Controls();
-    const auto words = FieldWords(controls, "opgeslagen");
-    if (!words) return false;
-    const std::string text =
-        WriteSettingsFile(controls.Values(), *words, KORVEL_FILE_VERSION_TEXT,
-                          QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString(),
-                          DecimalSeparator());
-    // Written aside and put in place whole, so a full disk never leaves half a backup behind.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        Owner.Host().MessageBox(TMsgDlgType::mtError,
-                               FormatText(MSG_FILE_NOT_WRITTEN, {Name(path), file.errorString().toStdString()}),
-                               TMsgDlgButtons::mbOK);
-        return false;
-    }
-    // What the board holds is saved whole, also a value outside its field's limits; but such a
-    // backup cannot be loaded back, and the engineer should know that now, not at the restore.
-    const TSettingsFileRead check = ReadSettingsFile(text);
-    if (!check.Ok())
-        Owner.Host().MessageBox(TMsgDlgType::mtWarning, FormatText(MSG_FILE_UNLOADABLE, {Name(path), check.Error}),
-                               TMsgDlgButtons::mbOK);
-    return true;
-}
-
-std::optional<TSettingsFileRead> TSettingsTransfer::ReadFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        Owner.Host().MessageBox(TMsgDlgType::mtError,
-                               FormatText(MSG_FILE_NOT_READ, {Name(path), file.errorString().toStdString()}),
-                               TMsgDlgButtons::mbOK);
-        return std::nullopt;
-    }
-    const QByteArray bytes = file.read(static_cast<qint64>(SETTINGSFILEMAXSIZE) + 1);
-    TSettingsFileRead read = ReadSettingsFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-    if (!read.Ok()) {
-        Owner.Host().MessageBox(TMsgDlgType::mtError, FormatText(MSG_FILE_REFUSED, {Name(path), read.Error}),
-                               TMsgDlgButtons::mbOK);
-        return std::nullopt;
-    }
-    return read;
-}
-
-bool TSettingsTransfer::LoadFromFile(const QString& path) {
-    if (FJob.Running()) return false;
-    const auto read = ReadFile(path);
-    if (!read) return false;
-    Controls().SetValues(read->Values);
-    FHoldsValues = true;
-    Owner.Host().MessageBox(TMsgDlgType::mtInformation, FormatText(MSG_FILE_LOADED, {Name(path)}), TMsgDlgButtons::mbOK);
-    return true;
-}
-
-std::optional<std::vector<TSettingsDifference>> TSettingsTransfer::CompareWithFile(const QString& path) {
-    const auto words = FieldWords(Controls(), "vergeleken");
-    if (!words) return std::nullopt;
-    const auto read = ReadFile(path);
-    if (!read) return std::nullopt;
-    return CompareSettings(*words, read->Words, false, DecimalSeparator());
-}
-
-std::optional<std::vector<TSettingsDifference>> TSettingsTransfer::CompareWithDefaults() {
-    const auto words = FieldWords(Controls(), "vergeleken");
-    if (!words) return std::nullopt;
-    return CompareSettings(*words, NvmDefaultWords(*words), true, DecimalSeparator());
-}
-
-void TSettingsTransfer::SaveAs() {
-    QFileDialog dialog(Owner.OwnerWindow(), QStringLiteral("Instellingen opslaan als"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(kFileFilters);
-    dialog.setDefaultSuffix(QStringLiteral("csv"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    SaveToFile(dialog.selectedFiles().constFirst());
-}
-
-void TSettingsTransfer::Load() {
-    const QString path = QFileDialog::getOpenFileName(Owner.OwnerWindow(), QStringLiteral("Instellingen laden uit bestand"), QString(),
-                                                      kFileFilters);
-    if (!path.isEmpty()) LoadFromFile(path);
-}
-
-void TSettingsTransfer::Compare() {
-    QMessageBox ask(QMessageBox::Question, QStringLiteral("Instellingen vergelijken"),
-                    QStringLiteral("Waarmee wilt u de instellingen in de vensters vergelijken?"), QMessageBox::Cancel,
-                    Owner.OwnerWindow());
-    QPushButton* withFile = ask.addButton(QStringLiteral("Met een &bestand..."), QMessageBox::AcceptRole);
-    QPushButton* withDefaults = ask.addButton(QStringLiteral("Met de &standaardwaarden"), QMessageBox::AcceptRole);
-    ask.exec();
-    if (ask.clickedButton() == withDefaults) {
-        if (const auto differences = CompareWithDefaults())
-            ShowDifferences(*differences, QStringLiteral("de standaardwaarden"), QStringLiteral("Standaard"));
-    } else if (ask.clickedButton() == withFile) {
-        const QString path = QFileDialog::getOpenFileName(Owner.OwnerWindow(), QStringLiteral("Instellingen vergelijken met bestand"),
-                                                          QString(), kFileFilters);
-        if (path.isEmpty()) return;
-        if (const auto differences = CompareWithFile(path))
-            ShowDifferences(*differences, QStringLiteral("het bestand ") + QFileInfo(path).fileName(),
-                            QStringLiteral("In het bestand"));
-    }
-}
-
-void TSettingsTransfer::ShowDifferences(const std::vector<TSettingsDifference>& differences, const QString& other,
-                                        const QString& heading) {
-    TSettingsCompareDialog dialog(differences, other, heading, Owner.OwnerWindow());
-    dialog.exec();
+    FMarks.Refresh();
+    error(FormatText(MSG_STORE_DIFFERS, {Lines(differing)}));
 }
 
 }  // namespace korvel

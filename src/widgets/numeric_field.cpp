@@ -110,18 +110,29 @@ void TNumericField::OnTextEdited(const QString& text) {
     emit Changed();
 }
 
+QColor ChangeMarkColour() { return {255, 224, 130}; }  // amber: far from the red of a wrong entry
+
+void TNumericField::SetMarked(bool marked) {
+    if (marked == FMarked) return;
+    FMarked = marked;
+    Colour(!FWarning);
+}
+
 void TNumericField::Colour(bool ok) {
     // Only entry fields warn; a display field shows what the board sent.
     const bool warn = !isReadOnly() && !ok;
-    if (warn == FWarning) return;
+    const bool tint = !warn && FMarked;
+    if (warn == FWarning && tint == FTinted) return;
     FWarning = warn;
+    FTinted = tint;
     // Red behind black text, readable on any style; the disabled colours stay the style's, so a
     // field in a disabled group still looks greyed.
     const QPalette normal = QApplication::palette(this);
     QPalette pal = palette();
     for (auto group : {QPalette::Active, QPalette::Inactive}) {
-        pal.setColor(group, QPalette::Base, warn ? QColor(Qt::red) : normal.color(group, QPalette::Base));
-        pal.setColor(group, QPalette::Text, warn ? QColor(Qt::black) : normal.color(group, QPalette::Text));
+        const QColor base = warn ? QColor(Qt::red) : tint ? ChangeMarkColour() : normal.color(group, QPalette::Base);
+        pal.setColor(group, QPalette::Base, base);
+        pal.setColor(group, QPalette::Text, warn || tint ? QColor(Qt::black) : normal.color(group, QPalette::Text));
     }
     setPalette(pal);
 }

@@ -1,6 +1,7 @@
 // Numeric display and entry field with a data type, a picture mask and range limits.
 #pragma once
 
+#include <QColor>
 #include <QLineEdit>
 #include <QString>
 
@@ -43,6 +44,10 @@ public:
     // The text holds an entry the field did not take: Value() is still the one before it.
     bool EntryPending() const { return FEntryPending; }
 
+    // A changed value, shown by a tint that is not the red of an invalid entry (which wins).
+    void SetMarked(bool marked);
+    bool Marked() const { return FMarked; }
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -69,6 +74,11 @@ private:
     bool FEntryValid = true;
     bool FEntryPending = false;
     bool FWarning = false;
+    bool FMarked = false;
+    bool FTinted = false;
 };
+
+// The tint of a changed value, shared by every kind of control that can carry one.
+QColor ChangeMarkColour();
 
 }  // namespace korvel

@@ -1,8 +1,11 @@
 #include "widgets/radio_group.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include "widgets/numeric_field.h"
 
 namespace korvel {
 
@@ -21,6 +24,15 @@ TRadioGroup::TRadioGroup(const QString& name, const QString& caption, const QStr
     connect(FButtons, &QButtonGroup::idToggled, this, [this](int, bool checked) {
         if (checked) emit ItemIndexChanged(ItemIndex());
     });
+}
+
+void TRadioGroup::SetMarked(bool marked) {
+    if (marked == FMarked) return;
+    FMarked = marked;
+    setAutoFillBackground(marked);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, marked ? ChangeMarkColour() : QApplication::palette(this).color(QPalette::Window));
+    setPalette(pal);
 }
 
 int TRadioGroup::ItemIndex() const { return FButtons->checkedId(); }

@@ -17,12 +17,16 @@ public:
     // Indexes beyond the items select nothing; callers clamp where that is not what they want.
     void SetItemIndex(int index);
     int Count() const;
+    // A changed selection: the group's background takes the tint of a changed field.
+    void SetMarked(bool marked);
+    bool Marked() const { return FMarked; }
 
 signals:
     void ItemIndexChanged(int index);
 
 private:
     QButtonGroup* FButtons;
+    bool FMarked = false;
 };
 
 }  // namespace korvel

@@ -1,5 +1,5 @@
 // Test main for the Qt test binaries: one QApplication on the offscreen platform for all tests.
-// Stored window placements go to a folder of the run's own, never to the user's; programs the
+// Stored window placements and snapshots go to a folder of the run's own, never to the user's; programs the
 // tests start inherit it.
 #include <QApplication>
 #include <QFile>
@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     const QTemporaryDir settings;
     if (!settings.isValid()) return 1;
     qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", settings.path().toLocal8Bit());  // snapshots too
     // The smallest screen the tool is made for (the offscreen default of 800 x 600 is smaller than
     // the main window), so placements are tested as an engineer's laptop would restore them.
     QFile screen(settings.filePath(QStringLiteral("screen.json")));

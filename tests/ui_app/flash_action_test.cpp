@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "app/status_strip.h"
+#include "host/text_format.h"
 #include "ui_app/main_form_fixture.h"
 #include "widgets/percentage_meter.h"
 
@@ -61,8 +62,10 @@ TEST_F(FlashActionTest, UnreadableFileRestoresTheWindowAndShowsTheError) {
     form->Guarded([&] { form->FlashActionExecute("/nonexistent/firmware.a43"); });
     ExpectRestored();
     const auto boxes = host.Boxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1].type, TMsgDlgType::mtError);
+    ASSERT_EQ(boxes.size(), 3u);
+    // The board has not reported its settings: no snapshot, and the engineer is asked.
+    EXPECT_EQ(boxes[1].text, FormatText(MSG_SNAPSHOT_NO_REPORT, {"het flashen"}));
+    EXPECT_EQ(boxes[2].type, TMsgDlgType::mtError);
     // Nothing of the download went out; the reopened settings tab fetches.
     EXPECT_EQ(peer.Blocks(), (Blocks{{166}}));
 }

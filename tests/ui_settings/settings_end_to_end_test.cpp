@@ -1,16 +1,21 @@
 // A service visit through the windows, on the real Qt host, against the stand-in over a pty:
-// service mode, fetch, typing in both windows, write, store.
+// service mode, fetch, typing in both windows, write, store; and what protects the engineer's
+// edits and the board's values on the way.
 #include <gtest/gtest.h>
 
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <deque>
 
 #include "messages/message_ids.h"
 #include "settings/advanced_settings_form.h"
 #include "settings/settings_page.h"
+#include "host/text_format.h"
+#include "messages/message_ids.h"
 #include "settings/settings_transfer.h"
 #include "ui_app/end_to_end_fixture.h"
 #include "widgets/numeric_field.h"
@@ -27,7 +32,32 @@ protected:
     }
     void SetUp() override {
         EndToEnd::SetUp();
+        host.MessageBoxHook = [this](TMsgDlgType, const std::string& text, TMsgDlgButtons) {
+            boxes.push_back(text);
+            if (answers.empty()) return TModalResult::mrOk;
+            const TModalResult answer = answers.front();
+            answers.pop_front();
+            return answer;
+        };
+        form->SettingsTransfer->Snapshots().SetFolder(snapshots.path().toStdString());
         form->show();
+    }
+    // The stand-in connected, in service mode, its settings fetched; both fetches of entering
+    // service mode are answered before the engineer types.
+    std::unique_ptr<sim::BoardSim> InService(sim::BoardSimOptions options) {
+        options.program = true;
+        auto board = std::make_unique<sim::BoardSim>(options);
+        auto& port = form->CommsDataModule->ZylSerialPort;
+        port.SetCustomPortName(board->Start());
+        port.SetPort(spCustom);
+        form->ConnectAction->trigger();
+        form->ModeServiceAction->trigger();
+        EXPECT_TRUE(PumpUntil([&] { return form->SetSettingsAction->isEnabled() && form->SettingsCollected; }, 8000));
+        PumpFor(1500);
+        return board;
+    }
+    TNumericField* Field(const char* control) const {
+        return qobject_cast<TNumericField*>(form->SettingsTransfer->Controls().Control(FindNvmParameter(control)->Address / 2u));
     }
     void TearDown() override {
         EndToEnd::TearDown();
@@ -49,22 +79,14 @@ protected:
     }
 
     std::unique_ptr<TAdvancedSettingsForm> settings;
+    std::deque<TModalResult> answers;  // of the questions asked, in order; then OK
+    QTemporaryDir snapshots;
 };
 
 TEST_F(SettingsEndToEnd, FetchEditWriteStoreLeavesTheBoardHoldingWhatTheWindowsShow) {
     sim::BoardSimOptions options;
-    options.program = true;
     options.reportMs = 500;
-    sim::BoardSim board(options);
-    auto& port = form->CommsDataModule->ZylSerialPort;
-    port.SetCustomPortName(board.Start());
-    port.SetPort(spCustom);
-    form->ConnectAction->trigger();
-    form->ModeServiceAction->trigger();
-    ASSERT_TRUE(PumpUntil([&] { return form->SetSettingsAction->isEnabled() && form->SettingsCollected; }, 8000));
-    // Entering service mode fetches twice; both answers arrive before the engineer types.
-    const auto quiet = Clock::now() + std::chrono::milliseconds(1500);
-    PumpUntil([&] { return Clock::now() > quiet; }, 2000);
+    const auto board = InService(options);
 
     Type(form->TabSheetService, "onfNightOff", "21.5");
     Type(form->TabSheetService, "onfCoolingOn", "1.3");
@@ -83,7 +105,7 @@ TEST_F(SettingsEndToEnd, FetchEditWriteStoreLeavesTheBoardHoldingWhatTheWindowsS
     boxes.clear();
     form->SetSettingsAction->trigger();
     EXPECT_EQ(boxes, std::vector<std::string>{MSG_PROGRAMMED});
-    const std::vector<uint8_t> nvm = board.Nvm();
+    const std::vector<uint8_t> nvm = board->Nvm();
     for (size_t i = 0; i < NVM_PARAMETER_COUNT; ++i)
         EXPECT_EQ(NvmWordAt(nvm, NvmParameters()[i].Address), shown[i]) << NvmParameters()[i].Control;
     EXPECT_EQ(NvmWordAt(nvm, 46), 21.5 * 256);
@@ -136,6 +158,71 @@ TEST_F(SettingsEndToEnd, WriteAndStoreThroughANetworkServerAndTheServerKilledHal
         EXPECT_TRUE(ConnectTo(server->Address()));
         form->DisconnectAction->trigger();
     }
+}
+
+TEST_F(SettingsEndToEnd, AnEditSurvivesACancelledFetchAndAStoreThatDiffersIsWrittenAgainAsMeant) {
+    sim::BoardSimOptions options;
+    options.storeWrong = 54;  // keeps "Pomp voorlooptijd" one more than written
+    const auto board = InService(options);
+    Type(form->TabSheetService, "onfPumpStartupTime", "45");
+    const size_t fetches = CountSent(*board, P2KGETNVM);
+    boxes.clear();
+    answers = {TModalResult::mrCancel};
+    form->GetSettingsAction->trigger();
+    PumpFor(300);
+    EXPECT_EQ(boxes, std::vector<std::string>{FormatText(MSG_UNWRITTEN_ONE, {MSG_DISCARD_FETCH})});
+    EXPECT_EQ(CountSent(*board, P2KGETNVM), fetches);
+    EXPECT_EQ(Field("onfPumpStartupTime")->Value(), 45);
+
+    // One error naming the parameter; the field holds what was written, and a second write sends it.
+    boxes.clear();
+    form->SetSettingsAction->trigger();
+    EXPECT_EQ(boxes, std::vector<std::string>{
+                         FormatText(MSG_STORE_DIFFERS, {"- Pomp voorlooptijd (s): weggeschreven 45, opgeslagen 46"})});
+    EXPECT_EQ(Field("onfPumpStartupTime")->Value(), 45);
+    EXPECT_TRUE(Field("onfPumpStartupTime")->Marked());
+    form->SetSettingsAction->trigger();
+    std::vector<uint8_t> last;
+    for (const auto& b : board->ReceivedBlocks())
+        if (b.size() == 5 && b[0] == P2KSETNVM && b[1] == 54) last = b;
+    ASSERT_EQ(last.size(), 5u);
+    EXPECT_EQ(last[3] | last[4] << 8, 45);
+
+    // A snapshot before each write, holding what the board had; one loads back word for word.
+    const auto entries = *form->SettingsTransfer->SnapshotEntries();
+    ASSERT_EQ(entries.size(), 2u);
+    TNvmWords before{};
+    for (size_t i = 0; i < NVM_PARAMETER_COUNT; ++i) before[i] = NvmWordAt(sim::BoardSim::StartNvm(), 2 * i);
+    EXPECT_EQ(entries.back().Read->Words, before);
+    before[27] = 46;
+    EXPECT_EQ(entries.front().Read->Words, before);
+    ASSERT_TRUE(form->SettingsTransfer->LoadSnapshot(entries.front()));
+    EXPECT_EQ(NvmWordsOf(form->SettingsTransfer->Controls().Values()), before);
+}
+
+TEST_F(SettingsEndToEnd, APulledStandInLeavesTheEditsInTheFieldsToBeSaved) {
+    const auto board = InService({});
+    Type(form->TabSheetService, "onfNightOff", "21.5");
+    QTimer pull;
+    QObject::connect(&pull, &QTimer::timeout, [&] {
+        const auto blocks = board->ReceivedBlocks();
+        if (std::count_if(blocks.begin(), blocks.end(), [](const auto& b) { return b[0] == P2KSETNVM; }) >= 20) {
+            board->HangUp();
+            pull.stop();
+        }
+    });
+    pull.start(1);
+    boxes.clear();
+    form->SetSettingsAction->trigger();
+    ASSERT_FALSE(pull.isActive());
+    EXPECT_EQ(boxes.front(), MSG_WRITE_LINE_LOST);
+    ASSERT_TRUE(PumpUntil([&] { return form->ConnectAction->isEnabled(); }, 3000));
+    EXPECT_EQ(Field("onfNightOff")->Value(), 21.5);
+    EXPECT_TRUE(Field("onfNightOff")->Marked());
+    EXPECT_TRUE(form->SaveSettingsAction->isEnabled());
+    const QString file = snapshots.filePath(QStringLiteral("kept.csv"));
+    ASSERT_TRUE(form->SettingsTransfer->SaveToFile(file));
+    EXPECT_EQ(ReadSnapshot(file.toStdString()).Words[23], 21.5 * 256);
 }
 
 }  // namespace

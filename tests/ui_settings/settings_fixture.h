@@ -35,6 +35,15 @@ protected:
         MainFormTest::TearDown();
     }
 
+    // The board's report of what it holds, as a fetch brings it (without using up an answer of the
+    // stand-in): the record the marks and snapshots go by.
+    void BoardReports() {
+        std::vector<uint8_t> report = board->Nvm();
+        report.insert(report.begin(), K2PRGETNVM);
+        Receive(report);
+        host.ClearRecords();
+    }
+
     TParameterControls Controls() const { return form->SettingsTransfer->Controls(); }
     TNumericField* Field(const char* control) const {
         return qobject_cast<TNumericField*>(Controls().Control(FindNvmParameter(control)->Address / 2));
