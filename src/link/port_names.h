@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "link/serial_device.h"  // TOpenFailure
+
 namespace korvel {
 
 // Number of a standard port name, exact case, no spaces: "COM5" -> 5; 0 for anything else.
@@ -33,5 +35,8 @@ std::string ResolveDevicePath(std::string_view portName, const std::vector<std::
 
 // Trims spaces at both ends.
 std::string TrimSpaces(std::string_view s);
+
+// The sentence said after "Cannot connect to ..." : what the user can do about the failure.
+std::string OpenFailureAdvice(TOpenFailure kind, const std::string& device);
 
 }  // namespace korvel

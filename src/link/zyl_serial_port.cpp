@@ -23,18 +23,6 @@ constexpr const char* kCannotConnect = "Cannot connect to %s . %s";
 constexpr const char* kBadWidthStopBits = "Invalid data-width and stop-bits combination.";
 constexpr const char* kBadLogFile = "Invalid log file name or access denied.";
 
-// Said after the system's text when a port cannot be opened: what the user can do about it.
-// The placeholder is the device as the user knows it.
-constexpr const char* kAdviceAbsent =
-    "%s is er niet: sluit de USB-adapter aan of kies met \"Com poort...\" een poort die er wel is.";
-constexpr const char* kAdviceNoAccess =
-    "U heeft geen toegang tot %s: laat uw gebruiker toevoegen aan de groep dialout "
-    "(sudo usermod -aG dialout $USER), meld u af en weer aan en probeer het opnieuw.";
-constexpr const char* kAdviceBusy = "%s is in gebruik door een ander programma: sluit dat programma en probeer het opnieuw.";
-constexpr const char* kAdviceNotSerial =
-    "%s is geen seriële poort: kies met \"Com poort...\" de poort van de USB-adapter.";
-constexpr const char* kAdviceOther = "Controleer de aansluiting op %s en probeer het opnieuw.";
-
 // Short enough to notice a stop request or a modem-line change promptly, long enough to cost
 // nothing while the line is idle.
 constexpr uint32_t kPollSliceMs = 20;
@@ -79,18 +67,6 @@ void AppendLog(const std::string& file, bool withDateTime, const ByteString& chu
 }
 
 }  // namespace
-
-std::string OpenFailureAdvice(TOpenFailure kind, const std::string& device) {
-    const char* advice = kAdviceOther;
-    switch (kind) {
-        case TOpenFailure::Absent: advice = kAdviceAbsent; break;
-        case TOpenFailure::NoAccess: advice = kAdviceNoAccess; break;
-        case TOpenFailure::Busy: advice = kAdviceBusy; break;
-        case TOpenFailure::NotSerial: advice = kAdviceNotSerial; break;
-        case TOpenFailure::Other: case TOpenFailure::Cancelled: break;
-    }
-    return FormatText(advice, {device});
-}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -760,12 +736,8 @@ ByteString TZylSerialPort::ReplaceControlChars(const ByteString& s) {
 }
 
 void PreselectPort(TZylSerialPort& port, const std::string& name) {
-    // "COM" and 1..254 without a leading zero: "COM05" or "COM255" name no numbered port.
-    const std::string digits = name.size() > 3 && name.compare(0, 3, "COM") == 0 ? name.substr(3) : std::string();
-    const bool numbered = !digits.empty() && digits.size() <= 3 && digits[0] != '0' &&
-                          digits.find_first_not_of("0123456789") == std::string::npos && std::stoi(digits) <= 254;
-    if (numbered) {
-        port.SetPort(TZylSerialPort::StringToCommPort(name));
+    if (const int number = PortNumberFromName(name); number != 0) {
+        port.SetPort(static_cast<TCommPort>(number));
     } else {
         port.SetCustomPortName(name);
         port.SetPort(spCustom);

@@ -45,8 +45,6 @@ public:
 class TZylSerialPort;
 class TComThread;
 
-// The sentence said after "Cannot connect to ..." : what the user can do about the failure.
-std::string OpenFailureAdvice(TOpenFailure kind, const std::string& device);
 
 using TReceiveEvent = std::function<void(TZylSerialPort* Sender, const ByteString& Buffer)>;
 using TSendEvent = std::function<void(TZylSerialPort* Sender, const ByteString& Buffer)>;
