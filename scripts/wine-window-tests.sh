@@ -40,7 +40,9 @@ stage "window tests cross-built"
   server=$!
   trap '"$wineserver" --kill 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
   "$wine" wineboot --init >/dev/null 2>&1
-  ctest --test-dir "$win" -R '^test_ui_' --output-on-failure
+  # A program that hangs under wine (seen in about one run of twenty, not in Windows' own code)
+  # gets one more run; one that fails twice fails the stage.
+  ctest --test-dir "$win" -R '^test_ui_' --output-on-failure --repeat until-pass:2
 )
 stage "window tests under wine"
 
