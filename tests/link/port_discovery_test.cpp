@@ -15,6 +15,7 @@
 #include "board_sim.h"
 #include "comms/comms_data_module.h"
 #include "link/ftdi_vcom.h"
+#include "link/port_names.h"
 #include "link/serial_ports.h"
 #include "link/uevent_socket.h"
 #include "support/fake_sysfs.h"
