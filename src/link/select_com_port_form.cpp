@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -139,6 +140,8 @@ void TSelectCOMPortForm::BuildAddressRow(const std::string& current, int width) 
 }
 
 void TSelectCOMPortForm::SetRecentAddresses(const std::vector<std::string>& addresses) {
+    // Filling the list edits the text on the way; unheard, it leaves the chosen port selected.
+    const QSignalBlocker quiet(AddressBox);
     const QString typed = AddressBox->currentText();
     AddressBox->clear();
     for (const std::string& a : addresses) AddressBox->addItem(QString::fromStdString(a));

@@ -110,6 +110,14 @@ TEST(SelectCOMPortForm, ArrowKeysMoveTheSelection) {
     }
 }
 
+// The addresses used before are offered without taking the chosen port's place.
+TEST(SelectCOMPortForm, RecentAddressesLeaveTheChosenPortSelected) {
+    TSelectCOMPortForm f(kPorts, "COM3", nullptr);
+    f.SetRecentAddresses({"rfc2217://ketel:7000"});
+    EXPECT_EQ(f.SelectedPort(), "COM3");
+    EXPECT_EQ(f.AddressBox->currentText(), "");
+}
+
 // A port or a network address, whichever was touched last; OK only for a well-formed address.
 TEST(SelectCOMPortForm, TakesANetworkAddressInsteadOfAPort) {
     TSelectCOMPortForm f(kPorts, "rfc2217://ketel:7000", nullptr);
