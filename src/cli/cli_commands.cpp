@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <ostream>
@@ -194,7 +195,8 @@ TNvmWords FetchOrFail(TCliBoard& board) {
 int Backup(const TContext& c, TCliBoard& board) {
     board.EnterServiceMode();
     const TNvmWords words = FetchOrFail(board);
-    const std::string text = WriteSettingsFile(words, KORVEL_FILE_VERSION_TEXT, NowText(), UserDecimalSeparator());
+    const std::string text =
+        WriteSettingsFile(words, KORVEL_FILE_VERSION_TEXT, SettingsFileTime(std::time(nullptr)), UserDecimalSeparator());
     // Written aside and put in place whole, so a full disk never leaves half a backup behind.
     const std::string aside = c.Options.File + ".part";
     {

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <clocale>
 #include <cstdio>
-#include <ctime>
 #include <ostream>
 
 namespace korvel::cli {
@@ -69,19 +68,6 @@ char UserDecimalSeparator() {
     const char point = std::localeconv()->decimal_point[0] == ',' ? ',' : '.';
     std::setlocale(LC_NUMERIC, keep.c_str());
     return point;
-}
-
-std::string NowText() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
 }
 
 }  // namespace korvel::cli

@@ -31,9 +31,6 @@ std::string JsonString(std::string_view text);
 // ',' or '.': the user's decimal separator where it is one of the two the files take.
 char UserDecimalSeparator();
 
-// "yyyy-MM-dd HH:mm:ss", local time now.
-std::string NowText();
-
 uint32_t MillisecondsNow();
 
 }  // namespace korvel::cli

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "host/local_time.h"
+
 namespace korvel {
 
 namespace {
@@ -123,13 +125,7 @@ std::vector<std::string> LogColumnsOf(std::span<const TReportValue> report, char
 }
 
 std::string LogTimeText(std::chrono::system_clock::time_point arrival) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(arrival);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &seconds);
-#else
-    localtime_r(&seconds, &local);
-#endif
+    const std::tm local = LocalTime(std::chrono::system_clock::to_time_t(arrival));
     return FormatLogTime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec});
 }
 

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "host/local_time.h"
 #include "host/text_format.h"
 #include "link/net_address.h"
 #include "link/net_line.h"
@@ -36,13 +37,7 @@ void AppendLog(const std::string& file, bool withDateTime, const ByteString& chu
     if (!f) throw EZylSerialPortException(kBadLogFile);
     std::string line;
     if (withDateTime) {
-        const std::time_t now = std::time(nullptr);
-        std::tm tm{};
-#ifdef _WIN32
-        localtime_s(&tm, &now);
-#else
-        localtime_r(&now, &tm);
-#endif
+        const std::tm tm = LocalTime(std::time(nullptr));
         char stamp[64];
         const std::size_t n = std::strftime(stamp, sizeof stamp, "%x %X", &tm);
         line.assign(stamp, n);

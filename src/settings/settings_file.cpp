@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "host/local_time.h"
 #include "host/text_format.h"
 #include "widgets/picture_mask.h"
 
@@ -111,6 +112,13 @@ bool Editable(const TNvmParameter& p) { return !p.Hidden && !p.ReadOnly; }
 
 std::string SettingsValueText(const TNvmParameter& p, double value, char decimalSeparator) {
     return Trimmed(FormatPicture(value, MaskOf(p), decimalSeparator == ',' ? ',' : '.'));
+}
+
+std::string SettingsFileTime(std::time_t moment) {
+    const std::tm local = LocalTime(moment);
+    char text[32];
+    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return std::string(text, n);
 }
 
 std::string WriteSettingsFile(std::span<const double> values, const TNvmWords& words, std::string_view toolVersion,

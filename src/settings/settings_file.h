@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,6 +31,9 @@ inline constexpr size_t SETTINGSFILEMAXSIZE = 1 << 20;
 // board holds or a write sends for them (NvmWordsOf(values) from the fields, NvmValuesOf(words)
 // from the board). decimalSeparator: the user's, ',' or '.'; any other is written as '.', which
 // every reader takes.
+// The file's time line for a moment: "2026-03-14 13:05:09", local time.
+std::string SettingsFileTime(std::time_t moment);
+
 std::string WriteSettingsFile(std::span<const double> values, const TNvmWords& words, std::string_view toolVersion,
                               std::string_view timestamp, char decimalSeparator);
 // The same for words alone, shown as a fetch shows them.

@@ -1,12 +1,12 @@
 // The settings transfer's commands on files: save, load and compare the settings file, and put a
 // snapshot back into the fields.
-#include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
+#include <ctime>
 #include <string>
 
 #include "host/text_format.h"
@@ -34,7 +34,7 @@ bool TSettingsTransfer::SaveToFile(const QString& path) {
     if (!words) return false;
     const std::string text =
         WriteSettingsFile(controls.Values(), *words, KORVEL_FILE_VERSION_TEXT,
-                          QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString(),
+                          SettingsFileTime(std::time(nullptr)),
                           SettingsDecimalSeparator());
     // Written aside and put in place whole, so a full disk never leaves half a backup behind.
     QSaveFile file(path);

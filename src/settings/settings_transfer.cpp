@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QTimer>
+#include <ctime>
 #include <exception>
 #include <span>
 #include <string>
@@ -209,8 +210,7 @@ bool TSettingsTransfer::TakeSnapshot(TBoardChange before) {
         return host.MessageBox(TMsgDlgType::mtWarning, FormatText(MSG_SNAPSHOT_NO_REPORT, {change}),
                                TMsgDlgButtons::mbOKCancel) == TModalResult::mrOk;
     std::string error;
-    const std::string now =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+    const std::string now = SettingsFileTime(std::time(nullptr));
     if (const auto saved = FSnapshots.Save(*board, KORVEL_FILE_VERSION_TEXT, now, SettingsDecimalSeparator(), error)) {
         host.Trace("snapshot saved: " + PathText(*saved));
         return true;
