@@ -17,7 +17,6 @@
 
 #include "bench_support.h"
 #include "board_sim.h"
-#include "comms/frame_codec.h"
 #include "messages/message_ids.h"
 #include "settings/nvm_parameters.h"
 
@@ -35,31 +34,13 @@ std::string gCli;
 
 // Child: plays the board until told, then hands back every block it received.
 void Serve(sim::BoardSim& board, int toParent, int fromParent) {
-    for (char c; ReadFull(fromParent, &c, 1, 600000) && c == 'b';) {
-        const auto blocks = board.ReceivedBlocks();
-        const auto count = static_cast<uint32_t>(blocks.size());
-        WriteFull(toParent, &count, sizeof count);
-        for (const auto& b : blocks) {
-            const auto size = static_cast<uint32_t>(b.size());
-            WriteFull(toParent, &size, sizeof size);
-            WriteFull(toParent, b.data(), b.size());
-        }
-    }
+    for (char c; ReadFull(fromParent, &c, 1, 600000) && c == 'b';) SendBlocks(toParent, board.ReceivedBlocks());
 }
 
-std::vector<std::vector<uint8_t>> Blocks(const BoardChild& board) {
+Blocks ReceivedBlocks(const BoardChild& board) {
     WriteFull(board.toChild, "b", 1);
-    uint32_t count = 0;
-    std::vector<std::vector<uint8_t>> blocks;
-    if (!ReadFull(board.fromChild, &count, sizeof count, 10000)) return blocks;
-    for (uint32_t i = 0; i < count; ++i) {
-        uint32_t size = 0;
-        std::vector<uint8_t> b;
-        if (!ReadFull(board.fromChild, &size, sizeof size, 1000)) break;
-        b.resize(size);
-        if (!ReadFull(board.fromChild, b.data(), size, 1000)) break;
-        blocks.push_back(std::move(b));
-    }
+    Blocks blocks;
+    ReceiveBlocks(board.fromChild, blocks);
     return blocks;
 }
 
@@ -105,13 +86,9 @@ Run Command(const std::vector<std::string>& args) {
     return r;
 }
 
-size_t FrameSize(const std::vector<uint8_t>& block) {
-    return EncodeFrame(block.data(), static_cast<uint32_t>(block.size())).size();
-}
-
 // The frames the command sent and the answers the board gave them (the parameter images with
 // the board's words), from the blocks the board received during it.
-double WireSeconds(const std::vector<std::vector<uint8_t>>& blocks, size_t from, size_t& bytes) {
+double WireSeconds(const Blocks& blocks, size_t from, size_t& bytes) {
     std::vector<uint8_t> image(NVM_REPORT_SIZE, 0);
     bytes = 0;
     for (size_t i = from; i < blocks.size(); ++i) {
@@ -129,10 +106,10 @@ double WireSeconds(const std::vector<std::vector<uint8_t>>& blocks, size_t from,
 }
 
 bool Measure(const BoardChild& board, const char* what, const std::vector<std::string>& args) {
-    const size_t before = Blocks(board).size();
+    const size_t before = ReceivedBlocks(board).size();
     const Run r = Command(args);
     size_t bytes = 0;
-    const double limit = WireSeconds(Blocks(board), before, bytes);
+    const double limit = WireSeconds(ReceivedBlocks(board), before, bytes);
     const double cpuPct = 100.0 * r.cpu / r.wall;
     const bool wallOk = r.wall <= kWallFactor * limit, cpuOk = cpuPct <= kCpuPercent;
     std::printf("korvel-cli %s: exit %d; wire-time limit %.3f s (%zu bytes at 9600 8N2)\n", what, r.status, limit, bytes);

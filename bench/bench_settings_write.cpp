@@ -19,7 +19,6 @@
 #include "app/qt_ui_host.h"
 #include "bench_support.h"
 #include "board_sim.h"
-#include "comms/frame_codec.h"
 #include "messages/advanced_view_form.h"
 #include "messages/message_ids.h"
 #include "settings/advanced_settings_form.h"
@@ -41,20 +40,9 @@ constexpr double kCpuPercent = 5.0;
 void Serve(sim::BoardSim& board, int toParent, int fromParent) {
     char c;
     ReadFull(fromParent, &c, 1, 600000);
-    const auto blocks = board.ReceivedBlocks();
-    const auto count = static_cast<uint32_t>(blocks.size());
-    WriteFull(toParent, &count, sizeof count);
-    for (const auto& b : blocks) {
-        const auto size = static_cast<uint32_t>(b.size());
-        WriteFull(toParent, &size, sizeof size);
-        WriteFull(toParent, b.data(), b.size());
-    }
+    SendBlocks(toParent, board.ReceivedBlocks());
     const auto nvm = board.Nvm();
     WriteFull(toParent, nvm.data(), nvm.size());
-}
-
-size_t FrameSize(const std::vector<uint8_t>& block) {
-    return EncodeFrame(block.data(), static_cast<uint32_t>(block.size())).size();
 }
 
 }  // namespace
@@ -116,16 +104,8 @@ int main(int argc, char** argv) {
     }
 
     WriteFull(board.toChild, "x", 1);
-    uint32_t count = 0;
-    std::vector<std::vector<uint8_t>> received;
-    bool back = ReadFull(board.fromChild, &count, sizeof count, 10000);
-    for (uint32_t i = 0; back && i < count; ++i) {
-        uint32_t size = 0;
-        back = ReadFull(board.fromChild, &size, sizeof size, 1000);
-        std::vector<uint8_t> b(size);
-        back = back && ReadFull(board.fromChild, b.data(), size, 1000);
-        received.push_back(std::move(b));
-    }
+    Blocks received;
+    bool back = ReceiveBlocks(board.fromChild, received);
     std::vector<uint8_t> nvm(NVM_REPORT_SIZE - 1);
     back = back && ReadFull(board.fromChild, nvm.data(), nvm.size(), 1000);
     ::waitpid(board.pid, nullptr, 0);

@@ -24,6 +24,9 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "comms/frame_codec.h"
 
 namespace korvel::bench {
 
@@ -87,6 +90,38 @@ inline void WriteFull(int fd, const void* buf, size_t n) {
         p += w;
         n -= static_cast<size_t>(w);
     }
+}
+
+using Blocks = std::vector<std::vector<uint8_t>>;
+
+// The blocks the stand-in received, handed from its child process to the benchmark.
+inline void SendBlocks(int fd, const Blocks& blocks) {
+    const auto count = static_cast<uint32_t>(blocks.size());
+    WriteFull(fd, &count, sizeof count);
+    for (const auto& b : blocks) {
+        const auto size = static_cast<uint32_t>(b.size());
+        WriteFull(fd, &size, sizeof size);
+        WriteFull(fd, b.data(), b.size());
+    }
+}
+
+// False when the child did not hand them all over in time.
+inline bool ReceiveBlocks(int fd, Blocks& blocks) {
+    uint32_t count = 0;
+    if (!ReadFull(fd, &count, sizeof count, 10000)) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t size = 0;
+        if (!ReadFull(fd, &size, sizeof size, 1000)) return false;
+        std::vector<uint8_t> b(size);
+        if (!ReadFull(fd, b.data(), size, 1000)) return false;
+        blocks.push_back(std::move(b));
+    }
+    return true;
+}
+
+// Bytes a block takes on the wire, framed.
+inline size_t FrameSize(const std::vector<uint8_t>& block) {
+    return EncodeFrame(block.data(), static_cast<uint32_t>(block.size())).size();
 }
 
 // The paced stand-in in a forked child, so its own work is not counted as the tool's. In the
