@@ -7,8 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 native=${1:-build}
 win=${2:-build-win32}
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
+. scripts/wine-prefix.sh
 
 scripts/install-deps.sh
 # The stand-in is a Linux program: it comes from the native build.
@@ -18,15 +17,9 @@ sim="$PWD/$native/bin/korvel-board-sim"
 scripts/windows-cross-build.sh "$win" -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" -DKORVEL_BOARD_SIM="$sim"
 
 # A fresh prefix every run, inside the build folder; one wine server for the whole run.
-export WINEPREFIX="$PWD/$win/wineprefix" WINEDEBUG=-all
-rm -rf "$WINEPREFIX"
-mkdir -p "$WINEPREFIX"
-"$wineserver" --foreground --persistent >"$win/wineserver.log" 2>&1 &
-server=$!
-trap '"$wineserver" --kill 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
 now() { date +%s.%N; }
 t0=$(now)
-"$wine" wineboot --init >/dev/null 2>&1
+fresh_wine_prefix "$PWD/$win/wineprefix"
 awk -v s="$t0" -v e="$(now)" 'BEGIN { printf "wineboot of a fresh prefix: %.1f s\n", e - s }'
 
 ctest --test-dir "$win" --output-on-failure

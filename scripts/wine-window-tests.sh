@@ -9,8 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 native=${1:-build}
 win=${2:-build-windows}
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
+. scripts/wine-prefix.sh
 t=$SECONDS
 stage() {
   echo "--- $1: $((SECONDS - t)) s" >&2
@@ -33,13 +32,7 @@ cmake --build "$win" -j2 --target "${ui_tests[@]}"
 stage "window tests cross-built"
 
 (
-  export WINEPREFIX="$PWD/$win/wineprefix" WINEDEBUG=-all
-  rm -rf "$WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  "$wineserver" --foreground --persistent >"$win/wineserver.log" 2>&1 &
-  server=$!
-  trap '"$wineserver" --kill 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
-  "$wine" wineboot --init >/dev/null 2>&1
+  fresh_wine_prefix "$PWD/$win/wineprefix"
   # A program that hangs under wine (seen in about one run of twenty, not in Windows' own code)
   # gets one more run; one that fails twice fails the stage.
   ctest --test-dir "$win" -R '^test_ui_' --output-on-failure --repeat until-pass:2
