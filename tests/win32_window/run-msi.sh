@@ -16,6 +16,7 @@ entries() {
 }
 # Wine puts a per-machine shortcut in the user's Start menu, Windows in the common one.
 shortcut() { find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/KORVEL service tool.lnk'; }
+rm -rf "$shots" && mkdir -p "$shots"
 work=$(mktemp -d)
 wine_on_screen "$work"
 export WINEDLLOVERRIDES=winemenubuilder.exe=d  # else wine copies the shortcut into this machine's menus
