@@ -223,8 +223,9 @@ TCaptureReadResult ReadCapture(std::span<const uint8_t> bytes) {
             return refuse(Where() + " geeft een bloklengte van " + std::to_string(length) +
                           " bytes op; die moet een veelvoud van 4 zijn en minstens 12");
         if (length > bytes.size() - at)
-            return refuse("het bestand houdt op midden in " + Where() + " (bloklengte " + std::to_string(length) +
-                          " bytes, nog " + std::to_string(bytes.size() - at) + " in het bestand): de opname is afgebroken");
+            return refuse("het bestand houdt op midden in " + Where() + ": het blok is " + std::to_string(length) +
+                          " bytes lang, er staan er nog " + std::to_string(bytes.size() - at) +
+                          "; de opname is afgebroken");
         if (Get32(&bytes[at + length - 4]) != length)
             return refuse(Where() + " geeft aan zijn begin en eind verschillende lengtes op (" + std::to_string(length) +
                           " en " + std::to_string(Get32(&bytes[at + length - 4])) + " bytes)");
