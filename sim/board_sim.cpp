@@ -173,8 +173,8 @@ void BoardSim::Impl::Replay(Clock::time_point now) {
         replayStarted = true;
         replayStart = now;
         if (script.LoaderPackets > 0)
-            Note("replay: de " + std::to_string(script.LoaderPackets) +
-                 " pakketten van de firmwarelader in de opname worden niet afgespeeld");
+            Note("replay: de firmwarelader in de opname wordt niet afgespeeld (pakketten: " +
+                 std::to_string(script.LoaderPackets) + ")");
     }
     while (nextUnsolicited < script.Unsolicited.size() && ReplayDue(nextUnsolicited) <= now)
         Queue(script.Unsolicited[nextUnsolicited++].Wire);

@@ -56,23 +56,3 @@ TEST(BlockMeaning, OneLineForEachKindOfBlock) {
         EXPECT_EQ(m.Summary, row.summary) << int(row.block[0]);
     }
 }
-
-TEST(BlockMeaning, ValuesAreTheDecodersUnderTheirFields) {
-    Bytes report(REALTIME_REPORT_SIZE, 0);
-    report[0] = K2MSENDMONDATA;
-    report[1] = 0x66;  // 2150: 21.50
-    report[2] = 0x08;
-    report[49] = 0x04;  // NTC sensor 2
-    const TBlockMeaning m = DescribeBlock(report, '.');
-    auto value = [&](const std::string& key) {
-        for (const TBlockValue& v : m.Values)
-            if (v.Field->Key == key) return v;
-        ADD_FAILURE() << key;
-        return TBlockValue{nullptr, 0, {}};
-    };
-    EXPECT_DOUBLE_EQ(value("rt.ntc_1").Number, 21.5);
-    EXPECT_EQ(value("rt.ntc_1").Text, "21.50");
-    EXPECT_EQ(value("rt.ntc_sensor_2_error").Number, 1);
-    EXPECT_EQ(value("rt.ntc_sensor_1_error").Number, 0);
-    EXPECT_EQ(m.Values.size(), ReportMeaningFields().size());
-}

@@ -94,12 +94,12 @@ TEST(LineRecord, TheFileHoldsEveryPacketAtOnceUnderItsLine) {
 
 TEST(LineRecord, AFileThatCannotBeMadeIsNamedAndNothingRuns) {
     TLineRecord record("test");
-    try {
-        record.StartFile("/nonexistent-dir/x.pcapng");
-        FAIL() << "no error";
-    } catch (const std::system_error& e) {
-        EXPECT_NE(std::string(e.what()).find("/nonexistent-dir/x.pcapng"), std::string::npos) << e.what();
-    }
+    EXPECT_THROW(
+        try { record.StartFile("/nonexistent-dir/x.pcapng"); } catch (const std::system_error& e) {
+            EXPECT_NE(std::string(e.what()).find("\"/nonexistent-dir/x.pcapng\""), std::string::npos) << e.what();
+            throw;
+        },
+        std::system_error);
     EXPECT_FALSE(record.Recording());
 }
 

@@ -82,11 +82,3 @@ TEST(WireSplitter, AnOverlongFrameIsCutAtTheDecodersLimit) {
     EXPECT_EQ(cuts[0].kind, K::Overflow);
     EXPECT_EQ(cuts[0].wire.size(), wire.size());
 }
-
-TEST(WireSplitter, UnframeGivesTheBlockAndBothCheckValues) {
-    uint16_t received = 0, computed = 0;
-    EXPECT_EQ(UnframeWire(Hex("FF 10 02 3F 41 10 10 10 03"), &received, &computed), Hex("3F"));
-    EXPECT_EQ(received, 0x1041);
-    EXPECT_EQ(computed, 0x1040);
-    EXPECT_TRUE(UnframeWire(Hex("41 42")).empty());
-}
