@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "capture/block_meaning.h"
+#include "capture/capture_packet.h"
 #include "comms/frame_codec.h"
 #include "messages/message_catalogue.h"
 #include "messages/realtime_report.h"
@@ -127,6 +128,7 @@ std::string Catalogue() {
     for (const TMessageInfo& m : MessageCatalogue())
         out += "  [" + std::to_string(m.Id) + "] = {constant=" + Lua(m.Constant) + ", name=" + Lua(BlockName(m.Id)) + "},\n";
     out += "}\nlocal not_recognised = " + Lua(MSG_ID_NOT_RECOGNISED) + "\n";
+    out += "local loader_comment = " + Lua(PacketComment(TPacketKind::Loader)) + "\n";
     return out;
 }
 
@@ -165,10 +167,12 @@ local F = {
   name = make("korvel.name", "Naam", "text"),
   constant = make("korvel.constant", "Constante", "text"),
   length = make("korvel.length", "Lengte van het blok", "integer"),
-  crc = make("korvel.crc", "Controlewaarde", "integer"),
-  crc_computed = make("korvel.crc.computed", "Berekende controlewaarde", "integer"),
   crc_ok = make("korvel.crc.ok", "Controlewaarde klopt", "flag"),
 }
+F.crc = ProtoField.uint16("korvel.crc", "Controlewaarde", base.HEX)
+F.crc_computed = ProtoField.uint16("korvel.crc.computed", "Berekende controlewaarde", base.HEX)
+fields[#fields + 1] = F.crc
+fields[#fields + 1] = F.crc_computed
 F.block = ProtoField.bytes("korvel.block", "Blok")
 F.raw = ProtoField.bytes("korvel.raw", "Bytes die geen blok vormen")
 fields[#fields + 1] = F.block
@@ -182,6 +186,9 @@ local e_crc = ProtoExpert.new("korvel.crc.bad", "Controlewaarde klopt niet", exp
 local e_frame = ProtoExpert.new("korvel.frame.bad", "Geen heel frame", expert.group.MALFORMED, expert.severity.WARN)
 local e_short = ProtoExpert.new("korvel.short", "Blok korter dan zijn indeling", expert.group.MALFORMED, expert.severity.WARN)
 korvel.experts = {e_crc, e_frame, e_short}
+
+-- The loader's raw bytes are told by the packet's comment alone.
+local f_comment = Field.new("frame.comment")
 
 -- The frame's block and check bytes, unstuffed; nil when the bytes are not one whole frame.
 local function unframe(bytes)
@@ -299,8 +306,14 @@ function korvel.dissector(tvb, pinfo, tree)
   local u = unframe(tvb:bytes())
   if u == nil or #u < 2 then
     t:add(F.raw, tvb())
-    t:add_proto_expert_info(e_frame, "Deze bytes vormen geen heel frame")
-    pinfo.cols.info = "Geen blok: " .. tvb:len() .. " bytes"
+    local count = tvb:len() == 1 and "1 byte" or (tvb:len() .. " bytes")
+    local comment = f_comment()
+    if comment and tostring(comment) == loader_comment then
+      pinfo.cols.info = "Firmwarelader: " .. count
+    else
+      t:add_proto_expert_info(e_frame, "Deze bytes vormen geen heel frame")
+      pinfo.cols.info = "Geen blok: " .. count
+    end
     return tvb:len()
   end
   local n = #u - 2
