@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -319,10 +319,10 @@ void BoardSim::Impl::StartLoader() {
 }
 
 void BoardSim::Impl::OnByte(uint8_t b) {
-    // The loader too watches for a start block, so a session abandoned halfway (the tool gave up,
-    // the line dropped) can be followed by a new one; the byte that completes it is no loader data.
     // Recorded before it is handled: the answer it brings follows its request in the capture.
     if (record) record->Record(TLineDirection::Outbound, std::span<const uint8_t>(&b, 1), CaptureNowUs());
+    // The loader too watches for a start block, so a session abandoned halfway (the tool gave up,
+    // the line dropped) can be followed by a new one; the byte that completes it is no loader data.
     const uint32_t session = sessions;
     decoder.HandleByte(b);
     if (sessions != session) return;
