@@ -41,23 +41,21 @@ QString HexBytes(const std::vector<uint8_t>& bytes, size_t most) {
     return out.trimmed();
 }
 
+// What the packet's comment in a capture says, as a sentence, with the check values or the
+// loader's first bytes where they help.
 QString DamageText(const TCapturePacket& p) {
-    switch (p.Kind) {
-        case TPacketKind::Block: return {};
-        case TPacketKind::BadCheck: {
-            uint16_t received = 0;
-            uint16_t computed = 0;
-            UnframeWire(p.Wire, &received, &computed);
-            const auto hex = [](uint16_t v) { return QString::number(v, 16).toUpper().rightJustified(4, QLatin1Char('0')); };
-            return QStringLiteral("Controlewaarde fout (0x%1 ontvangen, 0x%2 berekend)").arg(hex(received), hex(computed));
-        }
-        case TPacketKind::FramingError: return QStringLiteral("Frame afgebroken: na DLE volgde geen DLE of ETX");
-        case TPacketKind::Overflow: return QStringLiteral("Frame langer dan 512 bytes, afgebroken");
-        case TPacketKind::Noise: return QStringLiteral("Bytes buiten een frame (ruis)");
-        case TPacketKind::Incomplete: return QStringLiteral("Onvolledig frame: de lijn sloot ervoor");
-        case TPacketKind::Loader: return QStringLiteral("Firmwarelader: %1").arg(HexBytes(p.Wire, 8));
+    QString text = QString::fromUtf8(PacketComment(p.Kind).data(), static_cast<qsizetype>(PacketComment(p.Kind).size()));
+    text.remove(QStringLiteral("KORVEL: "));
+    if (!text.isEmpty()) text[0] = text[0].toUpper();
+    if (p.Kind == TPacketKind::BadCheck) {
+        uint16_t received = 0;
+        uint16_t computed = 0;
+        UnframeWire(p.Wire, &received, &computed);
+        const auto hex = [](uint16_t v) { return QString::number(v, 16).toUpper().rightJustified(4, QLatin1Char('0')); };
+        text += QStringLiteral(" (0x%1 ontvangen, 0x%2 berekend)").arg(hex(received), hex(computed));
     }
-    return {};
+    if (p.Kind == TPacketKind::Loader) text += QStringLiteral(": ") + HexBytes(p.Wire, 8);
+    return text;
 }
 
 bool IsFrame(TPacketKind k) { return k == TPacketKind::Block || k == TPacketKind::BadCheck; }

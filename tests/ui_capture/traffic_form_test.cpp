@@ -71,7 +71,7 @@ TEST_F(TrafficTest, EachBlockWithItsTimeDirectionNameLengthAndMeaningDamagedInRe
         {"bord → PC", "16 KORVEL to Monitoring", "112", "Bedrijfsstand: 2 - Gereed om te verwarmen of koelen"},
         {"PC → bord", "160 PC to KORVEL: Go to service mode.", "1", "Servicestand: de PC vraagt het bord in de servicestand"},
         {"bord → PC", "37 K2PRSETNVM", "1", "Beantwoord"},
-        {"bord → PC", "63 Message ID not recognised", "1", "Controlewaarde fout (0x1041 ontvangen, 0x1040 berekend); Onbekend bericht"},
+        {"bord → PC", "63 Message ID not recognised", "1", "Blok met een foute controlewaarde (0x1041 ontvangen, 0x1040 berekend); Onbekend bericht"},
     };
     for (int row = 0; row < 4; ++row) {
         SCOPED_TRACE(row);
