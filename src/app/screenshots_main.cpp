@@ -143,8 +143,8 @@ int main(int argc, char** argv) {
 
     // Two writes, each after a snapshot; then the list they can be taken back from. The first one
     // recorded to a capture, and seen in the traffic window.
-    QTemporaryDir captures;
-    form.StartCaptureActionAccept(captures.filePath(QStringLiteral("korvel-2026-01-14_09-30-00.pcapng")));
+    // The capture stays beside the pictures: a sample of the window's own for tshark and --replay.
+    form.StartCaptureActionAccept(dir.filePath(QStringLiteral("korvel-2026-01-14_09-30-00.pcapng")));
     form.SetSettingsAction->trigger();
     QApplication::processEvents();
     ok = Save(form, dir, "main_capture.png") && ok;
