@@ -54,6 +54,8 @@ std::string CliUsage() {
            "  flash     check the firmware file, then download it\n"
            "\n"
            "backup, compare, restore, defaults and flash need the RUN/PROGRAM switch at PROGRAM.\n"
+           "Every command but ports also takes --capture FILE: what crosses the line, both ways,\n"
+           "as a pcapng capture for Wireshark (with korvel.lua) or korvel-board-sim --replay.\n"
            "Results go to stdout, errors to stderr as one line, progress to stderr on a terminal.\n"
            "\n"
            "Exit status:\n"
@@ -100,6 +102,10 @@ std::optional<TCliOptions> ParseCliArgs(const std::vector<std::string>& args, st
             const auto v = value("--log");
             if (!v) return std::nullopt;
             o.Log = *v;
+        } else if (a == "--capture") {
+            const auto v = value("--capture");
+            if (!v) return std::nullopt;
+            o.Capture = *v;
         } else if (a == "--seconds") {
             const auto v = value("--seconds");
             if (!v) return std::nullopt;
@@ -150,6 +156,10 @@ std::optional<TCliOptions> ParseCliArgs(const std::vector<std::string>& args, st
     }
     if (!shape->Port && !o.Port.empty()) {
         error = "option '--port' does not go with " + o.Command;
+        return std::nullopt;
+    }
+    if (!shape->Port && !o.Capture.empty()) {
+        error = "option '--capture' does not go with " + o.Command;
         return std::nullopt;
     }
     if (o.Json && !shape->Json) {

@@ -354,7 +354,7 @@ int Run(const TContext& c) {
 
     // The messages the shared code shows go to stderr, as errors do.
     TCliBoard board(c.Err);
-    board.Open(c.Options.Port);
+    board.Open(c.Options.Port, c.Options.Capture);
     if (command == "info") return Info(c, board);
     if (command == "watch") return Watch(c, board);
     if (command == "backup") return Backup(c, board);

@@ -13,6 +13,7 @@ struct TCliOptions {
     std::string Port;
     std::string File;
     std::string Log;
+    std::string Capture;  // --capture FILE: what crosses the line, as a pcapng capture
     bool Json = false;
     bool Defaults = false;        // compare --defaults
     std::optional<double> Seconds;  // watch --seconds N
