@@ -26,6 +26,7 @@
 
 #include "app/action_proxy.h"
 #include "datalog/data_log.h"
+#include "datalog/locale_log_time.h"
 #include "app/global_data_module.h"
 #include "app/general_error.h"
 #include "app/manual_form.h"
@@ -570,7 +571,8 @@ void TMainForm::HelpManualActionExecute() {
 QString TMainForm::ArrivalText(const QDateTime& arrival) {
     const QDate d = arrival.date();
     const QTime t = arrival.time();
-    return QString::fromStdString(FormatLogTime({d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()}));
+    return QString::fromStdString(
+        FormatLogTime({d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()}, LogTimeFormatOf(QLocale())));
 }
 
 QWidget* TMainForm::FindDisplayField(const char* name) const {
