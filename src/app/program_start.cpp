@@ -33,7 +33,10 @@ TProgram::TProgram(const TProgramOptions& options) {
     Form = std::make_unique<TMainForm>(Host);
     MainForm = Form.get();
     if (DemoRunning()) Form->setWindowTitle(Form->windowTitle() + QStringLiteral(" (demo)"));
-    if (!portName.empty()) PreselectPort(Form->CommsDataModule->ZylSerialPort, portName);
+    if (!portName.empty()) {
+        PreselectPort(Form->CommsDataModule->ZylSerialPort, portName);
+        Form->StatusStrip->Refresh();  // it told what to do before a port was chosen
+    }
     TOvcRegistryStore& store = Form->GlobalDataModule->OvcRegistryStore;
     MainFormState = std::make_unique<TWidgetFormState>(*Form, store, "TMainForm", Host, true);
     MainFormState->RestoreState();

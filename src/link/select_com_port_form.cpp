@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "link/net_address.h"
+#include "link/port_names.h"
 
 namespace korvel {
 
@@ -46,8 +47,12 @@ TSelectCOMPortForm::TSelectCOMPortForm(const TPortList& ports, const std::string
         item->setData(0, Qt::UserRole, port.Number);
         if (port.Name == current) ListBox->setCurrentItem(item);
     }
-    // A single port is the one to take: Enter confirms it.
-    if (ListBox->currentItem() == nullptr && ListBox->topLevelItemCount() == 1)
+    // A device path given on the command line is the choice: listed, so that OK takes what is shown.
+    const bool address = IsNetAddress(current);
+    if (ListBox->currentItem() == nullptr && !current.empty() && !address && PortNumberFromName(current) == 0)
+        ListBox->setCurrentItem(new QTreeWidgetItem(ListBox, {QString::fromStdString(current)}));
+    // A single port is the one to take, unless an address is: Enter confirms it.
+    if (ListBox->currentItem() == nullptr && !address && ListBox->topLevelItemCount() == 1)
         ListBox->setCurrentItem(ListBox->topLevelItem(0));
     int width = 2 * ListBox->frameWidth();
     for (int c = 0; c < ListBox->columnCount(); ++c) {

@@ -90,6 +90,7 @@ void TSettingsTransfer::DecodeNvmContents(const uint8_t* Data, int32_t Size) {
     FMarks.Refresh();
     Owner.SettingsCollectedFlag() = true;
     FHoldsValues = true;
+    FEditsKept = false;
     Owner.SettingsFileActionsAllowances();
 }
 
@@ -140,7 +141,7 @@ void TSettingsTransfer::Filled() {
 }
 
 void TSettingsTransfer::SetDefaults() {
-    if (Running() || !MayDiscardChanges(TDiscard::Defaults)) return;
+    if (Running() || FEditsKept || !MayDiscardChanges(TDiscard::Defaults)) return;
     TParameterControls controls = Controls();
     const auto table = NvmParameters();
     for (size_t i = 0; i < table.size(); ++i)
@@ -163,6 +164,8 @@ void TSettingsTransfer::TabSheetServiceShow() {
 
 void TSettingsTransfer::TabSheetServiceHide() {
     FAutoFetchAgreed.reset();  // asked anew when service mode is entered again
+    FEditsKept = FMarks.Count() > 0;
+    Owner.SettingsFileActionsAllowances();
     // A write run that loses the line says so itself; nothing could be stored now anyway.
     if (Owner.SettingsCollectedFlag() && !Running())
         Owner.Host().MessageBox(TMsgDlgType::mtConfirmation, MSG_SAVE_REMINDER, TMsgDlgButtons::mbOK);

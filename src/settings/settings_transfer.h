@@ -198,6 +198,9 @@ public:
     // The controls hold a report from the board, the defaults or a loaded file, not the
     // contents they were created with.
     bool HoldsValues() const { return FHoldsValues; }
+    // Changes left in the fields when service mode ended (the line lost, a disconnect): with the
+    // settings tab gone nothing may replace them unseen, so the defaults wait for the next report.
+    bool EditsKept() const { return FEditsKept; }
 
     // The board's last word and the marks of the controls that differ from it.
     TChangeMarks& Marks() { return FMarks; }
@@ -249,6 +252,7 @@ private:
     QTimer* FWaitTimer;
     bool FHoldsValues = false;
     bool FInRun = false;
+    bool FEditsKept = false;
     std::optional<bool> FAutoFetchAgreed;  // this stay in service mode's answer about fetching
 };
 

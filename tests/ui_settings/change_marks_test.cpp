@@ -127,5 +127,23 @@ TEST_F(SettingsTest, EnteringServiceModeAgainAsksOnceBeforeItsFetchesReplaceChan
     EXPECT_EQ(Field("onfPumpStartupTime")->Value(), 45);
 }
 
+// With the line gone the settings tab is gone too: nothing may replace the edits kept in the
+// fields unseen until the board has reported again; saving them stays possible.
+TEST_F(SettingsTest, AfterALostLineTheKeptEditsWaitForTheNextReport) {
+    StartBoard();
+    board->SetSilent(true);  // its report is the one below, never a late one
+    ChooseService();
+    BoardReports();
+    Field("onfPumpStartupTime")->SetValue(45);
+    board->HangUp();
+    ASSERT_TRUE(host.PumpUntil([&] { return form->ConnectAction->isEnabled(); }));
+    EXPECT_FALSE(form->DefaultSettingsAction->isEnabled());
+    EXPECT_TRUE(form->SaveSettingsAction->isEnabled());
+    form->SetDefaults();
+    EXPECT_EQ(Field("onfPumpStartupTime")->Value(), 45);
+    Receive(BoardReport());
+    EXPECT_TRUE(form->DefaultSettingsAction->isEnabled());
+}
+
 }  // namespace
 }  // namespace korvel::test

@@ -301,7 +301,8 @@ TEST_F(SettingsTest, TheSettingsTabFetchesWhenShownAndRemindsWhenLeft) {
     // Closing the connection hides the tab with the settings collected.
     host.ClearRecords();
     form->DisconnectActionExecute();
-    ASSERT_EQ(host.Boxes().size(), 1u);
+    ASSERT_EQ(host.Boxes().size(), 2u);
+    EXPECT_EQ(host.Boxes()[1].text, MSG_SWITCH_TO_RUN);
     EXPECT_EQ(host.Boxes()[0].type, TMsgDlgType::mtConfirmation);
     EXPECT_EQ(host.Boxes()[0].buttons, TMsgDlgButtons::mbOK);
     EXPECT_EQ(host.Boxes()[0].text, MSG_SAVE_REMINDER);
