@@ -139,6 +139,11 @@ void TSelectCOMPortForm::BuildAddressRow(const std::string& current, int width) 
     connect(ListBox, &QTreeWidget::itemSelectionChanged, this, [this] {
         if (!ListBox->selectedItems().isEmpty()) AddressBox->setEditText({});
     });
+    // Picking the address already shown changes no text, and is a choice all the same.
+    connect(AddressBox, &QComboBox::activated, this, [this] {
+        ListBox->clearSelection();
+        SetAllowances();
+    });
     connect(AddressBox->lineEdit(), &QLineEdit::returnPressed, this, [this] {
         if (BitBtn1->isEnabled()) accept();
     });
