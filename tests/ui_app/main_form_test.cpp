@@ -151,7 +151,7 @@ TEST_F(MainFormTest, DisconnectInServiceModeReturnsToWatching) {
     host.ClearRecords();
     form->DisconnectActionExecute();
     // Service mode ends as through the mode menu: the switch is to go back to RUN.
-    EXPECT_EQ(host.Boxes().back().text, MSG_SWITCH_TO_RUN);
+    EXPECT_EQ(BoxTexts(host), std::vector<std::string>{MSG_SWITCH_TO_RUN});
     EXPECT_EQ(form->CommsDataModule->ConnectionState(), csDisconnected);
     EXPECT_FALSE(form->ModeServiceAction->isChecked());
     EXPECT_TRUE(form->ModeSnifAction->isChecked());
