@@ -45,7 +45,7 @@ TSelectCOMPortForm::TSelectCOMPortForm(const TPortList& ports, const std::string
         auto* item = new QTreeWidgetItem(ListBox, {QString::fromStdString(port.Name), QString::fromStdString(port.DevicePath),
                                                    QString::fromStdString(port.UsbDevice)});
         item->setData(0, Qt::UserRole, port.Number);
-        if (port.Name == current) ListBox->setCurrentItem(item);
+        if (port.Name == current || (!current.empty() && port.DevicePath == current)) ListBox->setCurrentItem(item);
     }
     // A device path given on the command line is the choice: listed, so that OK takes what is shown.
     const bool address = IsNetAddress(current);

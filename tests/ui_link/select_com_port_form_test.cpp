@@ -72,6 +72,7 @@ TEST(SelectCOMPortForm, ConfirmsOnlyWithAPortSelected) {
         {"current port present", kPorts, "COM33", "COM33", false},
         {"a device path given is listed, chosen", kPorts, "/dev/pts/3", "/dev/pts/3", false},
         {"and so with a lone port beside it", {kPorts[2]}, "/dev/pts/3", "/dev/pts/3", false},
+        {"a listed port's device given is its row", kPorts, "/dev/ttyUSB1", "COM34", false},
         {"a lone port is taken", {kPorts[2]}, "", "COM33", false},
         {"only the machine's own ports", {kPorts[0], kPorts[1]}, "COM3", "COM3", false, true},
     };
