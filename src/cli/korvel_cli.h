@@ -15,6 +15,7 @@ struct TCliOptions {
     std::string Log;
     bool Json = false;
     bool Defaults = false;        // compare --defaults
+    bool NoSnapshot = false;      // restore, defaults, flash: no snapshot of the board first
     std::optional<double> Seconds;  // watch --seconds N
 };
 

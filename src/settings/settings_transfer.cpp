@@ -282,6 +282,9 @@ void TSettingsTransfer::ShowOutcome(const TWriteOutcome& outcome, const std::vec
             host.MessageBox(TMsgDlgType::mtWarning, FormatText(MSG_WRITE_STOPPED, {SentText(outcome.Answered)}),
                             TMsgDlgButtons::mbOK);
             return;
+        case TWriteResult::StoppedInStore:
+            host.MessageBox(TMsgDlgType::mtWarning, MSG_STORE_STOPPED, TMsgDlgButtons::mbOK);
+            return;
         case TWriteResult::LineLostInStore: return error(Owner.Comms().LineLostText(MSG_STORE_LINE_LOST));
         case TWriteResult::StoreUnanswered: return error(FormatText(MSG_STORE_UNANSWERED, {MSG_NO_ANSWER_ADVICE}));
         case TWriteResult::StoreUnverified:

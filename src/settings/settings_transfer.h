@@ -75,6 +75,10 @@ inline constexpr const char* MSG_WRITE_STOPPED =
     "Het wegschrijven is gestopt. %s Er is niets in het geheugen van het KORVEL bord opgeslagen.\n\n"
     "Uw waarden staan nog in de velden: schrijf opnieuw weg om ze allemaal te sturen en op te slaan, of haal "
     "de instellingen op om te zien wat het bord nu heeft.";
+inline constexpr const char* MSG_STORE_STOPPED =
+    "Het wegschrijven is gestopt nadat alle instellingen naar het KORVEL bord gestuurd waren en het bord gevraagd "
+    "was ze op te slaan: of ze zijn opgeslagen is niet bekend. Haal de instellingen op om te zien wat het bord nu "
+    "heeft; uw waarden staan nog in de velden.";
 // Which rows reached the board before a run ended early (address order).
 inline constexpr const char* MSG_NONE_SENT = "Er is nog niets naar het bord gestuurd.";
 inline constexpr const char* MSG_ONE_SENT = "Alleen \"%s\" is naar het bord gestuurd.";
