@@ -14,8 +14,10 @@
 
 #include "link/rfc2217_session.h"
 #include "link/telnet_codec.h"
+#include "telnet_checks.h"
 
 using namespace korvel;
+using korvel::fuzz::CommandsOnly;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
@@ -25,17 +27,6 @@ constexpr std::size_t kAnswerSlack = 64;
 
 void Check(bool ok) {
     if (!ok) std::abort();
-}
-
-// Every byte of `stream` is part of a whole command: no data, nothing left unfinished.
-void CommandsOnly(const Bytes& stream) {
-    telnet::Decoder dec;
-    Bytes data;
-    std::vector<telnet::Command> commands;
-    dec.Feed(stream.data(), stream.size(), true, data, commands);
-    const uint8_t end = 0;
-    dec.Feed(&end, 1, true, data, commands);
-    Check(data == Bytes{0});
 }
 
 }  // namespace
