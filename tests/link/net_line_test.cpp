@@ -2,26 +2,30 @@
 // stand-in's pseudo-terminal, once as telnet(rfc2217) and once as raw TCP; and through a small
 // telnet server of the test's own for what ser2net cannot be made to do (answer other settings
 // than asked, cut its commands into single bytes, refuse the COM port option, stay silent).
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "board_sim.h"
 #include "comms/frame_codec.h"
-#include "link/net_line.h"
 #include "link/telnet_codec.h"
 #include "messages/message_ids.h"
 #include "support/module_link.h"
 #include "support/ser2net_server.h"
-#include "support/telnet_server.h"
-
-#include <unistd.h>
 
 namespace korvel {
 namespace {
@@ -32,10 +36,98 @@ using Clock = std::chrono::steady_clock;
 using test::ModuleLink;
 using test::Ser2net;
 
-using Telnet = test::TelnetServer;
-Bytes Sub(const Bytes& payload) { return Telnet::Sub(payload); }
-const Bytes& kOpening = Telnet::kOpening;
+Bytes Sub(const Bytes& payload) {
+    Bytes out;
+    AppendSubnegotiation(out, OptComPort, payload.data(), payload.size());
+    return out;
+}
+const Bytes kOpening{IAC, WILL, 3, IAC, DO, 3, IAC, DO, 0, IAC, WILL, 0, IAC, DO, 44};
 const Bytes kStopSizeRequest = Sub({4, 2});  // the last setting before the flow control
+const Bytes kLineAnswers = [] {  // to the line the tool asks for
+    Bytes answers = Sub({101, 0, 0, 0x25, 0x80});
+    for (const Bytes& b : {Sub({102, 8}), Sub({103, 1}), Sub({104, 2}), Sub({105, 1})})
+        answers.insert(answers.end(), b.begin(), b.end());
+    return answers;
+}();
+
+// Plays a script on the one connection it takes, on a thread of its own; after the script it
+// reads what comes.
+class ScriptedServer {
+public:
+    explicit ScriptedServer(std::function<void(ScriptedServer&)> script) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&a), len);
+        ::listen(listener_, 1);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this, script = std::move(script)] {
+            pollfd p{listener_, POLLIN, 0};
+            if (::poll(&p, 1, 10000) <= 0) return;
+            client_ = ::accept(listener_, nullptr, nullptr);
+            const int one = 1;
+            ::setsockopt(client_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            script(*this);
+            while (!done_ && Read(50)) {
+            }
+        });
+    }
+    ~ScriptedServer() {
+        done_ = true;
+        thread_.join();
+        if (client_ >= 0) ::close(client_);
+        ::close(listener_);
+    }
+    std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+    // Byte by byte, each in a segment of its own: the client's reads see every cut.
+    void Send(const Bytes& bytes, bool byteByByte = false) {
+        for (std::size_t i = 0; i < bytes.size(); i += byteByByte ? 1 : bytes.size()) {
+            (void)!::send(client_, bytes.data() + i, byteByByte ? 1 : bytes.size(), MSG_NOSIGNAL);
+            if (byteByByte) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    // Over and over as fast as the client takes it, reading nothing, until the server goes.
+    void Flood(const Bytes& unit) {
+        Bytes many;
+        while (many.size() < 16384) many.insert(many.end(), unit.begin(), unit.end());
+        for (std::size_t at = 0; !done_;) {
+            pollfd p{client_, POLLOUT, 0};
+            const ssize_t n = ::poll(&p, 1, 50) <= 0 ? 0 : ::send(client_, &many[at], many.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && errno != EAGAIN) return;
+            at = (at + static_cast<std::size_t>(std::max<ssize_t>(n, 0))) % many.size();
+        }
+    }
+    bool Expect(const Bytes& pattern, int ms = 3000) {
+        for (const auto end = Clock::now() + std::chrono::milliseconds(ms); Clock::now() < end; Read(20)) {
+            std::lock_guard lock(m_);
+            if (std::search(received_.begin(), received_.end(), pattern.begin(), pattern.end()) != received_.end())
+                return true;
+        }
+        return false;
+    }
+private:
+    bool Read(int ms) {
+        pollfd p{client_, POLLIN, 0};
+        if (::poll(&p, 1, ms) <= 0) return true;
+        uint8_t buf[1024];
+        const ssize_t n = ::recv(client_, buf, sizeof buf, 0);
+        if (n <= 0) return false;
+        std::lock_guard lock(m_);
+        received_.insert(received_.end(), buf, buf + n);
+        return true;
+    }
+
+    int listener_ = -1;
+    std::atomic<int> client_{-1};
+    uint16_t port_ = 0;
+    std::atomic<bool> done_{false};
+    std::mutex m_;
+    Bytes received_;
+    std::thread thread_;
+};
 
 // Connects the module to `address`: "" when connected, else the error's text.
 std::string ConnectTo(ModuleLink& l, const std::string& address) {
@@ -162,7 +254,7 @@ TEST_F(NetLine, ServersThatRefuseOrMisstateTheLine) {
          " weigert de telnet-optie COM-PORT-OPTION: de server spreekt zo geen RFC 2217."},
     };
     for (const auto& r : rows) {
-        Telnet server([&](Telnet& s) {
+        ScriptedServer server([&](ScriptedServer& s) {
             s.Send(r.opening);
             if (!r.answers.empty() && s.Expect(kStopSizeRequest)) s.Send(r.answers);
         });
@@ -178,10 +270,10 @@ TEST_F(NetLine, CommandsCutIntoSingleBytesAndDoubledIacBothWays) {
     const Bytes report = EncodeFrame(std::vector<uint8_t>{K2PGETCOMMAND}.data(), 1);
     Bytes escaped;
     AppendData(escaped, report.data(), report.size(), true);
-    Telnet server([&](Telnet& s) {
+    ScriptedServer server([&](ScriptedServer& s) {
         s.Send(kOpening, true);
         if (!s.Expect(kStopSizeRequest)) return;
-        Bytes answers = Telnet::LineAnswers();
+        Bytes answers = kLineAnswers;
         for (const Bytes& b : {Sub({100}), Sub({112, 1})}) answers.insert(answers.end(), b.begin(), b.end());
         s.Send(answers, true);
         s.Send(escaped, true);
@@ -205,7 +297,7 @@ TEST_F(NetLine, CommandsCutIntoSingleBytesAndDoubledIacBothWays) {
 // left alone the connect ends after the few seconds it allows.
 TEST_F(NetLine, ASilentServer) {
     for (const bool giveUp : {true, false}) {
-        Telnet silent([](Telnet&) {});
+        ScriptedServer silent([](ScriptedServer&) {});
         ModuleLink m(test::FakeUiHost::Clock::Real);
         const auto start = Clock::now();
         m.host.OnProcessEvents = [&] {
@@ -225,15 +317,13 @@ TEST_F(NetLine, ASilentServer) {
 }
 
 size_t ResidentBytes() {
-    std::ifstream statm("/proc/self/statm");
     size_t pages = 0, resident = 0;
-    statm >> pages >> resident;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
     return resident * static_cast<size_t>(::sysconf(_SC_PAGESIZE));
 }
 
 // Servers that flood and never read what they are answered: the connect keeps its limit and the
-// window its events, a flood after a good start ends the line naming the server, and memory stays
-// bounded throughout.
+// window its events, a flood after a good start ends the line naming the server, memory stays bounded.
 TEST_F(NetLine, FloodingServersAreHeldToTheLimits) {
     const struct {
         bool negotiate;
@@ -246,75 +336,45 @@ TEST_F(NetLine, FloodingServersAreHeldToTheLimits) {
     };
     for (const auto& r : rows) {
         const size_t before = ResidentBytes();
-        Telnet server([&](Telnet& s) {
-            if (r.negotiate) {
-                s.Send(kOpening);
-                if (!s.Expect(kStopSizeRequest)) return;
-                s.Send(Telnet::LineAnswers());
-            }
+        ScriptedServer server([&](ScriptedServer& s) {
+            if (r.negotiate) s.Send(kOpening), s.Expect(kStopSizeRequest), s.Send(kLineAnswers);
             s.Flood(r.flood);
         });
         ModuleLink l(test::FakeUiHost::Clock::Real);
         std::string text;
         l.m.OnLineLost = [&](TCommsDataModule* m) { text = m->LineLostText(""); };
-        const auto start = Clock::now();
-        auto last = start;
+        auto start = Clock::now(), last = start;
         Clock::duration longest{};
-        l.host.OnProcessEvents = [&] {
-            longest = std::max(longest, Clock::now() - last);
-            last = Clock::now();
-        };
+        l.host.OnProcessEvents = [&] { longest = std::max(longest, Clock::now() - last), last = Clock::now(); };
         text = ConnectTo(l, server.Address());
-        longest = std::max(longest, Clock::now() - last);
-        if (r.negotiate && text.empty()) l.host.PumpUntil([&] { return !text.empty(); }, 5000);
+        if (r.negotiate) l.host.PumpUntil([&] { return !text.empty(); }, 5000);
         EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(4000));
-        EXPECT_LT(longest, std::chrono::milliseconds(250));  // the window's events go on
+        EXPECT_LT(longest, std::chrono::milliseconds(250));
         EXPECT_TRUE(Contains(text, server.Address() + r.says)) << text;
         EXPECT_LT(ResidentBytes(), before + (64u << 20));
     }
 }
 
-// Cut short by its write time-out, a write counts the data bytes that went (0xFF goes as two) and
-// finishes a doubled 0xFF before anything else, so the server reads exactly what was counted.
+// A write its time-out cuts short counts the data bytes that went (0xFF goes as two) and finishes a
+// doubled 0xFF before anything else, so the server reads exactly what was counted.
 TEST_F(NetLine, AWriteCutShortKeepsTheStreamWhole) {
-    Telnet server([&](Telnet& s) {
-        s.Send(kOpening);
-        if (!s.Expect(kStopSizeRequest)) return;
-        s.Send(Telnet::LineAnswers());
+    ScriptedServer server([&](ScriptedServer& s) {
+        s.Send(kOpening), s.Expect(kStopSizeRequest), s.Send(kLineAnswers);
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // reads nothing meanwhile
     });
-    NetSerialDevice line;
-    DeviceError error;
-    ASSERT_TRUE(line.Open(server.Address(), error)) << error.text;
-    LineSettings settings;
-    settings.BaudRate = 9600;
-    settings.StopBits = 2;
-    ASSERT_TRUE(line.Configure(settings, error)) << error.text;
-    line.SetTimeouts(SerialTimeouts{0, 0, 0, 0, 200});
+    ModuleLink l(test::FakeUiHost::Clock::Real);
+    l.m.ZylSerialPort.SetWriteTotalTimeoutConstant(200);
+    ASSERT_EQ(ConnectTo(l, server.Address()), "");
     const Bytes data(8 << 20, IAC);
-    const IoResult cut = line.Write(data.data(), data.size());
-    ASSERT_GT(cut.count, 0);
-    ASSERT_LT(cut.count, static_cast<int64_t>(data.size()));
-    line.SetTimeouts(SerialTimeouts{0, 0, 0, 0, 0});
-    const uint8_t more[] = {'A', 'B'};
-    EXPECT_EQ(line.Write(more, 2).count, 2);
-    Bytes expected(data.begin(), data.begin() + cut.count);
-    expected.insert(expected.end(), {'A', 'B'});
-    Bytes got;
-    for (const auto end = Clock::now() + std::chrono::seconds(10); got.size() < expected.size() && Clock::now() < end;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const Bytes stream = server.Received();
-        Decoder decoder;
-        std::vector<Command> commands;
-        got.clear();
-        decoder.Feed(stream.data(), stream.size(), true, got, commands);
-    }
-    EXPECT_TRUE(got == expected) << got.size() << " bytes, " << expected.size() << " expected";
-    line.Close();
+    const int32_t cut = l.m.ZylSerialPort.SendData(data.data(), static_cast<uint32_t>(data.size()));
+    ASSERT_TRUE(cut > 0 && cut < static_cast<int32_t>(data.size())) << cut;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the server reads again
+    EXPECT_EQ(l.m.ZylSerialPort.SendByte(IAC), 1);
+    EXPECT_TRUE(server.Expect(Bytes(2 * (cut + 1), IAC), 10000));
+    EXPECT_FALSE(server.Expect(Bytes(2 * (cut + 1) + 1, IAC), 500));
 }
 
-// What the board sent before the line was opened, held by the pty or by the server, is not handed
-// on as new: right after the connect no report comes that was not sent after it.
+// Reports the pty or the server held from before the open are not handed on as new.
 TEST_F(NetLine, ReportsFromBeforeTheOpenAreDropped) {
     for (const int via : {0, 1, 2}) {
         sim::BoardSimOptions o;
@@ -327,8 +387,7 @@ TEST_F(NetLine, ReportsFromBeforeTheOpenAreDropped) {
         ModuleLink l(test::FakeUiHost::Clock::Real);
         ASSERT_EQ(ConnectTo(l, server ? server->Address() : pty), "");
         l.host.PumpUntil([] { return false; }, 150);
-        EXPECT_LE(l.Count(K2MSENDMONDATA), 1u) << (server ? server->Address() : pty);
-        l.m.Disconnect();
+        EXPECT_LE(l.Count(K2MSENDMONDATA), 1u) << via;
     }
 }
 
