@@ -340,11 +340,11 @@ TEST_F(NetLine, FloodingServersAreHeldToTheLimits) {
             if (r.negotiate) s.Send(kOpening), s.Expect(kStopSizeRequest), s.Send(kLineAnswers);
             s.Flood(r.flood);
         });
-        ModuleLink l(test::FakeUiHost::Clock::Real);
-        std::string text;
-        l.m.OnLineLost = [&](TCommsDataModule* m) { text = m->LineLostText(""); };
-        auto start = Clock::now(), last = start;
+        auto start = Clock::now(), last = start;  // before the module: its close still handles events
         Clock::duration longest{};
+        std::string text;
+        ModuleLink l(test::FakeUiHost::Clock::Real);
+        l.m.OnLineLost = [&](TCommsDataModule* m) { text = m->LineLostText(""); };
         l.host.OnProcessEvents = [&] { longest = std::max(longest, Clock::now() - last), last = Clock::now(); };
         text = ConnectTo(l, server.Address());
         if (r.negotiate) l.host.PumpUntil([&] { return !text.empty(); }, 5000);
