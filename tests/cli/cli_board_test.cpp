@@ -282,7 +282,6 @@ TEST_F(CliBoardTest, CtrlCEndsEveryCommandWithItsStatusAndOneLine) {
     } rows[] = {
         {Program(100), {"watch"}, after(500), 130, "Onderbroken."},
         {Program(100), {"watch", "--seconds", "4294968"}, after(1500), 130, "Onderbroken."},
-        {run, {"info"}, after(800), 130, "Onderbroken."},
         {run, {"backup", File("int.csv")}, after(500), 130, "Onderbroken."},
         {dropStore, {"defaults"}, [](BoardSim& b, int) { const auto r = b.ReceivedBlocks();
                                                           return !r.empty() && r.back()[0] == P2KFLASHNVM; },

@@ -50,8 +50,7 @@ const Bytes kLineAnswers = [] {  // to the line the tool asks for
     return answers;
 }();
 
-// Plays a script on the one connection it takes, on a thread of its own; after the script it
-// reads what comes.
+// Plays a script on the one connection it takes, on a thread of its own.
 class ScriptedServer {
 public:
     explicit ScriptedServer(std::function<void(ScriptedServer&)> script) {

@@ -198,7 +198,6 @@ TEST(SettingsFile, AWordCountsOnlyWhereTheFieldHoldsItAsTheTextShows) {
         {"46;onfNightOff;Temperatuur voor nachtstand;19,0;4864", "20,5;4865", 5248},  // edited: the text
         {"224;rgTestmode;Test standen;0;0", "4;100", 4},  // the group holds 4 at most
         {"54;onfPumpStartupTime;Pomp voorlooptijd (s);30;30", "30;7710", 30},  // a low byte field
-        {"0;StooklijnRL.XMin;Radiatoren stooklijn Laag XMin;-10,0;65436", "-25,0;65286", 65286},
     };
     for (const auto& r : rows) {
         std::string row = r.row;
