@@ -69,7 +69,8 @@ protected:
         return {status, out.str(), err.str()};
     }
     std::string File(const std::string& name) {
-        files.push_back(::testing::TempDir() + "cli_" + name);
+        // Named by the process: test runs of other builds share the folder.
+        files.push_back(::testing::TempDir() + "cli_" + std::to_string(::getpid()) + "_" + name);
         return files.back();
     }
     static std::string Read(const std::string& path) {
