@@ -357,9 +357,10 @@ TEST_F(NetLine, FloodingServersAreHeldToTheLimits) {
 // A write its time-out cuts short counts the data bytes that went (0xFF goes as two) and finishes a
 // doubled 0xFF before anything else, so the server reads exactly what was counted.
 TEST_F(NetLine, AWriteCutShortKeepsTheStreamWhole) {
+    std::atomic<bool> reading{false};
     ScriptedServer server([&](ScriptedServer& s) {
         s.Send(kOpening), s.Expect(kStopSizeRequest), s.Send(kLineAnswers);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // reads nothing meanwhile
+        for (int i = 0; i < 500 && !reading; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     });
     ModuleLink l(test::FakeUiHost::Clock::Real);
     l.m.ZylSerialPort.SetWriteTotalTimeoutConstant(200);
@@ -367,7 +368,8 @@ TEST_F(NetLine, AWriteCutShortKeepsTheStreamWhole) {
     const Bytes data(8 << 20, IAC);
     const int32_t cut = l.m.ZylSerialPort.SendData(data.data(), static_cast<uint32_t>(data.size()));
     ASSERT_TRUE(cut > 0 && cut < static_cast<int32_t>(data.size())) << cut;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the server reads again
+    reading = true;
+    EXPECT_TRUE(server.Expect(Bytes(2 * cut - 1, IAC), 10000));
     EXPECT_EQ(l.m.ZylSerialPort.SendByte(IAC), 1);
     EXPECT_TRUE(server.Expect(Bytes(2 * (cut + 1), IAC), 10000));
     EXPECT_FALSE(server.Expect(Bytes(2 * (cut + 1) + 1, IAC), 500));
