@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -16,7 +17,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "capture/line_record.h"
 #include "comms/frame_codec.h"
+#include "korvel_version.h"
 #include "messages/message_ids.h"
 #include "settings/nvm_parameters.h"
 
@@ -112,6 +115,14 @@ struct BoardSim::Impl {
     uint8_t state = 1;
     uint8_t flags47 = 0x14, flags49 = 0;
     Drift ret{3500, 500, 3500}, outside{50, 40, 50}, room{20.0 * 256, 256, 20.0 * 256}, refrig{150, 80, 150};
+    std::unique_ptr<TLineRecord> record;  // with a capture file only
+
+    // Replay: the clock starts when the line is opened; the cursors move through the recording.
+    bool replayStarted = false;
+    Clock::time_point replayStart{};
+    size_t nextUnsolicited = 0;
+    size_t nextExchange = 0;
+    bool replayEndTold = false;
 
     void Run();
     void CloseLine();
@@ -126,9 +137,65 @@ struct BoardSim::Impl {
     void SendReport();
     void Flush(Clock::time_point now);
     int TimeoutMs(Clock::time_point now) const;
+    void Note(const std::string& text) const;
+    uint32_t Speed() const;
+    Clock::time_point ReplayDue(size_t i) const;
+    void Replay(Clock::time_point now);
+    void ReplayRequest(const std::vector<uint8_t>& block);
 };
 
+void BoardSim::Impl::Note(const std::string& text) const {
+    if (options.note)
+        options.note(text);
+    else
+        std::fprintf(stderr, "korvel-board-sim: %s\n", text.c_str());
+}
+
+uint32_t BoardSim::Impl::Speed() const {
+    termios t{};
+    if (slave < 0 || ::tcgetattr(slave, &t) != 0) return 0;
+    return ::cfgetospeed(&t) == B9600 ? 9600 : 0;
+}
+
+Clock::time_point BoardSim::Impl::ReplayDue(size_t i) const {
+    const double us = static_cast<double>(options.replay->Unsolicited[i].AtUs) / options.speed;
+    return replayStart + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::micro>(us));
+}
+
+void BoardSim::Impl::Replay(Clock::time_point now) {
+    const TReplayScript& script = *options.replay;
+    if (!replayStarted) {
+        // A program that opens the port sets it to 9600 baud (ser2net in front of it too); until
+        // then nobody would hear what is played.
+        if (master < 0 || Speed() != 9600) return;
+        replayStarted = true;
+        replayStart = now;
+        if (script.LoaderPackets > 0)
+            Note("replay: de firmwarelader in de opname wordt niet afgespeeld (pakketten: " +
+                 std::to_string(script.LoaderPackets) + ")");
+    }
+    while (nextUnsolicited < script.Unsolicited.size() && ReplayDue(nextUnsolicited) <= now)
+        Queue(script.Unsolicited[nextUnsolicited++].Wire);
+    if (!replayEndTold && nextUnsolicited == script.Unsolicited.size() && nextExchange == script.Exchanges.size()) {
+        replayEndTold = true;
+        Note("replay: de opname is helemaal afgespeeld");
+    }
+}
+
+void BoardSim::Impl::ReplayRequest(const std::vector<uint8_t>& block) {
+    const auto& exchanges = options.replay->Exchanges;
+    if (nextExchange < exchanges.size() && exchanges[nextExchange].Request == block) {
+        for (const auto& answer : exchanges[nextExchange].Answers) Queue(answer);
+        ++nextExchange;
+        return;
+    }
+    Note("replay: verzoek " + RequestText(block) + " niet beantwoord: de opname heeft als volgende " +
+         (nextExchange < exchanges.size() ? "verzoek " + RequestText(exchanges[nextExchange].Request)
+                                          : std::string("geen verzoek meer")));
+}
+
 void BoardSim::Impl::CloseLine() {
+    if (record) record->LineClosed();
     if (master >= 0) ::close(master);
     if (slave >= 0) ::close(slave);
     master = slave = -1;
@@ -147,6 +214,7 @@ void BoardSim::Impl::CloseAll() {
 void BoardSim::Impl::Queue(const std::vector<uint8_t>& bytes) {
     if (silent || master < 0) return;
     if (out.size() + bytes.size() > kOutLimit) return;  // nobody reads: drop, never grow
+    if (record) record->Record(TLineDirection::Inbound, bytes, CaptureNowUs());
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
@@ -174,6 +242,10 @@ void BoardSim::Impl::OnBlock() {
         std::lock_guard lock(m);
         received.push_back(block);
         if (received.size() > kReceivedBlocksKept) received.pop_front();
+    }
+    if (options.replay) {
+        ReplayRequest(block);
+        return;
     }
     if (block.empty() || !program) return;
     const auto now = Clock::now();
@@ -246,9 +318,12 @@ void BoardSim::Impl::StartLoader() {
     loaderDone = false;
     inLoader = true;
     inService = false;
+    if (record) record->SetLoader(true);
 }
 
 void BoardSim::Impl::OnByte(uint8_t b) {
+    // Recorded before it is handled: the answer it brings follows its request in the capture.
+    if (record) record->Record(TLineDirection::Outbound, std::span<const uint8_t>(&b, 1), CaptureNowUs());
     // The loader too watches for a start block, so a session abandoned halfway (the tool gave up,
     // the line dropped) can be followed by a new one; the byte that completes it is no loader data.
     const uint32_t session = sessions;
@@ -282,6 +357,7 @@ void BoardSim::Impl::OnByte(uint8_t b) {
             if (last) {
                 // The new firmware starts: framed protocol and reports again, out of service mode.
                 mode = Mode::Normal;
+                if (record) record->SetLoader(false);
                 decoder.Reset();
                 nextReport = Clock::now() + milliseconds(options.reportMs);
             } else {
@@ -391,8 +467,13 @@ void BoardSim::Impl::Receive(Clock::time_point now) {
 
 int BoardSim::Impl::TimeoutMs(Clock::time_point now) const {
     Clock::time_point next = now + milliseconds(100);
-    if (options.reportMs > 0 && mode == Mode::Normal) next = std::min(next, nextReport);
-    if (program && !serviceSeen && mode == Mode::Normal) next = std::min(next, nextAsk);
+    if (options.replay) {
+        if (replayStarted && nextUnsolicited < options.replay->Unsolicited.size())
+            next = std::min(next, ReplayDue(nextUnsolicited));
+    } else {
+        if (options.reportMs > 0 && mode == Mode::Normal) next = std::min(next, nextReport);
+        if (program && !serviceSeen && mode == Mode::Normal) next = std::min(next, nextAsk);
+    }
     if (!in.empty()) next = std::min(next, in.front().first);
     if (!out.empty() && options.pace && outDue != Clock::time_point{}) next = std::min(next, outDue);
     if (next <= now) return 0;
@@ -440,6 +521,11 @@ void BoardSim::Impl::Run() {
             service = inService;
         }
         serviceSeen = service;
+        if (options.replay) {
+            Replay(now);
+            Flush(now);
+            continue;
+        }
         if (program && !service && mode == Mode::Normal && now >= nextAsk) {
             SendBlock({K2PGETCOMMAND});
             nextAsk = now + milliseconds(options.askMs);
@@ -489,6 +575,17 @@ std::string BoardSim::Start() {
     d->master = master;
     d->slave = slave;
     d->stop = false;
+    if (!d->options.capture.empty()) {
+        d->record = std::make_unique<TLineRecord>("korvel-board-sim " KORVEL_FILE_VERSION_TEXT);
+        d->record->LineOpened(name);
+        try {
+            d->record->StartFile(d->options.capture);
+        } catch (...) {
+            d->record.reset();
+            d->CloseAll();
+            throw;
+        }
+    }
     try {
         d->thread = std::thread([this] { d->Run(); });
     } catch (...) {

@@ -4,10 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "board_replay.h"
 
 namespace korvel::sim {
 
@@ -28,6 +31,16 @@ struct BoardSimOptions {
     std::optional<uint16_t> storeWrong;  // keep the word written at this address plus 1
     uint32_t dropWrite = 0;         // neither keep nor answer the Nth write request 165 (1-based; 0 = none)
     bool dropStore = false;         // leave every store request 167 unanswered
+
+    // A capture file of the line as the board sees it, written while the stand-in runs.
+    std::string capture;
+    // Plays a recording instead of being a board, once a program has opened the line (set it to
+    // 9600 baud): its own blocks at their times divided by speed, answers as their requests come.
+    std::shared_ptr<const TReplayScript> replay;
+    double speed = 1;
+    // What the replay has to say (a request the recording does not hold next, its end); stderr
+    // when not set. Runs on the stand-in's thread.
+    std::function<void(const std::string&)> note;
 };
 
 // Wire time of one byte at 9600 baud, 8N2: 11 bits.

@@ -1,5 +1,6 @@
 // korvel-board-sim: the board stand-in as a program. Prints the port to open, then plays the
 // board until SIGINT or SIGTERM.
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "board_sim.h"
+#include "capture/pcapng.h"
 
 namespace {
 
@@ -16,7 +18,14 @@ void Usage() {
                  "usage: korvel-board-sim [--program] [--report-ms N] [--pace] [--seed N]\n"
                  "                        [--drop-answer N] [--corrupt-answer N] [--silent]\n"
                  "                        [--short-report N] [--hang-up-after-ms N]\n"
-                 "                        [--store-wrong ADDR] [--drop-write N] [--drop-store]\n");
+                 "                        [--store-wrong ADDR] [--drop-write N] [--drop-store]\n"
+                 "                        [--capture FILE]\n"
+                 "       korvel-board-sim --replay FILE [--speed N] [--pace] [--capture FILE]\n"
+                 "\n"
+                 "--capture FILE writes what crosses the line to a pcapng capture file.\n"
+                 "--replay FILE plays the board's side of a capture once a program opens the port:\n"
+                 "its own blocks at their recorded times (divided by N), each answer when the\n"
+                 "request that preceded it in the recording comes.\n");
 }
 
 bool ParseCount(const char* text, uint32_t& value) {
@@ -32,6 +41,7 @@ bool ParseCount(const char* text, uint32_t& value) {
 
 int main(int argc, char** argv) {
     korvel::sim::BoardSimOptions o;
+    std::string replay;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto number = [&](uint32_t& v) {
@@ -52,6 +62,21 @@ int main(int argc, char** argv) {
         else if (a == "--hang-up-after-ms") number(o.hangUpAfterMs);
         else if (a == "--drop-write") number(o.dropWrite);
         else if (a == "--drop-store") o.dropStore = true;
+        else if (a == "--capture" || a == "--replay") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                std::fprintf(stderr, "korvel-board-sim: %s needs a file\n", a.c_str());
+                return 2;
+            }
+            (a == "--capture" ? o.capture : replay) = argv[++i];
+        } else if (a == "--speed") {
+            char* end = nullptr;
+            o.speed = i + 1 < argc ? std::strtod(argv[i + 1], &end) : 0;
+            if (i + 1 >= argc || end == argv[i + 1] || *end != '\0' || !std::isfinite(o.speed) || o.speed <= 0) {
+                std::fprintf(stderr, "korvel-board-sim: --speed needs a positive number\n");
+                return 2;
+            }
+            ++i;
+        }
         else if (a == "--store-wrong") {
             uint32_t address = 0;
             number(address);
@@ -68,6 +93,19 @@ int main(int argc, char** argv) {
             Usage();
             return 2;
         }
+    }
+
+    if (o.speed != 1 && replay.empty()) {
+        std::fprintf(stderr, "korvel-board-sim: --speed goes with --replay only\n");
+        return 2;
+    }
+    if (!replay.empty()) {
+        const korvel::TCaptureReadResult read = korvel::ReadCaptureFile(replay);
+        if (!read.Ok()) {
+            std::fprintf(stderr, "korvel-board-sim: de opname %s is geweigerd: %s\n", replay.c_str(), read.Error.c_str());
+            return 1;
+        }
+        o.replay = std::make_shared<const korvel::sim::TReplayScript>(korvel::sim::BuildReplayScript(read.Packets));
     }
 
     // Blocked before the board's thread starts, so only sigwait below ever takes them.

@@ -28,20 +28,24 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, bool leaveWi
             line.Action = TCommandLine::TAction::Version;
             return line;
         }
+        // "--name VALUE" or "--name=VALUE": the value goes to target; a missing one is named.
+        std::string missing;
+        const auto valued = [&](const std::string& name, std::string& target, const char* what) {
+            if (arg == name) {
+                if (i + 1 >= args.size() || args[i + 1].empty()) missing = "option '" + name + "' needs " + what;
+                else target = args[++i];
+                return true;
+            }
+            if (arg.rfind(name + "=", 0) != 0) return false;
+            if (arg.size() == name.size() + 1) missing = "option '" + name + "' needs " + what;
+            else target = arg.substr(name.size() + 1);
+            return true;
+        };
         if (arg == "--demo") {
             line.Demo = true;
-        } else if (arg == "--port") {
-            if (i + 1 >= args.size() || args[i + 1].empty()) return Fail("option '--port' needs a port name");
-            line.Port = args[++i];
-        } else if (arg.rfind("--port=", 0) == 0) {
-            if (arg.size() == 7) return Fail("option '--port' needs a port name");
-            line.Port = arg.substr(7);
-        } else if (arg == "--open-log") {
-            if (i + 1 >= args.size() || args[i + 1].empty()) return Fail("option '--open-log' needs a file");
-            line.OpenLog = args[++i];
-        } else if (arg.rfind("--open-log=", 0) == 0) {
-            if (arg.size() == 11) return Fail("option '--open-log' needs a file");
-            line.OpenLog = arg.substr(11);
+        } else if (valued("--port", line.Port, "a port name") || valued("--open-log", line.OpenLog, "a file") ||
+                   valued("--replay", line.Replay, "a capture file")) {
+            if (!missing.empty()) return Fail(missing);
         } else if (leaveWindowSystemArgs && arg.rfind("--", 0) != 0) {
             continue;  // maybe the window system's option or its value
         } else if (!arg.empty() && arg[0] == '-') {
@@ -50,6 +54,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, bool leaveWi
             return Fail("unexpected argument '" + arg + "'");
         }
     }
+    if (line.Demo && !line.Replay.empty()) return Fail("options '--demo' and '--replay' do not go together");
     if (IsNetAddress(line.Port) && !ParseNetAddress(line.Port))
         return Fail("option '--port': '" + line.Port +
                     "' is no network address; write rfc2217://HOST:PORT or tcp://HOST:PORT, an IPv6 host in brackets");
@@ -57,7 +62,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args, bool leaveWi
 }
 
 std::string UsageLine() {
-    return "usage: korvel-service [--port NAME] [--demo] [--open-log FILE] | --help | --version\n";
+    return "usage: korvel-service [--port NAME] [--demo] [--replay FILE] [--open-log FILE] | --help | --version\n";
 }
 
 std::string UsageText() {
@@ -75,6 +80,14 @@ std::string UsageText() {
            "  --demo       not in the Windows build: the board stand-in needs pseudo-terminals\n"
 #else
            "  --demo       start the built-in board stand-in on a pseudo-terminal and preselect it\n"
+#endif
+#ifdef _WIN32
+           "  --replay FILE\n"
+           "               not in the Windows build, as --demo\n"
+#else
+           "  --replay FILE\n"
+           "               start the built-in board stand-in playing a capture (pcapng) and\n"
+           "               preselect it: what the board sent, as it was recorded\n"
 #endif
            "  --open-log FILE\n"
            "               show a log this tool wrote as a chart, in a window of its own\n"

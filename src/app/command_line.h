@@ -13,6 +13,7 @@ struct TCommandLine {
     std::string Port;   // --port NAME
     bool Demo = false;  // --demo
     std::string OpenLog;  // --open-log FILE
+    std::string Replay;   // --replay FILE: the stand-in plays a capture, as --demo starts it
     std::string Error;  // for Error: what was wrong, naming the argument
 };
 

@@ -9,6 +9,7 @@
 
 #include "app/command_line.h"
 #include "app/program_start.h"
+#include "capture/pcapng.h"
 #include "charts/chart_form.h"
 
 #ifdef _WIN32
@@ -39,10 +40,10 @@ int Answer(const korvel::TCommandLine& line) {
     using A = korvel::TCommandLine::TAction;
     if (line.Action != A::Run) UseParentConsole();
 #ifndef KORVEL_DEMO_BOARD
-    if (line.Action == A::Run && line.Demo) {
+    if (line.Action == A::Run && (line.Demo || !line.Replay.empty())) {
         UseParentConsole();
-        std::fputs("korvel-service: --demo needs pseudo-terminals, which this build has not: run korvel-board-sim "
-                   "on Linux, or connect a board\n",
+        std::fputs("korvel-service: --demo and --replay need pseudo-terminals, which this build has not: run "
+                   "korvel-board-sim on Linux, or connect a board\n",
                    stderr);
         return 2;
     }
@@ -83,7 +84,20 @@ public:
 
 int main(int argc, char** argv) {
     // Before QApplication, which needs a display; the window system's own -options stay for it.
-    if (const int code = Answer(korvel::ParseCommandLine({argv + 1, argv + argc}, true)); code >= 0) return code;
+    const korvel::TCommandLine early = korvel::ParseCommandLine({argv + 1, argv + argc}, true);
+    if (const int code = Answer(early); code >= 0) return code;
+#ifdef KORVEL_DEMO_BOARD
+    // A capture that cannot be played is said before any window opens.
+    std::shared_ptr<const korvel::sim::TReplayScript> replay;
+    if (!early.Replay.empty()) {
+        const korvel::TCaptureReadResult read = korvel::ReadCaptureFile(early.Replay);
+        if (!read.Ok()) {
+            std::fprintf(stderr, "korvel-service: de opname %s is geweigerd: %s\n", early.Replay.c_str(), read.Error.c_str());
+            return 1;
+        }
+        replay = std::make_shared<const korvel::sim::TReplayScript>(korvel::sim::BuildReplayScript(read.Packets));
+    }
+#endif
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel"));
@@ -98,6 +112,9 @@ int main(int argc, char** argv) {
     options.port = line.Port;
     options.demo = line.Demo;
     options.openLog = line.OpenLog;
+#ifdef KORVEL_DEMO_BOARD
+    options.replay = replay;
+#endif
     korvel::TProgram program(options);
     QuitOnClose quitOnClose;
     program.Form->installEventFilter(&quitOnClose);

@@ -32,6 +32,7 @@
 #include "app/menu_letters.h"
 #include "app/recent_addresses.h"
 #include "app/status_strip.h"
+#include "capture/traffic_form.h"
 #include "charts/chart_form.h"
 #include "link/net_address.h"
 #include "link/port_names.h"
@@ -124,12 +125,17 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
     }, this);
     DataLog = std::make_unique<TDataLog>(host_);
     DataLog->OnLoggingChange = [this] { SetAllowances(); };
+    BuildCapture();
     SettingsCollected = false;
     SetAllowances();
 }
 
 TMainForm::~TMainForm() {
     KeepInServiceModeTimer->stop();
+    // Nothing of the line may reach the traffic window or this window once they are going.
+    CommsDataModule->LineRecord.SetFileErrorHandler(nullptr);
+    TrafficForm.reset();
+    TrafficFeed.reset();
     DataLog->OnLoggingChange = nullptr;
     DataLog.reset();  // closes an open log, so no row is lost at exit
     CommsDataModule.reset();
@@ -176,6 +182,9 @@ void TMainForm::BuildActions() {
         NewAction("RestoreSnapshotAction", "&Gereedschappen", QStringLiteral("Vorige instellingen &terugzetten..."));
     ChartAction = NewAction("ChartAction", "&Gereedschappen", QStringLiteral("&Grafiek"));
     HelpManualAction = NewAction("HelpManualAction", "&Help", QStringLiteral("&Handleiding"));
+    StartCaptureAction = NewAction("StartCaptureAction", "&File", QStringLiteral("Start &Opname..."));
+    StopCaptureAction = NewAction("StopCaptureAction", "&File", QStringLiteral("Stop O&pname"));
+    TrafficAction = NewAction("TrafficAction", "&Gereedschappen", QStringLiteral("V&erkeer"));
 
     // The keys an engineer expects: save the backup, refresh from the board, help.
     SaveSettingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -222,6 +231,9 @@ void TMainForm::BuildActions() {
     bind(RestoreSnapshotAction, &TMainForm::RestoreSnapshotActionExecute);
     bind(ChartAction, &TMainForm::ChartActionExecute);
     bind(HelpManualAction, &TMainForm::HelpManualActionExecute);
+    bind(StartCaptureAction, &TMainForm::StartCaptureActionExecute);
+    bind(StopCaptureAction, &TMainForm::StopCaptureActionExecute);
+    bind(TrafficAction, &TMainForm::TrafficActionExecute);
 }
 
 void TMainForm::BuildMenusAndToolBar() {
@@ -232,6 +244,8 @@ void TMainForm::BuildMenusAndToolBar() {
     QMenu* file = ActionMainMenuBar1->addMenu(QStringLiteral("&File"));
     file->addAction(StartLoggingAction);
     file->addAction(PlaceAt(StopLoggingAction, "&Stop Loggen"));
+    file->addAction(StartCaptureAction);
+    file->addAction(StopCaptureAction);
     file->addAction(PlaceAt(FileExitAction, "Sl&uiten"));
 
     QMenu* link = ActionMainMenuBar1->addMenu(QStringLiteral("&Verbinding"));
@@ -252,6 +266,7 @@ void TMainForm::BuildMenusAndToolBar() {
         tools->addAction(a);
     tools->addSeparator();
     tools->addAction(ChartAction);
+    tools->addAction(TrafficAction);
 
     QMenu* help = ActionMainMenuBar1->addMenu(QStringLiteral("&Help"));
     help->addAction(HelpManualAction);
@@ -274,6 +289,7 @@ void TMainForm::BuildMenusAndToolBar() {
     ActionToolBar1->addAction(FileExitAction);
     ActionToolBar1->addSeparator();
     ActionToolBar1->addAction(ChartAction);
+    ActionToolBar1->addAction(PlaceAt(TrafficAction, "Ve&rkeer"));
 }
 
 void TMainForm::BuildClientArea() {
@@ -396,6 +412,7 @@ void TMainForm::SetAllowances() {
 
     StopLoggingAction->setEnabled(Logging());
     StartLoggingAction->setEnabled(!Logging());
+    CaptureAllowances();
     SettingsFileActionsAllowances();
 
     // The service tab's show and hide follow its visibility here, where it changes, so they do

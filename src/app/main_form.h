@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/status_strip.h"
+#include "capture/traffic_log.h"
 #include "charts/trend_history.h"
 #include "comms/comms_data_module.h"
 #include "host/ui_host.h"
@@ -43,6 +44,8 @@ class TManualForm;
 class TPercentageMeter;
 class TDataLog;
 class TSettingsPage;
+class TTrafficFeed;
+class TTrafficForm;
 
 
 inline constexpr const char* MAIN_CAPTION = "Korvel Service gereedschap";
@@ -93,6 +96,10 @@ public:
     // Loads a snapshot taken before an earlier write back into the fields.
     QAction* RestoreSnapshotAction = nullptr;
     QAction* ChartAction = nullptr;
+    // The line's record: a capture file of what crosses the line, and the traffic window.
+    QAction* StartCaptureAction = nullptr;
+    QAction* StopCaptureAction = nullptr;
+    QAction* TrafficAction = nullptr;
     QActionGroup* ModeGroup = nullptr;
     QTabWidget* PageControl1 = nullptr;
     TMonitorPage* TabSheetToshiba = nullptr;
@@ -103,6 +110,7 @@ public:
     TPercentageMeter* ProgressMeter = nullptr;
     QToolButton* btnStopRun = nullptr;  // "Stoppen", in the strip while a write runs
     QFrame* ConnectedIndicator = nullptr;
+    QLabel* CaptureLabel = nullptr;  // in the strip while a capture is written
     // Drives ProgressLabel and ProgressMeter: a lengthy operation takes them with
     // StatusStrip->Operation(); otherwise the label tells how the link stands.
     TStatusStrip* StatusStrip = nullptr;
@@ -143,6 +151,14 @@ public:
     void btnShowAdvancedViewerClick();
     void ChartActionExecute();
     void HelpManualActionExecute();
+
+    // Capture file and traffic window (main_form_capture.cpp).
+    void StartCaptureActionAccept(const QString& fileName);
+    void StopCaptureActionExecute();
+    void TrafficActionExecute();
+    TTrafficLog TrafficLog;  // the latest blocks of the line, kept whether the window is open or not
+    std::unique_ptr<TTrafficFeed> TrafficFeed;
+    std::unique_ptr<TTrafficForm> TrafficForm;  // made when first asked for
 
     // Data log.
     void StartLoggingActionAccept(const QString& fileName);
@@ -191,6 +207,9 @@ private:
     void BuildMenusAndToolBar();
     void BuildClientArea();
     void StartLoggingActionExecute();
+    void StartCaptureActionExecute();
+    void BuildCapture();
+    void CaptureAllowances();
     void FlashActionOpen();
     QWidget* FindDisplayField(const char* name) const;
     void LineLost();

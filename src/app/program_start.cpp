@@ -21,18 +21,22 @@ TProgram::TProgram(const TProgramOptions& options) {
     QtTranslations = InstallQtTranslations(options.language);
     std::string portName = options.port;
 #ifdef KORVEL_DEMO_BOARD
-    if (options.demo) {
+    if (options.demo || options.replay) {
         sim::BoardSimOptions simOptions;
         simOptions.program = true;
         simOptions.reportMs = 1000;
+        simOptions.replay = options.replay;
         DemoBoard = std::make_unique<sim::BoardSim>(simOptions);
+        replay_ = options.replay != nullptr;
         portName = DemoBoard->Start();
     }
 #endif
 
     Form = std::make_unique<TMainForm>(Host);
     MainForm = Form.get();
-    if (DemoRunning()) Form->setWindowTitle(Form->windowTitle() + QStringLiteral(" (demo)"));
+    if (DemoRunning())
+        Form->setWindowTitle(Form->windowTitle() +
+                             (ReplayRunning() ? QStringLiteral(" (opname afspelen)") : QStringLiteral(" (demo)")));
     if (!portName.empty()) PreselectPort(Form->CommsDataModule->ZylSerialPort, portName);
     TOvcRegistryStore& store = Form->GlobalDataModule->OvcRegistryStore;
     MainFormState = std::make_unique<TWidgetFormState>(*Form, store, "TMainForm", Host, true);
@@ -69,6 +73,14 @@ TProgram::~TProgram() {
     About.reset();
 #ifdef KORVEL_DEMO_BOARD
     DemoBoard.reset();
+#endif
+}
+
+bool TProgram::ReplayRunning() const {
+#ifdef KORVEL_DEMO_BOARD
+    return DemoBoard != nullptr && replay_;
+#else
+    return false;
 #endif
 }
 

@@ -28,6 +28,10 @@ struct TProgramOptions {
     bool demo = false;  // the built-in stand-in on a pty, preselected; ignored without one
     QLocale language = QLocale::system();  // of Qt's own texts
     std::string openLog;  // a log file to show in a chart once the main window is up
+#ifdef KORVEL_DEMO_BOARD
+    // A recording for the built-in stand-in to play instead of the demo board.
+    std::shared_ptr<const sim::TReplayScript> replay;
+#endif
 };
 
 class TProgram {
@@ -37,6 +41,7 @@ public:
     TProgram(const TProgram&) = delete;
     TProgram& operator=(const TProgram&) = delete;
     bool DemoRunning() const;
+    bool ReplayRunning() const;  // the stand-in plays a recording
 
     std::unique_ptr<QTranslator> QtTranslations;  // null without a catalogue for the language
     QtUiHost Host;
@@ -51,6 +56,9 @@ public:
     std::unique_ptr<TWidgetFormState> MainFormState;
     std::unique_ptr<TWidgetFormState> AdvancedViewFormState;
     std::unique_ptr<TWidgetFormState> AdvancedSettingsFormState;
+
+private:
+    bool replay_ = false;
 };
 
 // Qt's own texts (file dialogs, standard buttons, the edit menu of a field) in the given language,

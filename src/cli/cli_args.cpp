@@ -61,8 +61,10 @@ std::string CliUsage() {
            "\n"
            "backup, compare, restore, defaults en flash hebben de RUN/PROGRAM schakelaar in de stand\n"
            "PROGRAM nodig. restore, defaults en flash bewaren eerst een momentopname van het bord in de map\n"
-           "van het venster, tenzij --no-snapshot. Resultaten gaan naar stdout, fouten naar stderr als een\n"
-           "regel, voortgang naar stderr op een terminal.\n"
+           "van het venster, tenzij --no-snapshot. Elke opdracht behalve ports neemt ook --capture FILE: wat\n"
+           "over de lijn gaat, beide kanten op, als pcapng-opname voor Wireshark (met korvel.lua) of\n"
+           "korvel-board-sim --replay. Resultaten gaan naar stdout, fouten naar stderr als een regel,\n"
+           "voortgang naar stderr op een terminal.\n"
            "\n"
            "Afsluitstatus:\n"
            "  0    klaar\n"
@@ -112,6 +114,10 @@ std::optional<TCliOptions> ParseCliArgs(const std::vector<std::string>& args, st
             const auto v = value("--log");
             if (!v) return std::nullopt;
             o.Log = *v;
+        } else if (a == "--capture") {
+            const auto v = value("--capture");
+            if (!v) return std::nullopt;
+            o.Capture = *v;
         } else if (a == "--seconds") {
             const auto v = value("--seconds");
             if (!v) return std::nullopt;
@@ -163,6 +169,10 @@ std::optional<TCliOptions> ParseCliArgs(const std::vector<std::string>& args, st
     }
     if (!shape->Port && !o.Port.empty()) {
         error = "optie '--port' hoort niet bij " + o.Command;
+        return std::nullopt;
+    }
+    if (!shape->Port && !o.Capture.empty()) {
+        error = "optie '--capture' hoort niet bij " + o.Command;
         return std::nullopt;
     }
     if (o.Json && !shape->Json) {

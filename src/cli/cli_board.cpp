@@ -62,8 +62,15 @@ TCliBoard::~TCliBoard() {
     FComms.reset();  // closes the port and joins its thread while the host still runs hand-overs
 }
 
-void TCliBoard::Open(const std::string& port) {
+void TCliBoard::Open(const std::string& port, const std::string& capture) {
     FPort = port;
+    if (!capture.empty()) {
+        try {
+            FComms->LineRecord.StartFile(capture);
+        } catch (const std::exception& e) {
+            throw TCliFailure{EXIT_FILE, std::string(e.what()) + ". Kies een map waarin geschreven mag worden."};
+        }
+    }
     PreselectPort(FComms->ZylSerialPort, port);
     FComms->ZylSerialPort.PortChoice = "met --port (korvel-cli ports toont ze)";
     try {

@@ -44,8 +44,9 @@ public:
     explicit TCliBoard(std::ostream& messages);
     ~TCliBoard() override;
 
-    // Opens the port by the name a user gives; throws TCliFailure (EXIT_LINE).
-    void Open(const std::string& port);
+    // Opens the port by the name a user gives; throws TCliFailure (EXIT_LINE). With a capture
+    // file, what crosses the line is written to it from the start (EXIT_FILE when it cannot be).
+    void Open(const std::string& port, const std::string& capture = {});
 
     // Handles events for ms (the keep-alive ticking while service mode is wanted); stops early
     // when the line goes or an interrupt comes.

@@ -446,7 +446,7 @@ int Run(const TContext& c) {
 
     // The messages the shared code shows go to stderr, as errors do.
     TCliBoard board(c.Err);
-    board.Open(c.Options.Port);
+    board.Open(c.Options.Port, c.Options.Capture);
     try {
         return RunOnBoard(c, board, file);
     } catch (const TCliFailure&) {

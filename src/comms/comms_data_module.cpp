@@ -1,5 +1,6 @@
 #include "comms/comms_data_module.h"
 
+#include "korvel_version.h"
 #include "link/net_address.h"
 #include "link/port_names.h"
 
@@ -10,7 +11,9 @@ const char kHex[] = "0123456789ABCDEF";
 }
 
 TCommsDataModule::TCommsDataModule(UiHost& host)
-    : ZylSerialPort(host), DelayTimer(host), FTDI_VCOM(host), host_(host) {
+    : LineRecord(KORVEL_PRODUCT_NAME " " KORVEL_FILE_VERSION_TEXT), ZylSerialPort(host), DelayTimer(host),
+      FTDI_VCOM(host), host_(host) {
+    ZylSerialPort.SetLineTap(&LineRecord);
     ZylSerialPort.SetBaudRate(br009600);
     ZylSerialPort.SetStopBits(sb2Bits);
     ZylSerialPort.SetInputBuffer(16384);
@@ -69,6 +72,7 @@ void TCommsDataModule::Connect() {
         FConnectionState = csConnecting;
         if (OnStatusChange) OnStatusChange(this);
     }
+    LineRecord.LineOpened(TrimSpaces(ZylSerialPort.PortName()));
     try {
         ZylSerialPort.Open();
     } catch (...) {
@@ -91,6 +95,7 @@ void TCommsDataModule::ClosePort() {
         ~Reset() { f = false; }
     } reset{FClosingPort};
     ZylSerialPort.Close();
+    LineRecord.LineClosed();
 }
 
 void TCommsDataModule::Disconnect() {
@@ -116,6 +121,7 @@ std::string TCommsDataModule::LineLostText(const std::string& text) const {
 
 void TCommsDataModule::LineLost() {
     if (FClosingPort || FConnectionState == csDisconnected) return;
+    LineRecord.LineClosed();
     FConnectionState = csDisconnected;
     if (OnStatusChange) OnStatusChange(this);
     if (OnLineLost) OnLineLost(this);

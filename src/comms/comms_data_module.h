@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "capture/line_record.h"
 #include "comms/delay_timer.h"
 #include "comms/frame_codec.h"
 #include "host/ui_host.h"
@@ -80,6 +81,9 @@ public:
     TCommsDatablockNotification OnDatablock;
     TCommsDataErrorNotification OnDataError;
 
+    // What crossed the line, both ways: the port's tap, kept for the capture file and the traffic
+    // window. Made before the port and gone after it.
+    TLineRecord LineRecord;
     TZylSerialPort ZylSerialPort;
     TDelayTimer DelayTimer;
     // Made after the port: an adapter present at start-up is preselected while the module is built.

@@ -44,6 +44,7 @@ TCommsDataModule::TFlashResult TCommsDataModule::FlashFirmware(const std::string
         const decltype(Progress)& progress;
         ~Finish() {
             m.FFlashingFirmware = false;
+            m.LineRecord.SetLoader(false);
             try {
                 progress(0, 0, "");
             } catch (const std::exception& e) {
@@ -102,6 +103,9 @@ TCommsDataModule::TFlashResult TCommsDataModule::FlashFirmware(const std::string
     }
     DelayTimer.Delay(1000);
     CheckLine();
+    // The board's answer to the start block has come meanwhile; from here the line carries the
+    // loader's characters and chunks, which the record must not read as frames.
+    LineRecord.SetLoader(true);
     Send('X');
 
     uint32_t Address = kFirstAddress;

@@ -214,6 +214,7 @@ void TComThread::Execute() {
                 break;
             }
             if (got.count > 0) {
+                if (d.tap != nullptr) d.tap->LineBytes(TLineDirection::Inbound, buffer.data(), static_cast<size_t>(got.count));
                 ByteString chunk(buffer.begin(), buffer.begin() + got.count);
                 d.FReadBuffer = chunk;
                 std::string logFile;
@@ -416,6 +417,8 @@ void TZylSerialPort::ReapThreads(bool all) {
     }
 }
 
+void TZylSerialPort::SetLineTap(TLineTap* tap) { d->tap = tap; }
+
 bool TZylSerialPort::IsConnected() const { return d->connectedTo != spNone; }
 
 std::string TZylSerialPort::LossAdvice() const {
@@ -438,6 +441,8 @@ int32_t TZylSerialPort::WriteBytes(const std::shared_ptr<SerialLine>& device, co
                                    const uint8_t* buffer, uint32_t size) {
     if (!device || !device->IsOpen() || size == 0 || !buffer) RaiseNotOpen(port);
     IoResult r;
+    // Recorded before the write: an answer read meanwhile must not land ahead of its request.
+    if (d->tap != nullptr) d->tap->LineBytes(TLineDirection::Outbound, buffer, size);
     d->isSending = true;
     try {
         r = device->Write(buffer, size);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "host/ui_host.h"
+#include "link/line_tap.h"
 #include "link/serial_device.h"
 
 namespace korvel {
@@ -172,6 +173,10 @@ public:
     static ByteString ReplaceControlChars(const ByteString& s);
 
     UiHost& Host() { return host_; }
+
+    // Receives every byte read and written from now on; set while closed, and the tap must
+    // outlive the port's use of it. Null: none.
+    void SetLineTap(TLineTap* tap);
 
 private:
     friend class TComThread;

@@ -30,6 +30,7 @@ struct TZylSerialPort::Impl {
     ByteString FReadBuffer;
 
     std::shared_ptr<SerialLine> device;
+    TLineTap* tap = nullptr;  // set while closed; the receive thread reads it after its start
     // The line an Open is waiting for (a network line connecting), so a Close can end the wait.
     std::shared_ptr<SerialLine> opening;
     // What to check after the line went by itself; set where the loss is found, read on the UI thread.

@@ -10,7 +10,8 @@ trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 desktop="$prefix/share/applications/korvel-service.desktop"
 for f in bin/korvel-service bin/korvel-board-sim share/applications/korvel-service.desktop \
-         share/icons/hicolor/scalable/apps/korvel-service.svg share/icons/hicolor/48x48/apps/korvel-service.png; do
+         share/icons/hicolor/scalable/apps/korvel-service.svg share/icons/hicolor/48x48/apps/korvel-service.png \
+         share/korvel-service/korvel.lua; do
   [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$desktop"; fi

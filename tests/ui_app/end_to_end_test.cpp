@@ -164,6 +164,7 @@ TEST(ProgramStart, CommandLine) {
         {{"--bogus"}, "xcb", 2, "", "korvel-service: unknown option '--bogus'\nusage: korvel-service"},
         {{"--port"}, "xcb", 2, "", "korvel-service: option '--port' needs a port name\nusage: korvel-service"},
         {{"--open-log"}, "xcb", 2, "", "korvel-service: option '--open-log' needs a file\nusage: korvel-service"},
+        {{"--replay", "/nonexistent.pcapng"}, "xcb", 1, "", "korvel-service: de opname /nonexistent.pcapng is geweigerd: het kan niet geopend worden"},
         {{"--port", "rfc2217://board"}, "xcb", 2, "", "korvel-service: option '--port': 'rfc2217://board' is no network"},
         // Left over once the window system has taken its own options.
         {{"extra"}, "offscreen", 2, "", "korvel-service: unexpected argument 'extra'\nusage: korvel-service"},

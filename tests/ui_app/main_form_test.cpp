@@ -54,7 +54,7 @@ TEST_F(MainFormTest, StartsDisconnectedWatchingWithTheDocumentedCommands) {
 }
 
 TEST_F(MainFormTest, ActionListMenusAndToolBarCarryTheirCaptions) {
-    ASSERT_EQ(form->ActionList.size(), 19u);
+    ASSERT_EQ(form->ActionList.size(), 22u);
     for (const QAction* a : form->ActionList) EXPECT_FALSE(a->property("category").toString().isEmpty());
 
     QStringList menus;
@@ -65,7 +65,7 @@ TEST_F(MainFormTest, ActionListMenusAndToolBarCarryTheirCaptions) {
     }
     EXPECT_EQ(menus, (QStringList{"&File", "&Verbinding", "&Mode", "&Gereedschappen", "&Help"}));
     ASSERT_EQ(items.size(), 5u);
-    EXPECT_EQ(items[0], (QStringList{"Start &Logfile...", "&Stop Loggen", "Sl&uiten"}));
+    EXPECT_EQ(items[0], (QStringList{"Start &Logfile...", "&Stop Loggen", "Start &Opname...", "Stop O&pname", "Sl&uiten"}));
     EXPECT_EQ(items[1], (QStringList{"&Com poort...", "-", "C&onnect", "Verbinding &verbreken"}));
     EXPECT_EQ(items[2], (QStringList{"&Meekijken", "&Instellen"}));
     // The settings file's commands follow the menu's own items.
@@ -73,11 +73,11 @@ TEST_F(MainFormTest, ActionListMenusAndToolBarCarryTheirCaptions) {
                                      "Instellingen &standaard", "Instellingen &wegschrijven", "-",
                                      "Instellingen opslaan &als...", "Instellingen &laden uit bestand...",
                                      "Instellingen &vergelijken...", "Vorige instellingen &terugzetten...", "-",
-                                     "&Grafiek"}));
+                                     "&Grafiek", "V&erkeer"}));
     EXPECT_EQ(items[4], (QStringList{"&Handleiding", "&Over..."}));
     EXPECT_EQ(Texts(form->ActionToolBar1->actions()),
               (QStringList{"Verbinding &maken", "Verbinding &verbreken", "-", "M&eekijken", "&Instellen", "-",
-                           "Start &Logfile...", "S&top Loggen", "-", "&Sluiten", "-", "&Grafiek"}));
+                           "Start &Logfile...", "S&top Loggen", "-", "&Sluiten", "-", "&Grafiek", "Ve&rkeer"}));
 }
 
 TEST_F(MainFormTest, ProxyPlacesFollowAndDriveTheirAction) {
