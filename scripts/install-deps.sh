@@ -9,7 +9,8 @@ pkgs=(build-essential cmake ninja-build pkg-config
       clang libclang-rt-14-dev
       g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine64
       srecord binutils desktop-file-utils ser2net tshark
-      xvfb xdotool imagemagick fonts-wine)
+      xvfb xdotool imagemagick fonts-wine
+      wixl msitools)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

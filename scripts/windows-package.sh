@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The tool for Windows as a zip to unzip and run: Qt for mingw-w64 (built once a machine by
 # scripts/qt-mingw.sh), the tool cross-built against it, laid out in a folder with the DLLs and
-# plugins it loads, checked to need nothing else, and zipped.
-# Leaves build-win32/korvel-service-<version>-win64.zip and the folder it was made from beside it.
+# plugins it loads, checked to need nothing else, and zipped; the same folder as an MSI package
+# (scripts/windows-msi.sh).
+# Leaves build-win32/korvel-service-<version>-win64.zip and .msi, and the folder they were made from.
 # Usage: scripts/windows-package.sh [build-dir [cmake options...]]   (default build-windows)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,7 +24,7 @@ cmake --build "$build" -j2 --target windows-folder
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 name=korvel-service-$version-win64
 mkdir -p "$out"
-rm -rf "${out:?}/$name" "$out/$name.zip"
+rm -rf "${out:?}/$name" "$out/$name.zip" "$out/$name.msi"
 cmake --install "$build" --prefix "$out/$name" --strip >/dev/null
 
 # Every DLL a program or plugin of the folder imports is in the folder or part of Windows (the
@@ -43,3 +44,4 @@ done < <(find "$out/$name" -iname '*.exe' -print0 -o -iname '*.dll' -print0)
 
 (cd "$out" && cmake -E tar cf "$name.zip" --format=zip "$name")
 echo "$(du -sm "$out/$name" | cut -f1) MB in the folder, $(du -m "$out/$name.zip" | cut -f1) MB zipped: $out/$name.zip"
+scripts/windows-msi.sh "$out/$name" "$out/$name.msi" "$version"

@@ -26,6 +26,7 @@
 
 #include "app/action_proxy.h"
 #include "datalog/data_log.h"
+#include "datalog/locale_log_time.h"
 #include "app/global_data_module.h"
 #include "app/general_error.h"
 #include "app/manual_form.h"
@@ -96,6 +97,9 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
     CommsDataModule->OnStatusChange = [this](TCommsDataModule*) { SetAllowances(); };
     CommsDataModule->OnLineLost = [this](TCommsDataModule*) { LineLost(); };
     ServiceSession = std::make_unique<TServiceSession>(*CommsDataModule);
+    // The board asks while the PROGRAM box is still open, and must not be answered while the RUN
+    // box is: the wish follows the choice itself, not the allowances after the box.
+    connect(ModeServiceAction, &QAction::toggled, this, [this](bool on) { ServiceSession->SetWanted(on); });
     // The strip's advice follows the adapter in and out while nothing is connected.
     TFTDIEvent arrival = std::move(CommsDataModule->FTDI_VCOM.OnArrival);
     CommsDataModule->FTDI_VCOM.OnArrival = [this, arrival](TFTDI_VCOM* sender) {
@@ -117,6 +121,7 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
         if (CommsDataModule->ConnectionState() != csConnected) {
             TLinkState link;
             link.NothingToOpen = !PortToOpen();
+            if (CommsDataModule->ZylSerialPort.GetPort() != spNone) link.Port = CommsDataModule->ZylSerialPort.PortName();
             return link;
         }
         // The board's answer 32 is what enables the service box.
@@ -393,7 +398,6 @@ void TMainForm::SetAllowances() {
     }
 
     const bool service = ModeServiceAction->isChecked();
-    if (ServiceSession) ServiceSession->SetWanted(service);
     if (!service) {
         KeepInServiceModeTimer->stop();
         ServiceBox->setEnabled(false);
@@ -466,22 +470,19 @@ void TMainForm::PortOptionsActionExecute() {
     } allowances{this};
     TPortList ports;
     CommsDataModule->FillAvailableComPortsList(ports);
-    // The chosen port when it is there, else the adapter the detector found.
+    // The chosen port when it is there (a device path or an address always is), else the adapter
+    // the detector found.
     std::string start = CommsDataModule->ZylSerialPort.PortName();
     const auto listed = [&ports](const std::string& name) {
-        return std::any_of(ports.begin(), ports.end(), [&name](const TPortListItem& p) { return p.Name == name; });
+        return PortNumberFromName(name) == 0 ||
+               std::any_of(ports.begin(), ports.end(), [&name](const TPortListItem& p) { return p.Name == name; });
     };
     if (!listed(start) && !CommsDataModule->FTDI_VCOM.Adapters().empty())
         start = CommsDataModule->FTDI_VCOM.Adapters().front().Name;
     TSelectCOMPortForm dialog(ports, start, this);
     dialog.SetRecentAddresses(ReadRecentAddresses(GlobalDataModule->OvcRegistryStore));
     if (dialog.exec() != QDialog::Accepted || dialog.SelectedPort().empty()) return;
-    if (IsNetAddress(dialog.SelectedPort())) {
-        CommsDataModule->ZylSerialPort.SetCustomPortName(dialog.SelectedPort());
-        CommsDataModule->ZylSerialPort.SetPort(spCustom);
-    } else {
-        CommsDataModule->ZylSerialPort.SetPort(TCommsDataModule::PortNumber(dialog.SelectedPort()));
-    }
+    PreselectPort(CommsDataModule->ZylSerialPort, dialog.SelectedPort());  // a name, a device path or an address
     ConnectActionExecute();  // watching, connected, a fresh trend: as the connect command does it
 }
 
@@ -493,9 +494,12 @@ bool TMainForm::PortToOpen() const {
 }
 
 void TMainForm::DisconnectActionExecute() {
-    if (ModeServiceAction->isChecked() && !SettingsTransfer->MayDiscardChanges(TDiscard::Disconnect)) return;
+    const bool service = ModeServiceAction->isChecked();
+    if (service && !SettingsTransfer->MayDiscardChanges(TDiscard::Disconnect)) return;
     CommsDataModule->Disconnect();
     SetAllowances();
+    // Service mode ends here as surely as through the mode menu, and leaves the switch at PROGRAM.
+    if (service) host_.MessageBox(TMsgDlgType::mtWarning, MSG_SWITCH_TO_RUN, TMsgDlgButtons::mbOK);
 }
 
 void TMainForm::LineLost() {
@@ -587,7 +591,8 @@ void TMainForm::HelpManualActionExecute() {
 QString TMainForm::ArrivalText(const QDateTime& arrival) {
     const QDate d = arrival.date();
     const QTime t = arrival.time();
-    return QString::fromStdString(FormatLogTime({d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()}));
+    return QString::fromStdString(
+        FormatLogTime({d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()}, LogTimeFormatOf(QLocale())));
 }
 
 QWidget* TMainForm::FindDisplayField(const char* name) const {

@@ -32,6 +32,8 @@ void TMainForm::btnShowAdvancedSettingsClick() {
     }
     if (!AskPinCode(host_)) return;
     SettingsTransfer->Marks().Refresh();  // its fields too, made after this window
+    // Its fields take the keys of the main window's commands, not their letters.
+    AdvancedSettingsForm->addActions({GetSettingsAction, SaveSettingsAction});
     AdvancedSettingsForm->setWindowTitle(windowTitle());
     AdvancedSettingsForm->show();
 }
@@ -43,6 +45,7 @@ void TMainForm::SettingsFileActionsAllowances() {
     const bool holds = idle && SettingsTransfer->HoldsValues();
     SaveSettingsAction->setEnabled(holds);
     CompareSettingsAction->setEnabled(holds);
+    DefaultSettingsAction->setEnabled(!SettingsTransfer || !SettingsTransfer->EditsKept());
     // Values put in before the board's report would meet the fetch of service mode at once.
     const bool fill = idle && ModeServiceAction->isChecked() && SettingsCollected;
     LoadSettingsAction->setEnabled(fill);
@@ -110,6 +113,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // The tool goes, the board stays at PROGRAM: the same reminder as leaving service mode.
+    if (ModeServiceAction->isChecked()) host_.MessageBox(TMsgDlgType::mtWarning, MSG_SWITCH_TO_RUN, TMsgDlgButtons::mbOK);
     QMainWindow::closeEvent(event);
 }
 

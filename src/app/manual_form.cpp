@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -40,6 +41,9 @@ TManualForm::TManualForm(QWidget* owner) : QWidget(owner, Qt::Window) {
     connect(btnBack, &QPushButton::clicked, Browser, &QTextBrowser::backward);
     connect(Browser, &QTextBrowser::backwardAvailable, btnBack, &QPushButton::setEnabled);
     Browser->setSource(QUrl(QString::fromLatin1(MANUAL_HOME)));
+    // Read, then back to work: as a help window closes.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 void TManualForm::Open() {

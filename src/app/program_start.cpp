@@ -37,7 +37,10 @@ TProgram::TProgram(const TProgramOptions& options) {
     if (DemoRunning())
         Form->setWindowTitle(Form->windowTitle() +
                              (ReplayRunning() ? QStringLiteral(" (opname afspelen)") : QStringLiteral(" (demo)")));
-    if (!portName.empty()) PreselectPort(Form->CommsDataModule->ZylSerialPort, portName);
+    if (!portName.empty()) {
+        PreselectPort(Form->CommsDataModule->ZylSerialPort, portName);
+        Form->StatusStrip->Refresh();  // it told what to do before a port was chosen
+    }
     TOvcRegistryStore& store = Form->GlobalDataModule->OvcRegistryStore;
     MainFormState = std::make_unique<TWidgetFormState>(*Form, store, "TMainForm", Host, true);
     MainFormState->RestoreState();

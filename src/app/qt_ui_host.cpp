@@ -9,6 +9,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
 #include <QTimer>
 #include <chrono>
@@ -94,7 +95,12 @@ uint32_t QtUiHost::TickCount() {
 }
 
 TModalResult QtUiHost::MessageBox(TMsgDlgType type, const std::string& text, TMsgDlgButtons buttons) {
-    if (MessageBoxHook) return MessageBoxHook(type, text, buttons);
+    return MessageBoxWithAdvice(type, text, {}, buttons);
+}
+
+TModalResult QtUiHost::MessageBoxWithAdvice(TMsgDlgType type, const std::string& text, const std::string& advice,
+                                            TMsgDlgButtons buttons) {
+    if (MessageBoxHook) return MessageBoxHook(type, advice.empty() ? text : text + "\n\n" + advice, buttons);
     QMessageBox::Icon icon = QMessageBox::Warning;
     QString title = QStringLiteral("Warning");
     switch (type) {
@@ -103,11 +109,20 @@ TModalResult QtUiHost::MessageBox(TMsgDlgType type, const std::string& text, TMs
         case TMsgDlgType::mtInformation: icon = QMessageBox::Information; title = QStringLiteral("Information"); break;
         case TMsgDlgType::mtConfirmation: icon = QMessageBox::Question; title = QStringLiteral("Confirm"); break;
     }
-    const QMessageBox::StandardButtons shown =
-        buttons == TMsgDlgButtons::mbOKCancel ? (QMessageBox::Ok | QMessageBox::Cancel) : QMessageBox::Ok;
-    QMessageBox box(icon, title, QString::fromStdString(text), shown, QApplication::activeWindow());
-    box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Ok ? TModalResult::mrOk : TModalResult::mrCancel;
+    QMessageBox box(icon, title, QString::fromStdString(text), QMessageBox::NoButton, QApplication::activeWindow());
+    if (!advice.empty()) box.setInformativeText(QString::fromStdString(advice));
+    // The questions name the buttons: they read the same whatever language Qt's own texts are in.
+    QPushButton* ok = box.addButton(QMessageBox::Ok);
+    ok->setText(QString::fromUtf8(BUTTON_OK));
+    box.setDefaultButton(ok);
+    if (buttons == TMsgDlgButtons::mbOKCancel) {
+        QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+        cancel->setText(QString::fromUtf8(BUTTON_CANCEL));
+        // Every question here is asked before something that cannot be undone: Enter keeps things.
+        box.setDefaultButton(cancel);
+    }
+    box.exec();
+    return box.clickedButton() == ok ? TModalResult::mrOk : TModalResult::mrCancel;
 }
 
 std::string QtUiHost::InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText) {

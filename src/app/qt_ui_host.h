@@ -23,6 +23,9 @@ public:
     void ProcessEvents(uint32_t maxWaitMs) override;
     uint32_t TickCount() override;
     TModalResult MessageBox(TMsgDlgType type, const std::string& text, TMsgDlgButtons buttons) override;
+    // The advice as the box's informative text.
+    TModalResult MessageBoxWithAdvice(TMsgDlgType type, const std::string& text, const std::string& advice,
+                                      TMsgDlgButtons buttons) override;
     std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText) override;
     void Trace(const std::string& line) override;
     // The kernel's notifications (or a poll); each runs under the general error display.
@@ -31,7 +34,7 @@ public:
     // Refuses further hand-overs and releases every worker still waiting for one.
     void Shutdown();
 
-    // When set, boxes are answered here instead of being shown.
+    // When set, boxes are answered here instead of being shown (with the advice after a blank line).
     std::function<TModalResult(TMsgDlgType, const std::string&, TMsgDlgButtons)> MessageBoxHook;
     std::function<void(const std::string&)> TraceHook;
     std::function<std::string(const std::string& caption, const std::string& prompt, const std::string& defaultText)>

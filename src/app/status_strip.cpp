@@ -105,8 +105,9 @@ QString TStatusStrip::LinkText(const TLinkState& link) const {
     if (link.Connecting) return QString::fromUtf8(MSG_STATUS_CONNECTING).arg(PortText(link.Port));
     if (!link.Connected) {
         // On a first start the engineer learns here what to do before anything else works.
-        if (link.NothingToOpen)
-            return QString::fromUtf8(MSG_STATUS_DISCONNECTED) + QLatin1Char(' ') + QString::fromUtf8(MSG_STATUS_NO_ADAPTER);
+        const QString disconnected = QString::fromUtf8(MSG_STATUS_DISCONNECTED) + QLatin1Char(' ');
+        if (link.NothingToOpen) return disconnected + QString::fromUtf8(MSG_STATUS_NO_ADAPTER);
+        if (!link.Port.empty()) return disconnected + QString::fromUtf8(MSG_STATUS_PORT_CHOSEN).arg(PortText(link.Port));
         return QString::fromUtf8(MSG_STATUS_DISCONNECTED);
     }
     QString text = QString::fromUtf8(MSG_STATUS_CONNECTED).arg(FPortText);

@@ -21,6 +21,7 @@ inline constexpr const char* MSG_STATUS_DISCONNECTED = "Niet verbonden.";
 inline constexpr const char* MSG_STATUS_NO_ADAPTER =
     "Sluit de USB-adapter van het bord aan of kies met \"Com poort...\" een poort.";
 inline constexpr const char* MSG_STATUS_CONNECTED = "Verbonden met %1.";
+inline constexpr const char* MSG_STATUS_PORT_CHOSEN = "Kies \"Verbinding maken\" om met %1 te verbinden.";
 inline constexpr const char* MSG_STATUS_CONNECTING = "Verbinden met %1...";
 inline constexpr const char* MSG_STATUS_SILENT = "Al %1 s geen gegevens van het bord.";
 inline constexpr const char* MSG_STATUS_SHORT_REPORTS = "Het bord stuurt onvolledige meetgegevens (%1 van %2 bytes).";
@@ -34,7 +35,7 @@ inline constexpr uint32_t STATUS_SILENT_AFTER_MS = 5000;
 // What the window knows of the link; the strip tracks the received blocks itself.
 struct TLinkState {
     bool Connected = false;
-    std::string Port;               // the port's name: "COM5" or a device path
+    std::string Port;               // the port's name, "COM5" or a device path; chosen while not connected
     bool ServiceMode = false;       // service mode chosen
     bool ServiceConfirmed = false;  // the board has said it stays in service mode
     bool NothingToOpen = false;     // not connected, with no adapter found and no present port chosen

@@ -17,8 +17,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <new>
+#include <span>
 #include <string>
+#include <vector>
 
+#include "datalog/locale_log_time.h"
 #include "host/text_format.h"
 
 namespace korvel {
@@ -29,12 +32,14 @@ constexpr double kWindowSeconds[] = {10 * 60, 60 * 60, 8 * 60 * 60, 0};
 
 std::string Text(const QString& s) { return s.toStdString(); }
 
-// Dates a log leaves open ("03/04/26") are read as the user's own locale writes them.
-TDateOrder PreferredDateOrder() {
-    const QString format = QLocale().dateFormat(QLocale::ShortFormat);
-    const qsizetype day = format.indexOf(QLatin1Char('d'));
-    const qsizetype month = format.indexOf(QLatin1Char('M'));
-    return month >= 0 && day >= 0 && month < day ? TDateOrder::MonthDayYear : TDateOrder::DayMonthYear;
+// The running locale's formats first, as the window and as korvel-cli write them, then every
+// locale's: a log is read as it was written, also on a machine with other settings.
+constexpr size_t kRunningFormats = 2;
+std::vector<TLogTimeFormat> LocaleTimeFormats() {
+    std::vector<TLogTimeFormat> formats{LogTimeFormatOf(QLocale()), PlatformLogTimeFormat()};
+    for (const QLocale& l : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory))
+        formats.push_back(LogTimeFormatOf(l));
+    return formats;
 }
 
 QIcon Swatch(const QColor& colour) {
@@ -325,14 +330,23 @@ TChartForm* TChartForm::OpenLogUnguarded(const QString& path, UiHost& host, QWid
         const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError)
             return refuse(FormatText(MSG_LOG_UNREADABLE, {shown, Text(file.errorString())}));
-        read = ReadLog(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), PreferredDateOrder());
+        const std::vector<TLogTimeFormat> formats = LocaleTimeFormats();
+        read = ReadLog(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
+                       std::span(formats).first(kRunningFormats), std::span(formats).subspan(kRunningFormats));
     }
     switch (read.Status) {
         case TLogReadStatus::Empty: return refuse(FormatText(MSG_LOG_EMPTY, {shown}));
         case TLogReadStatus::Foreign: return refuse(FormatText(MSG_LOG_FOREIGN, {shown}));
         case TLogReadStatus::NoRows: return refuse(FormatText(MSG_LOG_NO_ROWS, {shown}));
+        case TLogReadStatus::Unclear: break;
         case TLogReadStatus::Ok: break;
     }
+    const std::string unclear =
+        read.Table.UnclearRows == 0 ? std::string()
+                                    : FormatText(MSG_LOG_UNCLEAR, {std::to_string(read.Table.UnclearRows), shown,
+                                                                   std::to_string(read.Table.FirstUnclearLine),
+                                                                   read.Table.Unclear});
+    if (read.Status == TLogReadStatus::Unclear) return refuse(unclear);
     const size_t skipped = read.Table.SkippedRows;
     const size_t firstSkipped = read.Table.FirstSkippedLine;
     auto* form = new TChartForm(std::move(read.Table), QFileInfo(path).fileName(), host, owner);
@@ -342,6 +356,7 @@ TChartForm* TChartForm::OpenLogUnguarded(const QString& path, UiHost& host, QWid
         host.MessageBox(TMsgDlgType::mtInformation,
                         FormatText(MSG_LOG_SKIPPED, {std::to_string(skipped), shown, std::to_string(firstSkipped)}),
                         TMsgDlgButtons::mbOK);
+    if (!unclear.empty()) host.MessageBox(TMsgDlgType::mtWarning, unclear, TMsgDlgButtons::mbOK);
     return form;
 }
 

@@ -6,6 +6,9 @@
 #include <cstring>
 #include <numeric>
 
+#include "host/text_format.h"
+#include "host/utf8.h"
+
 namespace korvel {
 
 namespace {
@@ -22,22 +25,6 @@ std::string_view Trim(std::string_view s) {
 }
 
 // ---- time ----
-
-// Howard Hinnant's days_from_civil: days since 1970-01-01 of a proleptic Gregorian date.
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-unsigned DaysInMonth(int64_t y, unsigned m) {
-    static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return m == 2 && leap ? 29 : kDays[m - 1];
-}
 
 // Month abbreviations a short date may spell out (the C locale writes "14 Mar 2026").
 constexpr struct {
@@ -75,24 +62,36 @@ struct TimeTokens {
     Meridiem Half = Meridiem::None;
 };
 
-bool IsWordByte(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u >= 0x80;
+bool IsWordCodePoint(char32_t c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= 0x80 && DigitValue(c) < 0);
 }
 
-// Numbers in order, a month word, an AM/PM word; other words ("h", "min") and separators are
-// passed over. False when the text holds more than a date and a time can.
-bool Tokenize(std::string_view text, TimeTokens& t) {
+// A word as compared: ASCII letters in lower case, points left out ("p.m." is "pm").
+std::string WordKey(std::string_view text) {
+    std::string key;
+    for (char c : text) {
+        if (c == '.') continue;
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        key += c;
+    }
+    return key;
+}
+
+// Numbers in order (digits of any system), a month word, an AM/PM word (also the running
+// locale's); other words ("h", "min") and separators are passed over. False when the text holds
+// more than a date and a time can.
+bool Tokenize(std::string_view text, TimeTokens& t, const TLogTimeFormat* running) {
     size_t i = 0;
     char separator = 0;
     while (i < text.size()) {
-        const char c = text[i];
-        if (IsDigit(c)) {
+        size_t next = i;
+        const char32_t c = NextCodePoint(text, next);
+        if (DigitValue(c) >= 0) {
             int64_t value = 0;
             size_t digits = 0;
-            for (; i < text.size() && IsDigit(text[i]); ++i, ++digits) {
+            for (int d; i < text.size() && (next = i, d = DigitValue(NextCodePoint(text, next))) >= 0; i = next, ++digits) {
                 if (digits == 4) return false;  // no part of a date or time has more
-                value = value * 10 + (text[i] - '0');
+                value = value * 10 + d;
             }
             if (t.Count == t.Number.size()) return false;
             t.Number[t.Count] = static_cast<int32_t>(value);
@@ -100,18 +99,23 @@ bool Tokenize(std::string_view text, TimeTokens& t) {
             t.Before[t.Count] = separator;
             separator = 0;
             ++t.Count;
-        } else if (IsWordByte(c)) {
+        } else if (IsWordCodePoint(c)) {
             // A word may carry points inside ("p.m."): they belong to it.
-            std::string word;
-            for (; i < text.size() && (IsWordByte(text[i]) || text[i] == '.'); ++i) {
-                char w = text[i];
-                if (w == '.') continue;
-                if (w >= 'A' && w <= 'Z') w = static_cast<char>(w - 'A' + 'a');
-                word += w;
-                if (word.size() > 32) return false;
+            const size_t start = i;
+            while (i < text.size()) {
+                next = i;
+                const char32_t w = NextCodePoint(text, next);
+                if (!IsWordCodePoint(w) && w != '.') break;
+                i = next;
+                if (i - start > 64) return false;
             }
+            const std::string word = WordKey(text.substr(start, i - start));
             for (const auto& m : kMeridiems)
                 if (word == m.Word) t.Half = m.Value;
+            if (running != nullptr)
+                for (const auto* texts : {&running->Meridiem, &running->MeridiemLower})
+                    for (size_t h = 0; h < 2; ++h)
+                        if (!(*texts)[h].empty() && word == WordKey((*texts)[h])) t.Half = h ? Meridiem::Pm : Meridiem::Am;
             for (const auto& m : kMonths) {
                 if (word.size() >= 3 && word.compare(0, m.Prefix.size(), m.Prefix) == 0) {
                     if (t.Month != 0 || t.Count > 1) return false;
@@ -119,8 +123,8 @@ bool Tokenize(std::string_view text, TimeTokens& t) {
                 }
             }
         } else {
-            if (!IsBlank(c)) separator = c;
-            ++i;
+            if (c != ' ' && c != '\t') separator = c < 0x80 ? static_cast<char>(c) : '?';
+            i = next;
         }
     }
     return true;
@@ -129,7 +133,7 @@ bool Tokenize(std::string_view text, TimeTokens& t) {
 // A vote from one row's date: which order its numbers allow.
 void VoteDateOrder(std::string_view text, size_t& dayFirst, size_t& monthFirst) {
     TimeTokens t;
-    if (!Tokenize(text, t) || t.Month != 0 || t.Count < 3 || t.Digits[0] > 2) return;
+    if (!Tokenize(text, t, nullptr) || t.Month != 0 || t.Count < 3 || t.Digits[0] > 2) return;
     if (t.Number[0] > 12 && t.Number[1] <= 12) ++dayFirst;
     if (t.Number[1] > 12 && t.Number[0] <= 12) ++monthFirst;
 }
@@ -264,11 +268,10 @@ void SortByTime(TLogTable& table) {
     for (auto& column : table.Columns) permute(column);
 }
 
-}  // namespace
-
-std::optional<double> ParseLogTime(std::string_view text, TDateOrder order) {
+// The loose reading of a time in any numeric form.
+std::optional<double> ParseLoose(std::string_view text, TDateOrder order, const TLogTimeFormat* running) {
     TimeTokens t;
-    if (!Tokenize(text, t)) return std::nullopt;
+    if (!Tokenize(text, t, running)) return std::nullopt;
     int64_t year = 0;
     unsigned month = 0;
     unsigned day = 0;
@@ -305,7 +308,6 @@ std::optional<double> ParseLogTime(std::string_view text, TDateOrder order) {
     for (size_t i = 1; i < next; ++i)
         if (t.Before[i] == ':') return std::nullopt;
     if (year < 1980 || year > 2200) return std::nullopt;
-    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return std::nullopt;
 
     const size_t timeParts = t.Count - next;
     if (timeParts != 0 && timeParts != 2 && timeParts != 3) return std::nullopt;
@@ -316,8 +318,94 @@ std::optional<double> ParseLogTime(std::string_view text, TDateOrder order) {
         if (timeParts == 0 || hour < 1 || hour > 12) return std::nullopt;
         hour = hour % 12 + (t.Half == Meridiem::Pm ? 12 : 0);
     }
-    if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
-    return static_cast<double>(DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second);
+    const TLogTime time{static_cast<int>(year), static_cast<int>(month), static_cast<int>(day), hour, minute, second};
+    if (!ValidLogTime(time)) return std::nullopt;
+    return static_cast<double>(WallSeconds(time));
+}
+
+// The time column of one file, read as ReadLog says: Quick() for the running locale's format and
+// the ISO form; the rows neither reads go to Learn(), all of them, and then to Slow().
+class TTimeColumn {
+public:
+    TTimeColumn(std::span<const TLogTimeFormat> running, std::span<const TLogTimeFormat> others, bool loose,
+                TDateOrder preferred)
+        : FRunningFormat(running.front()), FIso(TLogTimeFormat{}), FOthers(others), FLoose(loose) {
+        for (const TLogTimeFormat& f : running) FRunning.emplace_back(f);
+        FOrder = loose || FRunning.front().DayFirst() ? preferred : TDateOrder::MonthDayYear;
+    }
+
+    // Nothing, with why in unclear, for a row in a running format that cannot give the time back.
+    std::optional<double> Quick(std::string_view text, std::string& unclear) const {
+        for (const TLogTimeReader& running : FRunning) {
+            const auto t = running.Read(text);
+            if (!t) continue;
+            if (!running.Problem().empty()) {
+                unclear = FormatText(MSG_LOG_FORMAT_UNCLEAR, {running.Problem()});
+                return std::nullopt;
+            }
+            return static_cast<double>(WallSeconds(*t));
+        }
+        if (const auto t = FIso.Read(text)) return static_cast<double>(WallSeconds(*t));
+        return std::nullopt;
+    }
+
+    void Learn(std::string_view text) {
+        if (FDayFirst == 0 && FMonthFirst == 0) VoteDateOrder(text, FDayFirst, FMonthFirst);
+        // The other locales' formats that read every row so far; a row none reads leaves them.
+        if (!FNarrowed) {
+            for (size_t k = 0; k < FOthers.size(); ++k) {
+                // Many locales share their formats: each is tried once.
+                if (std::find(FOthers.begin(), FOthers.begin() + static_cast<std::ptrdiff_t>(k), FOthers[k]) !=
+                    FOthers.begin() + static_cast<std::ptrdiff_t>(k))
+                    continue;
+                TLogTimeReader reader(FOthers[k]);
+                if (reader.Read(text)) FCandidates.push_back(std::move(reader));
+            }
+            FNarrowed = !FCandidates.empty();
+            return;
+        }
+        std::vector<TLogTimeReader> kept;
+        for (TLogTimeReader& c : FCandidates)
+            if (c.Read(text)) kept.push_back(std::move(c));
+        if (!kept.empty()) FCandidates.swap(kept);
+    }
+
+    // Nothing, with why in unclear, when the locales that read the file read this row differently.
+    std::optional<double> Slow(std::string_view text, std::string& unclear) const {
+        std::optional<TLogTime> agreed;
+        for (const TLogTimeReader& c : FCandidates) {
+            const auto t = c.Read(text);
+            if (!t) continue;
+            if (agreed && !(*agreed == *t)) {
+                unclear = FormatText(MSG_LOG_READINGS, {text, FormatLogTime(*agreed), FormatLogTime(*t)});
+                return std::nullopt;
+            }
+            agreed = t;
+        }
+        if (agreed) return static_cast<double>(WallSeconds(*agreed));
+        TDateOrder order = FOrder;
+        if (FDayFirst > 0) order = TDateOrder::DayMonthYear;
+        if (FMonthFirst > 0) order = TDateOrder::MonthDayYear;
+        return ParseLoose(text, order, FLoose ? nullptr : &FRunningFormat);
+    }
+
+private:
+    const TLogTimeFormat& FRunningFormat;
+    std::vector<TLogTimeReader> FRunning;
+    TLogTimeReader FIso;
+    std::span<const TLogTimeFormat> FOthers;
+    bool FLoose;  // the running format is the ISO form's stand-in, not a locale's
+    TDateOrder FOrder;
+    std::vector<TLogTimeReader> FCandidates;
+    bool FNarrowed = false;
+    size_t FDayFirst = 0;
+    size_t FMonthFirst = 0;
+};
+
+}  // namespace
+
+std::optional<double> ParseLogTime(std::string_view text, TDateOrder order) {
+    return ParseLoose(text, order, nullptr);
 }
 
 std::optional<float> ParseLogValue(std::string_view text, TLogColumnKind kind) {
@@ -331,7 +419,9 @@ std::optional<float> ParseLogValue(std::string_view text, TLogColumnKind kind) {
     return std::nullopt;
 }
 
-TLogReadResult ReadLog(std::string_view text, TDateOrder preferred) {
+namespace {
+
+TLogReadResult ReadLogAs(std::string_view text, TTimeColumn& times) {
     TLogReadResult result;
     if (text.substr(0, 3) == "\xef\xbb\xbf") text.remove_prefix(3);  // a BOM, as editors may add
 
@@ -350,16 +440,6 @@ TLogReadResult ReadLog(std::string_view text, TDateOrder preferred) {
         return result;
     }
 
-    // The first row that can only be read one way ("14/03") settles the order for them all.
-    size_t dayFirst = 0;
-    size_t monthFirst = 0;
-    ForEachLine(text, [&](std::string_view line, size_t number) {
-        if (number > headerLine) VoteDateOrder(line.substr(0, line.find(';')), dayFirst, monthFirst);
-        return dayFirst == 0 && monthFirst == 0;
-    });
-    TDateOrder order = preferred;
-    if (dayFirst > 0) order = TDateOrder::DayMonthYear;
-    if (monthFirst > 0) order = TDateOrder::MonthDayYear;
     // Room for as many rows as the text can hold: each has a separator after every field but
     // perhaps the last. Counting line ends instead let blank lines reserve a row each.
     const size_t rows = static_cast<size_t>(std::count(text.begin(), text.end(), ';')) / (TDataLog::kColumns - 1);
@@ -369,15 +449,27 @@ TLogReadResult ReadLog(std::string_view text, TDateOrder preferred) {
     table.Time.reserve(rows);
     for (auto& column : table.Columns) column.reserve(rows);
 
+    auto skip = [&](size_t line) {
+        if (table.SkippedRows++ == 0 || line < table.FirstSkippedLine) table.FirstSkippedLine = line;
+    };
+    std::string why;
+    auto unclear = [&](size_t line) {
+        if (table.UnclearRows++ == 0 || line < table.FirstUnclearLine) table.FirstUnclearLine = line;
+        if (table.Unclear.empty()) table.Unclear = why;
+    };
+    // Rows whose time only the whole file can settle keep their place until it has.
+    struct TDeferred {
+        size_t Row;
+        std::string_view Time;
+        size_t Line;
+    };
+    std::vector<TDeferred> deferred;
     const auto layout = LogLayout();
     std::array<std::string_view, TDataLog::kColumns> fields;
     std::array<float, kValueColumns> values;
     ForEachLine(text, [&](std::string_view line, size_t number) {
         if (number <= headerLine || IsBlankLine(line)) return true;
         bool ok = SplitFields(line, fields);
-        std::optional<double> time;
-        if (ok) time = ParseLogTime(fields[0], order);
-        ok = ok && time.has_value();
         for (size_t c = 0; ok && c < kValueColumns; ++c) {
             const std::optional<float> v = ParseLogValue(fields[c + 1], layout[c + 1].Kind);
             if (v)
@@ -385,22 +477,71 @@ TLogReadResult ReadLog(std::string_view text, TDateOrder preferred) {
             else
                 ok = false;
         }
-        if (!ok) {
-            if (table.SkippedRows++ == 0) table.FirstSkippedLine = number;
+        why.clear();
+        const std::optional<double> time = ok ? times.Quick(fields[0], why) : std::nullopt;
+        if (!why.empty()) {
+            unclear(number);
             return true;
         }
-        table.Time.push_back(*time);
+        if (!ok) {
+            skip(number);
+            return true;
+        }
+        if (!time) {
+            times.Learn(fields[0]);
+            deferred.push_back({table.Time.size(), fields[0], number});
+        }
+        table.Time.push_back(time.value_or(0.0));
         for (size_t c = 0; c < kValueColumns; ++c) table.Columns[c].push_back(values[c]);
         return true;
     });
 
+    std::vector<bool> gone;
+    for (const TDeferred& d : deferred) {
+        why.clear();
+        if (const auto time = times.Slow(d.Time, why)) {
+            table.Time[d.Row] = *time;
+            continue;
+        }
+        why.empty() ? skip(d.Line) : unclear(d.Line);
+        if (gone.empty()) gone.resize(table.Time.size());
+        gone[d.Row] = true;
+    }
+    if (!gone.empty()) {
+        auto drop = [&](auto& v) {
+            size_t out = 0;
+            for (size_t i = 0; i < v.size(); ++i)
+                if (!gone[i]) v[out++] = v[i];
+            v.resize(out);
+        };
+        drop(table.Time);
+        for (auto& c : table.Columns) drop(c);
+    }
+
     SortByTime(table);
-    if (table.SkippedRows > table.Time.size() / 8) {  // room reserved for rows that were not
+    if (table.SkippedRows + table.UnclearRows > table.Time.size() / 8) {  // room reserved for rows that were not
         table.Time.shrink_to_fit();
         for (auto& column : table.Columns) column.shrink_to_fit();
     }
-    result.Status = table.Time.empty() ? TLogReadStatus::NoRows : TLogReadStatus::Ok;
+    result.Status = !table.Time.empty()     ? TLogReadStatus::Ok
+                    : table.UnclearRows > 0 ? TLogReadStatus::Unclear
+                                            : TLogReadStatus::NoRows;
     return result;
+}
+
+}  // namespace
+
+TLogReadResult ReadLog(std::string_view text, std::span<const TLogTimeFormat> running,
+                       std::span<const TLogTimeFormat> others) {
+    if (running.empty()) return ReadLog(text);
+    TTimeColumn column(running, others, false, TDateOrder::DayMonthYear);
+    return ReadLogAs(text, column);
+}
+
+TLogReadResult ReadLog(std::string_view text, TDateOrder preferred) {
+    const TLogTimeFormat iso;
+    TTimeColumn column({&iso, 1}, {}, true, preferred);
+    return ReadLogAs(text, column);
 }
 
 }  // namespace korvel

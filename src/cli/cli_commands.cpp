@@ -161,7 +161,8 @@ int Watch(const TContext& c, TCliBoard& board) {
         // As the window: a row at most every 5 s, when a block arrives, with what it shows.
         board.OnBlock = [&] {
             const auto now = std::chrono::system_clock::now();
-            log->HandleLogfile(now, LogTimeText(now), [&] { return LogColumnsOf(board.LastReport(), separator); });
+            log->HandleLogfile(now, LogTimeText(now, PlatformLogTimeFormat()),
+                               [&] { return LogColumnsOf(board.LastReport(), separator); });
         };
     }
     if (!c.Options.Json) c.Out << LOGFILEHEADER << '\n' << std::flush;

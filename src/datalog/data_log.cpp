@@ -1,13 +1,11 @@
 #include "datalog/data_log.h"
 
 #include <cerrno>
-#include <ctime>
 #include <filesystem>
 #include <iterator>
 #include <stdexcept>
 #include <system_error>
 
-#include "host/local_time.h"
 
 namespace korvel {
 
@@ -31,14 +29,6 @@ void WriteFlushed(std::FILE* f, const std::string& text, const std::string& path
 }  // namespace
 
 std::string TF(bool value) { return value ? "TRUE" : "FALSE"; }
-
-std::string FormatLogTime(const TLogTime& t) {
-    char text[64];
-    const bool midnight = t.Hour == 0 && t.Minute == 0 && t.Second == 0;
-    std::snprintf(text, sizeof text, midnight ? "%04d-%02d-%02d" : "%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month,
-                  t.Day, t.Hour, t.Minute, t.Second);
-    return text;
-}
 
 namespace {
 
@@ -122,11 +112,6 @@ std::vector<std::string> LogColumnsOf(std::span<const TReportValue> report, char
         }
     }
     return columns;
-}
-
-std::string LogTimeText(std::chrono::system_clock::time_point arrival) {
-    const std::tm local = LocalTime(std::chrono::system_clock::to_time_t(arrival));
-    return FormatLogTime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec});
 }
 
 TDataLog::TDataLog(UiHost& host) : host_(host) {}

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "datalog/log_time.h"
 #include "host/ui_host.h"
 #include "messages/realtime_report.h"
 
@@ -31,17 +32,8 @@ inline constexpr char LOGFILEHEADER[] =
 // A flag column's text.
 std::string TF(bool value);
 
-// A local wall-clock time, as the clock shows it.
-struct TLogTime {
-    int Year = 0, Month = 0, Day = 0;
-    int Hour = 0, Minute = 0, Second = 0;
-};
-// The time column: "2026-03-14 13:05:09", 24 hours and ASCII digits in every locale, so any
-// user's tool reads it back; at exactly midnight the date alone ("2026-03-15").
-std::string FormatLogTime(const TLogTime& t);
-
 enum class TLogColumnKind : uint8_t {
-    Time,    // arrival time, FormatLogTime()
+    Time,    // arrival time, LogTimeText()
     List,    // text of the selected item, empty when none is
     Flag,    // TF()
     OnOff,   // "1" / "0"
@@ -61,9 +53,6 @@ std::span<const TLogColumn> LogLayout();
 // Columns 2..49 of a row from one real-time report's values, each as its display field shows it
 // (the report's layout gives the fields' types and masks), numbers with the separator given.
 std::vector<std::string> LogColumnsOf(std::span<const TReportValue> report, char decimalSeparator);
-
-// The time column for a moment: FormatLogTime of the local time.
-std::string LogTimeText(std::chrono::system_clock::time_point arrival);
 
 // Times are wall-clock time points (the row rate follows the clock the arrival text shows);
 // whole-millisecond integer arithmetic, so exactly 5000 ms never reads as 4999.

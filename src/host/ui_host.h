@@ -12,6 +12,10 @@ namespace korvel {
 enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation };
 enum class TMsgDlgButtons { mbOK, mbOKCancel };
 enum class TModalResult { mrOk, mrCancel };
+// The buttons as every box shows them, whatever language the toolkit's own texts are in, so that
+// a question can name them. mbOKCancel's default is Cancel: a question asks before something.
+inline constexpr char BUTTON_OK[] = "OK";
+inline constexpr char BUTTON_CANCEL[] = "Annuleren";
 
 // A serial port appeared (adapter plugged in) or went away.
 enum class TDeviceChange { Arrival, Removal };
@@ -40,6 +44,12 @@ public:
 
     // Modal message box with a fixed text; returns the button chosen.
     virtual TModalResult MessageBox(TMsgDlgType type, const std::string& text, TMsgDlgButtons buttons) = 0;
+    // The same with advice below the fixed text (what happened, what to do), set apart from it;
+    // a host that cannot set it apart puts it after a blank line.
+    virtual TModalResult MessageBoxWithAdvice(TMsgDlgType type, const std::string& text, const std::string& advice,
+                                              TMsgDlgButtons buttons) {
+        return MessageBox(type, advice.empty() ? text : text + "\n\n" + advice, buttons);
+    }
 
     // Single-line input dialog: the edited text on OK, defaultText on Cancel. A host without
     // dialogs answers as Cancel.

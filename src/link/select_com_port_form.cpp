@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "link/net_address.h"
+#include "link/port_names.h"
 
 namespace korvel {
 
@@ -44,10 +45,14 @@ TSelectCOMPortForm::TSelectCOMPortForm(const TPortList& ports, const std::string
         auto* item = new QTreeWidgetItem(ListBox, {QString::fromStdString(port.Name), QString::fromStdString(port.DevicePath),
                                                    QString::fromStdString(port.UsbDevice)});
         item->setData(0, Qt::UserRole, port.Number);
-        if (port.Name == current) ListBox->setCurrentItem(item);
+        if (port.Name == current || (!current.empty() && port.DevicePath == current)) ListBox->setCurrentItem(item);
     }
-    // A single port is the one to take: Enter confirms it.
-    if (ListBox->currentItem() == nullptr && ListBox->topLevelItemCount() == 1)
+    // A device path given on the command line is the choice: listed, so that OK takes what is shown.
+    const bool address = IsNetAddress(current);
+    if (ListBox->currentItem() == nullptr && !current.empty() && !address && PortNumberFromName(current) == 0)
+        ListBox->setCurrentItem(new QTreeWidgetItem(ListBox, {QString::fromStdString(current)}));
+    // A single port is the one to take, unless an address is: Enter confirms it.
+    if (ListBox->currentItem() == nullptr && !address && ListBox->topLevelItemCount() == 1)
         ListBox->setCurrentItem(ListBox->topLevelItem(0));
     int width = 2 * ListBox->frameWidth();
     for (int c = 0; c < ListBox->columnCount(); ++c) {
@@ -133,6 +138,11 @@ void TSelectCOMPortForm::BuildAddressRow(const std::string& current, int width) 
     });
     connect(ListBox, &QTreeWidget::itemSelectionChanged, this, [this] {
         if (!ListBox->selectedItems().isEmpty()) AddressBox->setEditText({});
+    });
+    // Picking the address already shown changes no text, and is a choice all the same.
+    connect(AddressBox, &QComboBox::activated, this, [this] {
+        ListBox->clearSelection();
+        SetAllowances();
     });
     connect(AddressBox->lineEdit(), &QLineEdit::returnPressed, this, [this] {
         if (BitBtn1->isEnabled()) accept();

@@ -29,8 +29,10 @@ void TSettingsJob::Stop() {
     FComms.AbortTransceive();
 }
 
-bool TSettingsJob::Exchange(const uint8_t* request, uint32_t size, uint8_t expected, std::vector<uint8_t>* answer) {
+bool TSettingsJob::Exchange(const uint8_t* request, uint32_t size, uint8_t expected, std::vector<uint8_t>* answer,
+                            bool* sent) {
     bool ok = false;
+    if (sent != nullptr) *sent = true;
     FWaitingSince = FComms.DelayTimer.Host().TickCount() | 1u;  // 0 means "not waiting"
     try {
         ok = FComms.TransceiveBlock(request, size, expected, answer);
@@ -38,6 +40,7 @@ bool TSettingsJob::Exchange(const uint8_t* request, uint32_t size, uint8_t expec
         // A send that fails is the line lost (adapter pulled), also before the owner has heard of
         // the disconnect: the port closes first, the connection state follows a hand-over later.
         FLineLost = true;
+        if (sent != nullptr) *sent = false;
     }
     FWaitingSince = 0;
     if (OnRequestSent) OnRequestSent();
@@ -70,7 +73,9 @@ TWriteOutcome TSettingsJob::Write(const TNvmWords& words) {
         // nothing more is sent.
         if (ok) {
             const auto request = EncodeNvmWrite(table[i].Address, words[i]);
-            ok = Exchange(request.data(), static_cast<uint32_t>(request.size()), K2PRSETNVM, nullptr);
+            bool sent = false;
+            ok = Exchange(request.data(), static_cast<uint32_t>(request.size()), K2PRSETNVM, nullptr, &sent);
+            if (sent) outcome.Sent = i + 1;
             if (ok) outcome.Answered = i + 1;
         }
         FHandled = i + 1;

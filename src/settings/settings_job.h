@@ -40,6 +40,8 @@ struct TWriteOutcome {
     TWriteResult Result = TWriteResult::Stored;
     // Write requests the board answered: rows 0 .. Answered-1 reached it (address order).
     size_t Answered = 0;
+    // Write requests sent: Answered, or one more when the last went out and got no answer.
+    size_t Sent = 0;
     std::vector<TStoreMismatch> Mismatches;
     std::optional<TNvmWords> StoredImage;  // the store's answer, when it came whole
     bool Ok() const { return Result == TWriteResult::Stored; }
@@ -73,7 +75,9 @@ public:
     std::function<void(size_t handled, size_t total)> OnProgress;
 
 private:
-    bool Exchange(const uint8_t* request, uint32_t size, uint8_t expected, std::vector<uint8_t>* answer);
+    // sent: the request went out (a send that fails is a lost line, not a request).
+    bool Exchange(const uint8_t* request, uint32_t size, uint8_t expected, std::vector<uint8_t>* answer,
+                  bool* sent = nullptr);
 
     TCommsDataModule& FComms;
     bool FRunning = false;

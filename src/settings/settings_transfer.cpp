@@ -29,12 +29,19 @@ std::string Lines(const std::vector<std::string>& lines) {
 
 std::string Quoted(size_t row) { return NvmDisplayName(NvmParameters()[row]); }
 
-// Which rows reached the board before a run ended early.
-std::string SentText(size_t answered) {
-    if (answered == 0) return MSG_NONE_SENT;
-    if (answered == 1) return FormatText(MSG_ONE_SENT, {Quoted(0)});
-    return FormatText(MSG_SOME_SENT, {std::to_string(answered), std::to_string(NVM_PARAMETER_COUNT), Quoted(0),
-                                      Quoted(answered - 1)});
+// What reached the board before a run ended early: the rows it answered, then the one it did not.
+std::string SentText(const TWriteOutcome& outcome) {
+    const size_t answered = outcome.Answered;
+    if (outcome.Sent == 0) return MSG_NONE_SENT;
+    std::string text;
+    if (answered == 1) text = FormatText(MSG_ONE_SENT, {Quoted(0)});
+    if (answered > 1)
+        text = FormatText(MSG_SOME_SENT, {std::to_string(answered), std::to_string(NVM_PARAMETER_COUNT), Quoted(0),
+                                          Quoted(answered - 1)});
+    if (outcome.Sent > answered)
+        text += (text.empty() ? "" : " ") + FormatText(answered == 0 ? MSG_ONLY_UNANSWERED : MSG_THEN_UNANSWERED,
+                                                       {Quoted(answered)});
+    return text;
 }
 
 // A wait longer than this is no longer an exchange on a working line: the strip says so.
@@ -83,6 +90,7 @@ void TSettingsTransfer::DecodeNvmContents(const uint8_t* Data, int32_t Size) {
     FMarks.Refresh();
     Owner.SettingsCollectedFlag() = true;
     FHoldsValues = true;
+    FEditsKept = false;
     Owner.SettingsFileActionsAllowances();
 }
 
@@ -99,10 +107,9 @@ bool TSettingsTransfer::MayDiscardChanges(TDiscard what) {
         case TDiscard::Disconnect: consequence = MSG_DISCARD_DISCONNECT; break;
         case TDiscard::Close: consequence = MSG_DISCARD_CLOSE; break;
     }
-    const std::string text = count == 1 ? FormatText(MSG_UNWRITTEN_ONE, {consequence})
-                                        : FormatText(MSG_UNWRITTEN_MANY, {std::to_string(count), consequence});
-    return Owner.Host().MessageBox(TMsgDlgType::mtConfirmation, text, TMsgDlgButtons::mbOKCancel) ==
-           TModalResult::mrOk;
+    const std::string text = count == 1 ? MSG_UNWRITTEN_ONE : FormatText(MSG_UNWRITTEN_MANY, {std::to_string(count)});
+    return Owner.Host().MessageBoxWithAdvice(TMsgDlgType::mtConfirmation, text, consequence,
+                                             TMsgDlgButtons::mbOKCancel) == TModalResult::mrOk;
 }
 
 void TSettingsTransfer::Fetch() {
@@ -134,7 +141,7 @@ void TSettingsTransfer::Filled() {
 }
 
 void TSettingsTransfer::SetDefaults() {
-    if (Running() || !MayDiscardChanges(TDiscard::Defaults)) return;
+    if (Running() || FEditsKept || !MayDiscardChanges(TDiscard::Defaults)) return;
     TParameterControls controls = Controls();
     const auto table = NvmParameters();
     for (size_t i = 0; i < table.size(); ++i)
@@ -157,6 +164,8 @@ void TSettingsTransfer::TabSheetServiceShow() {
 
 void TSettingsTransfer::TabSheetServiceHide() {
     FAutoFetchAgreed.reset();  // asked anew when service mode is entered again
+    FEditsKept = FMarks.Count() > 0;
+    Owner.SettingsFileActionsAllowances();
     // A write run that loses the line says so itself; nothing could be stored now anyway.
     if (Owner.SettingsCollectedFlag() && !Running())
         Owner.Host().MessageBox(TMsgDlgType::mtConfirmation, MSG_SAVE_REMINDER, TMsgDlgButtons::mbOK);
@@ -254,7 +263,7 @@ void TSettingsTransfer::Write() {
     } restore{*this};
     const TWriteOutcome outcome = FJob.Write(words);
     FWaitTimer->stop();
-    ShowOutcome(outcome, values, shown);
+    ShowOutcome(outcome, shown);
 }
 
 void TSettingsTransfer::Stop() { FJob.Stop(); }
@@ -269,39 +278,42 @@ void TSettingsTransfer::ShowWaiting() {
     Owner.RunStatus(QString::fromUtf8(MSG_RUN_WAITING).arg(waited / 1000));
 }
 
-void TSettingsTransfer::ShowOutcome(const TWriteOutcome& outcome, const std::vector<double>& written,
-                                    const std::vector<QString>& shown) {
+std::string TSettingsTransfer::LineAdvice() {
+    const std::string server = Owner.Comms().ZylSerialPort.LossAdvice();
+    return (server.empty() ? std::string(MSG_LOCAL_LINE_ADVICE) : server) + "\n" + MSG_VALUES_KEPT;
+}
+
+void TSettingsTransfer::ShowOutcome(const TWriteOutcome& outcome, const std::vector<QString>& shown) {
     UiHost& host = Owner.Host();
-    auto error = [&](const std::string& text) { host.MessageBox(TMsgDlgType::mtError, text, TMsgDlgButtons::mbOK); };
+    auto box = [&](TMsgDlgType type, const char* text, const std::string& advice) {
+        host.MessageBoxWithAdvice(type, text, advice, TMsgDlgButtons::mbOK);
+    };
     switch (outcome.Result) {
-        case TWriteResult::LineLostInWrite: return error(Owner.Comms().LineLostText(MSG_WRITE_LINE_LOST));
+        case TWriteResult::LineLostInWrite:
+            return box(TMsgDlgType::mtError, MSG_COMMS_FAILED,
+                       FormatText(MSG_WRITE_LINE_LOST, {SentText(outcome), LineAdvice()}));
         case TWriteResult::WriteUnanswered:
-            return error(FormatText(MSG_WRITE_UNANSWERED,
-                                    {Quoted(outcome.Answered), SentText(outcome.Answered), MSG_NO_ANSWER_ADVICE}));
+            return box(TMsgDlgType::mtError, MSG_COMMS_FAILED,
+                       FormatText(MSG_WRITE_UNANSWERED, {SentText(outcome), MSG_NO_ANSWER_ADVICE}));
         case TWriteResult::Stopped:
-            host.MessageBox(TMsgDlgType::mtWarning, FormatText(MSG_WRITE_STOPPED, {SentText(outcome.Answered)}),
-                            TMsgDlgButtons::mbOK);
-            return;
-        case TWriteResult::StoppedInStore:
-            host.MessageBox(TMsgDlgType::mtWarning, MSG_STORE_STOPPED, TMsgDlgButtons::mbOK);
-            return;
-        case TWriteResult::LineLostInStore: return error(Owner.Comms().LineLostText(MSG_STORE_LINE_LOST));
-        case TWriteResult::StoreUnanswered: return error(FormatText(MSG_STORE_UNANSWERED, {MSG_NO_ANSWER_ADVICE}));
-        case TWriteResult::StoreUnverified:
-            host.MessageBox(TMsgDlgType::mtWarning, MSG_STORE_UNVERIFIED, TMsgDlgButtons::mbOK);
-            return;
-        case TWriteResult::Stored:
-            host.MessageBox(TMsgDlgType::mtInformation, MSG_PROGRAMMED, TMsgDlgButtons::mbOK);
-            return;
+            return box(TMsgDlgType::mtWarning, MSG_WRITE_STOPPED_TEXT, FormatText(MSG_WRITE_STOPPED, {SentText(outcome)}));
+        case TWriteResult::StoppedInStore: return box(TMsgDlgType::mtWarning, MSG_WRITE_STOPPED_TEXT, MSG_STORE_STOPPED);
+        case TWriteResult::LineLostInStore: {
+            const std::string server = Owner.Comms().ZylSerialPort.LossAdvice();
+            return box(TMsgDlgType::mtError, MSG_COMMS_FAILED,
+                       std::string(MSG_STORE_LINE_LOST) + (server.empty() ? "" : "\n\n" + server));
+        }
+        case TWriteResult::StoreUnanswered:
+            return box(TMsgDlgType::mtError, MSG_NOT_PROGRAMMED, FormatText(MSG_STORE_UNANSWERED, {MSG_NO_ANSWER_ADVICE}));
+        case TWriteResult::StoreUnverified: return box(TMsgDlgType::mtWarning, MSG_PROGRAMMED, MSG_STORE_UNVERIFIED);
+        case TWriteResult::Stored: return box(TMsgDlgType::mtInformation, MSG_PROGRAMMED, {});
         case TWriteResult::StoreDiffers: break;
     }
-    // The store's answer filled the controls; where it holds other words than were written, the
-    // written values go back in, marked, so that writing again sends what the engineer meant.
-    TParameterControls controls = Controls();
+    // The store's answer filled the controls: they show what the board holds, and each word it
+    // holds otherwise than written is named with both values.
     std::vector<std::string> differing;
     for (const TStoreMismatch& m : outcome.Mismatches) {
         const TNvmParameter& p = NvmParameters()[m.Row];
-        controls.SetValue(m.Row, written[m.Row]);
         std::string was = shown[m.Row].toStdString();
         std::string is = SettingsValueText(p, DecodeNvmWord(p, m.Stored), SettingsDecimalSeparator());
         // Two words can show as the same value (the 1/256 field); the words tell them apart.
@@ -311,8 +323,7 @@ void TSettingsTransfer::ShowOutcome(const TWriteOutcome& outcome, const std::vec
         }
         differing.push_back(NvmDisplayName(p) + ": weggeschreven " + was + ", opgeslagen " + is);
     }
-    FMarks.Refresh();
-    error(FormatText(MSG_STORE_DIFFERS, {Lines(differing)}));
+    box(TMsgDlgType::mtError, MSG_NOT_PROGRAMMED, FormatText(MSG_STORE_DIFFERS, {Lines(differing)}));
 }
 
 }  // namespace korvel

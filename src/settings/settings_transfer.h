@@ -60,46 +60,56 @@ inline constexpr const char* MSG_NOTHING_TO_WRITE =
     "Er is niets weggeschreven: haal eerst de instellingen op van het KORVEL bord, of kies \"Instellingen standaard\".";
 inline constexpr const char* MSG_INVALID_ENTRIES =
     "Er is niets weggeschreven. Deze instellingen zijn niet geldig:\n%s\nVerbeter ze en schrijf opnieuw weg.";
+// Below the box's text (its advice): what happened and what to do.
 // What to do when the board did not answer; the engineer's values are still in the fields.
 inline constexpr const char* MSG_NO_ANSWER_ADVICE =
     "Controleer de kabel, de RUN/PROGRAM schakelaar (stand PROGRAM) en de voeding van het bord, en schrijf dan "
     "opnieuw weg: uw waarden staan nog in de velden. Wilt u eerst zien wat het bord nu heeft, bewaar ze dan met "
     "\"Instellingen opslaan als...\" en haal de instellingen op.";
-inline constexpr const char* MSG_WRITE_UNANSWERED =
-    "Communicatie niet gelukt... Het KORVEL bord antwoordde niet op het wegschrijven van \"%s\". %s "
-    "Er is niets in het geheugen van het bord opgeslagen.\n\n%s";
+inline constexpr const char* MSG_WRITE_UNANSWERED = "%s Er is niets in het geheugen van het bord opgeslagen.\n\n%s";
 inline constexpr const char* MSG_STORE_UNANSWERED =
-    "NIET geprogrammeerd. Alle instellingen zijn naar het KORVEL bord gestuurd, maar het bord antwoordde niet op "
-    "het verzoek ze op te slaan: of ze zijn opgeslagen is niet bekend.\n\n%s";
+    "Alle instellingen zijn naar het KORVEL bord gestuurd en door het bord bevestigd, maar het bord antwoordde niet "
+    "op het verzoek ze op te slaan: of ze zijn opgeslagen is niet bekend.\n\n%s";
+inline constexpr const char* MSG_WRITE_STOPPED_TEXT = "Het wegschrijven is gestopt.";
 inline constexpr const char* MSG_WRITE_STOPPED =
-    "Het wegschrijven is gestopt. %s Er is niets in het geheugen van het KORVEL bord opgeslagen.\n\n"
+    "%s Er is niets in het geheugen van het KORVEL bord opgeslagen.\n\n"
     "Uw waarden staan nog in de velden: schrijf opnieuw weg om ze allemaal te sturen en op te slaan, of haal "
     "de instellingen op om te zien wat het bord nu heeft.";
 inline constexpr const char* MSG_STORE_STOPPED =
-    "Het wegschrijven is gestopt nadat alle instellingen naar het KORVEL bord gestuurd waren en het bord gevraagd "
-    "was ze op te slaan: of ze zijn opgeslagen is niet bekend. Haal de instellingen op om te zien wat het bord nu "
-    "heeft; uw waarden staan nog in de velden.";
-// Which rows reached the board before a run ended early (address order).
+    "Alle instellingen waren naar het KORVEL bord gestuurd en het bord was gevraagd ze op te slaan: of ze zijn "
+    "opgeslagen is niet bekend. Haal de instellingen op om te zien wat het bord nu heeft; uw waarden staan nog in "
+    "de velden.";
+// What reached the board before a run ended early (address order): the rows it answered, and the
+// one sent after them that it did not.
 inline constexpr const char* MSG_NONE_SENT = "Er is nog niets naar het bord gestuurd.";
-inline constexpr const char* MSG_ONE_SENT = "Alleen \"%s\" is naar het bord gestuurd.";
+inline constexpr const char* MSG_ONE_SENT = "Alleen \"%s\" is naar het bord gestuurd en door het bord bevestigd.";
 inline constexpr const char* MSG_SOME_SENT =
-    "De eerste %s van de %s instellingen, van \"%s\" tot en met \"%s\", zijn naar het bord gestuurd.";
+    "De eerste %s van de %s instellingen, van \"%s\" tot en met \"%s\", zijn naar het bord gestuurd en door het "
+    "bord bevestigd.";
+inline constexpr const char* MSG_ONLY_UNANSWERED =
+    "Alleen \"%s\" is naar het bord gestuurd, en het bord antwoordde daar niet op.";
+inline constexpr const char* MSG_THEN_UNANSWERED =
+    "Daarna is \"%s\" naar het bord gestuurd, en het bord antwoordde daar niet op.";
 inline constexpr const char* MSG_WRITE_LINE_LOST =
-    "Communicatie niet gelukt... De verbinding met het KORVEL bord is verbroken tijdens het wegschrijven van de "
-    "instellingen. Er is niets in het geheugen van het bord opgeslagen.\n\n"
-    "Controleer de kabel, de USB-adapter en de voeding van het bord, maak opnieuw verbinding en schrijf opnieuw "
-    "weg: uw waarden blijven in de velden staan, en met \"Instellingen opslaan als...\" kunt u ze bewaren.";
+    "De verbinding met het KORVEL bord is verbroken tijdens het wegschrijven van de instellingen. %s Er is niets in "
+    "het geheugen van het bord opgeslagen.\n\n%s";
 inline constexpr const char* MSG_STORE_LINE_LOST =
-    "Communicatie niet gelukt... De verbinding met het KORVEL bord is verbroken terwijl het bord de instellingen "
-    "opsloeg. Of ze zijn opgeslagen is niet bekend: maak opnieuw verbinding en haal de instellingen op.";
+    "De verbinding met het KORVEL bord is verbroken terwijl het bord de instellingen opsloeg. Of ze zijn "
+    "opgeslagen is niet bekend: maak opnieuw verbinding en haal de instellingen op.";
+// After a lost line, what to check: the adapter, or the server when the board is behind one.
+inline constexpr const char* MSG_LOCAL_LINE_ADVICE =
+    "Controleer de kabel, de USB-adapter en de voeding van het bord, en maak opnieuw verbinding.";
+inline constexpr const char* MSG_VALUES_KEPT =
+    "Uw waarden blijven in de velden staan: schrijf ze opnieuw weg zodra er weer verbinding is, of bewaar ze met "
+    "\"Instellingen opslaan als...\".";
 inline constexpr const char* MSG_STORE_DIFFERS =
-    "NIET geprogrammeerd. Het KORVEL bord heeft niet alles opgeslagen zoals het is weggeschreven:\n%s\n\n"
-    "De weggeschreven waarden staan weer in die velden, gemarkeerd als gewijzigd. Het bord past een waarde "
-    "misschien zelf aan, of zijn geheugen houdt haar niet vast. Schrijf opnieuw weg; wijkt het bord weer af, "
+    "Het KORVEL bord heeft niet alles opgeslagen zoals het is weggeschreven:\n%s\n\n"
+    "De velden tonen nu wat het bord heeft opgeslagen. Het bord past een waarde misschien zelf aan, of zijn "
+    "geheugen houdt haar niet vast. Zet de waarde terug en schrijf opnieuw weg; wijkt het bord weer af, "
     "controleer dan die waarde en de voeding van het bord.";
 inline constexpr const char* MSG_STORE_UNVERIFIED =
-    "Geprogrammeerd. Maar het KORVEL bord heeft niet teruggemeld wat het heeft opgeslagen: "
-    "haal de instellingen opnieuw op om ze te controleren.";
+    "Maar het KORVEL bord heeft niet teruggemeld wat het heeft opgeslagen: haal de instellingen opnieuw op om ze "
+    "te controleren.";
 inline constexpr const char* MSG_RUN_WAITING =
     "Geen antwoord van het bord, al %1 s: controleer kabel, schakelaar en voeding, of kies Stoppen.";
 inline constexpr const char* MSG_FILE_NOT_WRITTEN = "Het bestand %s kan niet worden geschreven: %s";
@@ -115,9 +125,10 @@ inline constexpr const char* MSG_FILE_LOADED =
 inline constexpr const char* MSG_INVALID_FOR_FILE =
     "Er is niets %s. Deze instellingen zijn niet geldig:\n%s\nVerbeter ze eerst.";
 
-// Before changes not written are discarded: the count, then what will happen and the choice.
-inline constexpr const char* MSG_UNWRITTEN_ONE = "Er is 1 wijziging nog niet weggeschreven. %s";
-inline constexpr const char* MSG_UNWRITTEN_MANY = "Er zijn %s wijzigingen nog niet weggeschreven. %s";
+// Before changes not written are discarded: the count, and below it what will happen and the
+// choice (the buttons as they read: OK, Annuleren).
+inline constexpr const char* MSG_UNWRITTEN_ONE = "Er is 1 wijziging nog niet weggeschreven.";
+inline constexpr const char* MSG_UNWRITTEN_MANY = "Er zijn %s wijzigingen nog niet weggeschreven.";
 inline constexpr const char* MSG_DISCARD_FETCH =
     "Ophalen vervangt ze door de instellingen van het KORVEL bord.\n"
     "Kies OK om op te halen, of Annuleren om uw wijzigingen te houden.";
@@ -191,6 +202,9 @@ public:
     // The controls hold a report from the board, the defaults or a loaded file, not the
     // contents they were created with.
     bool HoldsValues() const { return FHoldsValues; }
+    // Changes left in the fields when service mode ended (the line lost, a disconnect): with the
+    // settings tab gone nothing may replace them unseen, so the defaults wait for the next report.
+    bool EditsKept() const { return FEditsKept; }
 
     // The board's last word and the marks of the controls that differ from it.
     TChangeMarks& Marks() { return FMarks; }
@@ -226,8 +240,8 @@ private:
     // (said in a message; what: "weggeschreven", "opgeslagen", "vergeleken").
     std::optional<TNvmWords> FieldWords(const TParameterControls& controls, const char* what);
     bool CheckWritable(const TParameterControls& controls);
-    void ShowOutcome(const TWriteOutcome& outcome, const std::vector<double>& written,
-                     const std::vector<QString>& shown);
+    void ShowOutcome(const TWriteOutcome& outcome, const std::vector<QString>& shown);
+    std::string LineAdvice();  // after a lost line: what to check, and that the values are kept
     void ShowWaiting();
     std::optional<TSettingsFileRead> ReadFile(const QString& path);
     void PutValues(const std::vector<double>& values);
@@ -242,6 +256,7 @@ private:
     QTimer* FWaitTimer;
     bool FHoldsValues = false;
     bool FInRun = false;
+    bool FEditsKept = false;
     std::optional<bool> FAutoFetchAgreed;  // this stay in service mode's answer about fetching
 };
 

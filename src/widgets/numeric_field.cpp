@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLocale>
 #include <QPalette>
+#include <QValidator>
 #include <cmath>
 #include <limits>
 
@@ -10,9 +11,41 @@
 
 namespace korvel {
 
+namespace {
+
+// A field takes no character its mask can never show: a letter typed by a menu's Alt key, or a
+// group separator, goes nowhere. What the characters make is judged by the field (red when wrong).
+class TMaskCharacters : public QValidator {
+public:
+    explicit TMaskCharacters(TNumericField* field) : QValidator(field), FField(field) {}
+
+    State validate(QString& input, int&) const override {
+        const QString mask = FField->PictureMask();
+        const bool sign = mask.contains(QLatin1Char('#')) || mask.contains(QLatin1Char('i'));
+        const QString point = mask.contains(QLatin1Char('.')) ? QLocale().decimalPoint() : QString();
+        for (qsizetype i = 0; i < input.size(); ++i) {
+            const QChar c = input.at(i);
+            if ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char(' ')) continue;
+            if (c == QLatin1Char('-') && sign) continue;
+            if (!point.isEmpty() && QStringView(input).mid(i).startsWith(point)) {
+                i += point.size() - 1;
+                continue;
+            }
+            return Invalid;
+        }
+        return Acceptable;
+    }
+
+private:
+    const TNumericField* FField;
+};
+
+}  // namespace
+
 TNumericField::TNumericField(QWidget* parent) : QLineEdit(parent) {
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setReadOnly(true);
+    setValidator(new TMaskCharacters(this));
     connect(this, &QLineEdit::textEdited, this, &TNumericField::OnTextEdited);
     // A finished valid entry takes the field's own format; a wrong one stays as typed, in red.
     connect(this, &QLineEdit::editingFinished, this, [this] {

@@ -222,6 +222,26 @@ TEST(LogReader, OneUnambiguousDateSettlesTheOrderOfAll) {
     EXPECT_EQ(r.Table.Time[1], At(2026, 4, 13, 10));
 }
 
+// Rows in a running format that cannot give the time back are not shown, and said; a 12-hour clock
+// whose two halves read alike is one. Rows in other forms still read.
+TEST(LogReader, RowsInARunningFormatThatCannotBeReadBackAreNotShownButSaid) {
+    for (const char* half : {"", "u"}) {
+        TLogTimeFormat twelve;
+        twelve.ShortDate = "d-M-yyyy";
+        twelve.LongTime = "h:mm:ss AP";
+        twelve.Meridiem = {half, half};
+        std::string r = Row(At(2026, 3, 14, 10));
+        const std::string values = r.substr(r.find(';'));
+        const std::string pm = FormatLogTime({2026, 3, 14, 13, 5, 9}, twelve) + values;
+        const TLogReadResult read = ReadLog(Header() + "2026-03-14 13:05:10" + values + pm, twelve);
+        EXPECT_EQ(read.Table.Time, std::vector<double>{At(2026, 3, 14, 13, 5, 10)}) << half;
+        EXPECT_EQ(read.Table.UnclearRows, 1u);
+        EXPECT_EQ(read.Table.FirstUnclearLine, 3u);
+        EXPECT_NE(read.Table.Unclear.find("12-uursklok"), std::string::npos) << read.Table.Unclear;
+        EXPECT_EQ(ReadLog(Header() + pm, twelve).Status, TLogReadStatus::Unclear);
+    }
+}
+
 TEST(LogReader, RowsComeOutInTimeOrderWithTheirValues) {
     // Two sessions appended out of order, as after a clock was set back.
     const double t = At(2026, 3, 14, 10);

@@ -207,3 +207,16 @@ TEST(LogLayout, HeaderAndKindsOfTheFortyNineColumns) {
     EXPECT_EQ(LogLayout()[0].Kind, TLogColumnKind::Time);
     for (const TLogColumn& c : LogLayout().subspan(1)) EXPECT_FALSE(c.Field.empty()) << c.Header;
 }
+
+#ifndef _WIN32
+namespace {
+
+// korvel-cli's log takes its time formats from the C library's locale of the environment; the C
+// locale writes the month first and a two-digit year.
+TEST(LogTime, WithoutAWindowTheCLibrarysLocaleIsWritten) {
+    setenv("LC_ALL", "C", 1);
+    EXPECT_EQ(FormatLogTime({2026, 3, 14, 13, 5, 9}, PlatformLogTimeFormat()), "03/14/26 13:05:09");
+}
+
+}  // namespace
+#endif

@@ -104,9 +104,14 @@ uint32_t FakeUiHost::TickCount() {
 }
 
 TModalResult FakeUiHost::MessageBox(TMsgDlgType type, const std::string& text, TMsgDlgButtons buttons) {
-    if (OnMessageBox) OnMessageBox({type, text, buttons});
+    return MessageBoxWithAdvice(type, text, {}, buttons);
+}
+
+TModalResult FakeUiHost::MessageBoxWithAdvice(TMsgDlgType type, const std::string& text, const std::string& advice,
+                                              TMsgDlgButtons buttons) {
+    if (OnMessageBox) OnMessageBox({type, text, buttons, advice});
     std::lock_guard lock(m_);
-    boxes_.push_back({type, text, buttons});
+    boxes_.push_back({type, text, buttons, advice});
     if (answers_.empty()) return TModalResult::mrOk;
     TModalResult r = answers_.front();
     answers_.pop_front();

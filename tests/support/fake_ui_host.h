@@ -21,6 +21,7 @@ struct ShownBox {
     TMsgDlgType type;
     std::string text;
     TMsgDlgButtons buttons;
+    std::string advice = {};  // below the text
 };
 
 class FakeUiHost : public UiHost {
@@ -35,6 +36,8 @@ public:
     void ProcessEvents(uint32_t maxWaitMs) override;
     uint32_t TickCount() override;
     TModalResult MessageBox(TMsgDlgType type, const std::string& text, TMsgDlgButtons buttons) override;
+    TModalResult MessageBoxWithAdvice(TMsgDlgType type, const std::string& text, const std::string& advice,
+                                      TMsgDlgButtons buttons) override;
     std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& defaultText) override;
     void Trace(const std::string& line) override;
     std::unique_ptr<DeviceChangeWatch> WatchDeviceChanges(std::function<void(TDeviceChange)> onChange) override;

@@ -2,9 +2,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "datalog/data_log.h"
+#include "datalog/locale_log_time.h"
 #include "charts/log_reader.h"
 #include "messages/realtime_report.h"
 #include "scenario.h"
@@ -137,20 +139,49 @@ TEST_F(DataLogUiTest, StartFailureLeavesLoggingOffAndReachesTheErrorDisplay) {
     EXPECT_FALSE(form->StopLoggingAction->isEnabled());
 }
 
-// Whatever the user's locale (own digits, a 12-hour clock, its own word for the afternoon), the
-// time column reads the same and the viewer reads it back to the second, in either date order.
-TEST_F(DataLogUiTest, ArrivalTextIsTheSameInEveryLocaleAndHasNoTimeAtMidnight) {
+// In every locale Qt knows the time column is the locale's short date, a blank and its long time as
+// Qt writes them (the zone left out), the date alone at midnight; and the viewer reads it back to
+// the second in that locale, on a machine with other settings the same or not at all, and the ISO
+// rows of the last version in every locale.
+TEST_F(DataLogUiTest, TheTimeColumnIsTheLocalesAndReadsBackInEveryLocale) {
     const QDate day(2026, 3, 14);
-    const std::pair<QTime, std::string> times[] = {
-        {QTime(0, 0), "2026-03-14"}, {QTime(0, 0, 1), "2026-03-14 00:00:01"}, {QTime(13, 5, 9), "2026-03-14 13:05:09"}};
-    for (const QLocale& locale : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
-        QLocale::setDefault(locale);
-        for (const auto& [time, text] : times) {
-            EXPECT_EQ(TMainForm::ArrivalText(QDateTime(day, time)).toStdString(), text) << locale.name().toStdString();
-            const double at = static_cast<double>(QDateTime(day, time, Qt::UTC).toSecsSinceEpoch());
-            EXPECT_EQ(ParseLogTime(text, TDateOrder::DayMonthYear), at);
-            EXPECT_EQ(ParseLogTime(text, TDateOrder::MonthDayYear), at);
+    const QTime times[] = {QTime(0, 0), QTime(0, 0, 1), QTime(12, 30, 59), QTime(13, 5, 9), QTime(23, 59, 59)};
+    std::string values;
+    for (size_t c = 1; c < TDataLog::kColumns; ++c) values += ";0";
+    const QList<QLocale> locales = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    std::vector<TLogTimeFormat> formats;
+    for (const QLocale& l : locales) formats.push_back(LogTimeFormatOf(l));
+    const TLogTimeFormat dutch = LogTimeFormatOf(QLocale(QLocale::Dutch, QLocale::Netherlands));
+    std::string iso = LOGFILEHEADER;
+    std::vector<double> expected;
+    for (const QTime& t : times) {
+        iso += "\r\n" + FormatLogTime({2026, 3, 14, t.hour(), t.minute(), t.second()}) + values + ';';
+        expected.push_back(static_cast<double>(QDateTime(day, t, Qt::UTC).toSecsSinceEpoch()));
+    }
+    for (qsizetype k = 0; k < locales.size(); ++k) {
+        const QLocale& l = locales[k];
+        SCOPED_TRACE(l.name().toStdString());
+        QLocale::setDefault(l);
+        std::string log = LOGFILEHEADER;
+        for (const QTime& t : times) {
+            const QString text = TMainForm::ArrivalText(QDateTime(day, t));
+            QString qt = l.toString(day, QLocale::ShortFormat);
+            if (t != QTime(0, 0)) qt += ' ' + l.toString(t, l.timeFormat(QLocale::LongFormat));
+            const auto plain = [&](QString s) {
+                s.remove(l.toString(t, QStringLiteral("t")));
+                s.remove(QRegularExpression(QStringLiteral("[()\\[\\],]")));
+                return s.simplified();
+            };
+            EXPECT_EQ(plain(text), plain(qt));
+            log += "\r\n" + text.toStdString() + values + ';';
         }
+        EXPECT_EQ(ReadLog(log, formats[static_cast<size_t>(k)], formats).Table.Time, expected) << log;
+        // Elsewhere the same times, or none and why: never another time.
+        const TLogReadResult elsewhere = ReadLog(log, dutch, formats);
+        if (elsewhere.Table.Time != expected) {
+            EXPECT_TRUE(elsewhere.Table.Time.empty() && elsewhere.Table.UnclearRows == std::size(times)) << log;
+        }
+        EXPECT_EQ(ReadLog(iso, formats[static_cast<size_t>(k)], formats).Table.Time, expected);
     }
 }
 

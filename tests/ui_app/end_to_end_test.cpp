@@ -71,11 +71,13 @@ TEST_F(EndToEnd, ServiceModeKeepAliveReportsAndLog) {
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Date/Time;")));
     EXPECT_EQ(lines[1].count(QLatin1Char(';')), 49);
 
-    // Leaving the settings tab after a fetch reminds the engineer to store what he changed.
+    // Leaving the settings tab after a fetch reminds the engineer to store what he changed, and
+    // leaving service mode to set the switch back.
     form->DisconnectAction->trigger();
     EXPECT_FALSE(form->ModeServiceAction->isChecked());
-    ASSERT_EQ(boxes.size(), 2u);
+    ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[1], "Vergeet niet de instellingen op te slaan indien u die gewijzigd hebt.");
+    EXPECT_EQ(boxes[2], MSG_SWITCH_TO_RUN);
 }
 
 TEST_F(EndToEnd, PulledAdapterShowsDisconnected) {

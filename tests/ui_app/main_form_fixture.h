@@ -68,4 +68,10 @@ protected:
 
 using Blocks = std::vector<std::vector<uint8_t>>;
 
+inline std::vector<std::string> BoxTexts(const FakeUiHost& host) {
+    std::vector<std::string> texts;
+    for (const auto& b : host.Boxes()) texts.push_back(b.text);
+    return texts;
+}
+
 }  // namespace korvel::test

@@ -148,7 +148,10 @@ TEST_F(MainFormTest, DisconnectInServiceModeReturnsToWatching) {
     ASSERT_TRUE(form->KeepInServiceModeTimer->isActive());
     ASSERT_TRUE(form->ServiceBox->isEnabled());
 
+    host.ClearRecords();
     form->DisconnectActionExecute();
+    // Service mode ends as through the mode menu: the switch is to go back to RUN.
+    EXPECT_EQ(BoxTexts(host), std::vector<std::string>{MSG_SWITCH_TO_RUN});
     EXPECT_EQ(form->CommsDataModule->ConnectionState(), csDisconnected);
     EXPECT_FALSE(form->ModeServiceAction->isChecked());
     EXPECT_TRUE(form->ModeSnifAction->isChecked());
@@ -159,6 +162,30 @@ TEST_F(MainFormTest, DisconnectInServiceModeReturnsToWatching) {
     EXPECT_FALSE(form->GetSettingsAction->isEnabled());
     EXPECT_EQ(IndicatorColour(*form), QColor(128, 128, 0));
     EXPECT_TRUE(form->ConnectAction->isEnabled());
+}
+
+TEST_F(MainFormTest, ClosingInServiceModeAsksForTheSwitchAtRun) {
+    Connect();
+    ChooseService();
+    host.ClearRecords();
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(BoxTexts(host), std::vector<std::string>{MSG_SWITCH_TO_RUN});
+}
+
+// The board asks as soon as its switch is at PROGRAM, also while the box saying so is open; once
+// watching is chosen it is not answered, also while the box asking for RUN is open.
+TEST_F(MainFormTest, TheBoardsQuestionIsAnsweredFromTheChoiceOfServiceModeOn) {
+    Connect();
+    std::vector<Blocks> answers;
+    host.OnMessageBox = [&](const ShownBox&) {
+        Receive({48});
+        answers.push_back(peer.Blocks());
+    };
+    ChooseService();
+    peer.Blocks();  // the settings tab's fetch
+    form->ModeSnifAction->trigger();
+    host.OnMessageBox = nullptr;
+    EXPECT_EQ(answers, (std::vector<Blocks>{{{160}}, {}}));
 }
 
 // After a disconnect the last values stay, said to be stale on the monitor tab and in the

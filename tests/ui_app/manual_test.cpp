@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QPushButton>
 #include <QFile>
 #include <QGroupBox>
 #include <QRegularExpression>
@@ -7,7 +8,9 @@
 #include <QTextBrowser>
 
 #include "app/manual_form.h"
+#include "cli/korvel_cli.h"
 #include "settings/nvm_parameters.h"
+#include "settings/settings_compare_dialog.h"
 #include "ui_app/main_form_fixture.h"
 
 namespace korvel::test {
@@ -61,6 +64,34 @@ TEST_F(MainFormTest, F1OpensTheManualWhoseLinksAllResolve) {
         EXPECT_TRUE(text.contains(flag->text())) << flag->text().toStdString();
     for (const std::string_view mode : TestModeItems())
         EXPECT_TRUE(text.contains(QString::fromUtf8(mode.data(), static_cast<qsizetype>(mode.size())))) << mode;
+}
+
+// What the manual tells of the tool is what the tool has: the settings file's columns, the compare
+// window's buttons, every exit status of korvel-cli; and Escape closes it.
+TEST_F(MainFormTest, TheManualDescribesWhatTheToolHasAndEscapeClosesIt) {
+    form->HelpManualActionExecute();
+    TManualForm* manual = form->ManualForm.get();
+    const QString text = manual->Browser->toPlainText().simplified();
+    const QStringList file = QString::fromStdString(WriteSettingsFile(TNvmWords{}, "1", "2026-01-01 00:00:00", '.'))
+                                 .split(QStringLiteral("\r\n"));
+    for (const QString& column : file.value(1).split(QLatin1Char(';'))) EXPECT_TRUE(text.contains(column)) << column.toStdString();
+    TSettingsCompareDialog compare({}, QStringLiteral("x"), QStringLiteral("y"));
+    for (const QPushButton* button : compare.findChildren<QPushButton*>())
+        EXPECT_TRUE(text.contains(QString(button->text()).remove(QLatin1Char('&')))) << button->text().toStdString();
+    const QString usage = QString::fromStdString(cli::CliUsage());
+    const QString cli = Page(QStringLiteral("handleiding.html")).section(QStringLiteral("name=\"cli\""), 1).section(QStringLiteral("<h2>"), 0, 0);
+    static const QRegularExpression status(QStringLiteral(R"(^  (\d+) )"), QRegularExpression::MultilineOption);
+    int statuses = 0;
+    for (const auto& match : status.globalMatch(usage.section(QStringLiteral("Exit status:"), 1))) {
+        ++statuses;
+        EXPECT_TRUE(cli.contains(QStringLiteral("<td>") + match.captured(1) + QStringLiteral("</td>"))) << match.captured(1).toStdString();
+    }
+    EXPECT_GT(statuses, 5);
+
+    QApplication::setActiveWindow(manual);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(manual));
+    QTest::keyClick(manual->Browser, Qt::Key_Escape);
+    EXPECT_FALSE(manual->isVisible());
 }
 
 }  // namespace

@@ -156,19 +156,22 @@ TEST_F(PortSelectionTest, WithoutAnAdapterTheStripSaysToPlugItInOrChooseAPort) {
     EXPECT_EQ(label(), advice);
     sys.AddUsbTty("ttyUSB0", "1-1", "0403", "6001", "A50285BI");
     host.DeviceChange(TDeviceChange::Arrival);
+    // A port to open is named, with the command that opens it.
+    const auto chosen = [](const char* port) {
+        return std::string(MSG_STATUS_DISCONNECTED) + " " + QString::fromUtf8(MSG_STATUS_PORT_CHOSEN).arg(port).toStdString();
+    };
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{Found("COM33")});
-    EXPECT_EQ(label(), MSG_STATUS_DISCONNECTED);
+    EXPECT_EQ(label(), chosen("COM33 (/dev/ttyUSB0)"));
     sys.Remove("ttyUSB0");
     host.DeviceChange(TDeviceChange::Removal);
     EXPECT_EQ(label(), advice);  // COM33 is still the chosen port, but it is gone
-    // A present port of the engineer's own choosing needs no advice.
     sys.AddTty("ttyS1");
     form->CommsDataModule->ZylSerialPort.SetPort(static_cast<TCommPort>(2));
     form->SetAllowances();
-    EXPECT_EQ(label(), MSG_STATUS_DISCONNECTED);
+    EXPECT_EQ(label(), chosen("COM2 (/dev/ttyS1)"));
 }
 
-// The dialog starts on the chosen port when it is listed, else on the adapter that was found.
+// The dialog starts on the chosen port, a device path too, else on the adapter that was found.
 TEST_F(PortSelectionTest, PortDialogStartsOnTheChosenPortOrTheAdapter) {
     sys.AddTty("ttyS1");
     sys.AddUsbTty("ttyUSB0", "1-1", "0403", "6001", "A50285BI");
@@ -187,7 +190,7 @@ TEST_F(PortSelectionTest, PortDialogStartsOnTheChosenPortOrTheAdapter) {
             d.reject();
         });
         form->PortOptionsAction->trigger();
-        EXPECT_EQ(preselected, listed ? "COM2" : "COM33");
+        EXPECT_EQ(preselected, listed ? "COM2" : "/dev/korvel-elsewhere");
     }
 }
 

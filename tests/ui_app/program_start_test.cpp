@@ -9,6 +9,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
+
+#include "app/status_strip.h"
 #include <QTemporaryDir>
 
 namespace korvel {
@@ -31,6 +33,10 @@ TEST(ProgramStart, DemoCreatesEveryWindowHiddenAndPreselectsTheStandIn) {
         EXPECT_EQ(port.GetPort(), spCustom);
         struct stat st {};
         EXPECT_EQ(stat(port.GetCustomPortName().c_str(), &st), 0) << port.GetCustomPortName();
+        // The strip names it and what to press.
+        EXPECT_EQ(program.Form->ProgressLabel->text(),
+                  QStringLiteral("Niet verbonden. ") +
+                      QString::fromUtf8(MSG_STATUS_PORT_CHOSEN).arg(QString::fromStdString(port.GetCustomPortName())));
         program.Form->ConnectActionExecute();
         EXPECT_EQ(program.Form->CommsDataModule->ConnectionState(), csConnected);
     }

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
@@ -79,6 +82,27 @@ TEST(QtUiHost, ShutdownReleasesAWaitingWorkerAndRefusesLaterCalls) {
     late.join();
     EXPECT_FALSE(result);
     EXPECT_FALSE(ran);
+}
+
+// A question's buttons read as the questions name them, whatever language Qt's own texts are in;
+// Enter takes the one that changes nothing; the advice stands below the text.
+TEST(QtUiHost, QuestionsKeepThingsOnEnterAndNameTheirButtonsAsShown) {
+    QtUiHost host;
+    QStringList buttons;
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        for (const QAbstractButton* b : box->buttons()) buttons << b->text();
+        shown = box->text() + '|' + box->informativeText();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    EXPECT_EQ(host.MessageBoxWithAdvice(TMsgDlgType::mtConfirmation, "Vraag.", "Kies OK of Annuleren.",
+                                        TMsgDlgButtons::mbOKCancel),
+              TModalResult::mrCancel);
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{BUTTON_CANCEL, BUTTON_OK}));
+    EXPECT_EQ(shown, QStringLiteral("Vraag.|Kies OK of Annuleren."));
 }
 
 TEST(QtUiHost, WaitingSleepsUntilTheBoundOrTheNextEvent) {

@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "charts/log_reader.h"
+#include "datalog/locale_log_time.h"
 #include "host/text_format.h"
 #include "scenario.h"
 #include "support/fake_ui_host.h"
@@ -209,18 +210,15 @@ TEST_F(ChartMainFormTest, ReportsFeedTheTrendFromConnectOn) {
 
 // The reader against logs the tool itself writes: times and values come back as the trend had them.
 TEST_F(ChartMainFormTest, LogsTheToolWritesReadBackInEitherLocale) {
-    const struct {
-        QLocale locale;
-        TDateOrder order;
-    } locales[] = {
-        {QLocale(QLocale::Dutch, QLocale::Netherlands), TDateOrder::DayMonthYear},
-        {QLocale(QLocale::English, QLocale::UnitedStates), TDateOrder::MonthDayYear},
-        {QLocale(QLocale::Arabic, QLocale::Egypt), TDateOrder::DayMonthYear},  // digits of its own
-        {QLocale(QLocale::Greek, QLocale::Greece), TDateOrder::DayMonthYear},  // its own word for p.m.
+    const QLocale locales[] = {
+        QLocale(QLocale::Dutch, QLocale::Netherlands),
+        QLocale(QLocale::English, QLocale::UnitedStates),
+        QLocale(QLocale::Arabic, QLocale::Egypt),  // digits of its own
+        QLocale(QLocale::Greek, QLocale::Greece),  // its own word for p.m.
     };
-    for (const auto& l : locales) {
-        QLocale::setDefault(l.locale);
-        const QString path = dir.filePath(l.locale.name() + QStringLiteral(".csv"));
+    for (const QLocale& l : locales) {
+        QLocale::setDefault(l);
+        const QString path = dir.filePath(l.name() + QStringLiteral(".csv"));
         QDateTime now(QDate(2026, 1, 14), QTime(23, 59, 50));  // over midnight
         form->Now = [&now] { return now; };
         form->TrendHistory.Clear();
@@ -234,8 +232,9 @@ TEST_F(ChartMainFormTest, LogsTheToolWritesReadBackInEitherLocale) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         const QByteArray bytes = f.readAll();
-        const TLogReadResult r = ReadLog(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), l.order);
-        ASSERT_EQ(r.Status, TLogReadStatus::Ok) << l.locale.name().toStdString();
+        const TLogReadResult r =
+            ReadLog(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), LogTimeFormatOf(l));
+        ASSERT_EQ(r.Status, TLogReadStatus::Ok) << l.name().toStdString();
         EXPECT_EQ(r.Table.SkippedRows, 0u);
         ASSERT_EQ(r.Table.Time.size(), 6u);
         const TTrendHistory& h = form->TrendHistory;

@@ -70,7 +70,9 @@ TEST(SelectCOMPortForm, ConfirmsOnlyWithAPortSelected) {
         {"no ports", {}, "", "", true},
         {"current port not present", kPorts, "COM5", "", false},
         {"current port present", kPorts, "COM33", "COM33", false},
-        {"a custom port is never in the list", kPorts, "/dev/pts/3", "", false},
+        {"a device path given is listed, chosen", kPorts, "/dev/pts/3", "/dev/pts/3", false},
+        {"and so with a lone port beside it", {kPorts[2]}, "/dev/pts/3", "/dev/pts/3", false},
+        {"a listed port's device given is its row", kPorts, "/dev/ttyUSB1", "COM34", false},
         {"a lone port is taken", {kPorts[2]}, "", "COM33", false},
         {"only the machine's own ports", {kPorts[0], kPorts[1]}, "COM3", "COM3", false, true},
     };
@@ -116,6 +118,22 @@ TEST(SelectCOMPortForm, RecentAddressesLeaveTheChosenPortSelected) {
     f.SetRecentAddresses({"rfc2217://ketel:7000"});
     EXPECT_EQ(f.SelectedPort(), "COM3");
     EXPECT_EQ(f.AddressBox->currentText(), "");
+}
+
+// The address last used, picked again by keyboard from the recent ones, is the one choice: a lone
+// port beside it is not selected.
+TEST(SelectCOMPortForm, AnAddressPickedByKeyboardIsWhatOkTakes) {
+    TSelectCOMPortForm f({kPorts[0]}, "rfc2217://localhost:7000", nullptr);
+    f.SetRecentAddresses({"rfc2217://localhost:7000"});
+    f.show();
+    QApplication::setActiveWindow(&f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    QTest::keyClick(&f, Qt::Key_N, Qt::AltModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down, Qt::AltModifier);
+    QTest::keyClick(f.AddressBox->view(), Qt::Key_Return);
+    EXPECT_EQ(f.AddressBox->currentText(), "rfc2217://localhost:7000");
+    EXPECT_TRUE(f.ListBox->selectedItems().isEmpty());
+    EXPECT_EQ(f.SelectedPort(), "rfc2217://localhost:7000");
 }
 
 // A port or a network address, whichever was touched last; OK only for a well-formed address.

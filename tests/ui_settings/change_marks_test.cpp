@@ -92,7 +92,8 @@ TEST_F(SettingsTest, NothingUnwrittenIsDiscardedWithoutAsking) {
         host.ScriptAnswers({TModalResult::mrCancel});
         row.act();
         ASSERT_EQ(host.Boxes().size(), 1u);
-        EXPECT_EQ(host.Boxes()[0].text, FormatText(MSG_UNWRITTEN_ONE, {row.consequence}));
+        EXPECT_EQ(host.Boxes()[0].text, MSG_UNWRITTEN_ONE);
+        EXPECT_EQ(host.Boxes()[0].advice, row.consequence);
         EXPECT_EQ(host.Boxes()[0].buttons, TMsgDlgButtons::mbOKCancel);
         // Stopping leaves everything as it was.
         EXPECT_EQ(Field("onfPumpStartupTime")->Value(), 45);
@@ -121,9 +122,27 @@ TEST_F(SettingsTest, EnteringServiceModeAgainAsksOnceBeforeItsFetchesReplaceChan
     Receive({32});    // the board's confirmation fetches too, on the same answer
     ASSERT_TRUE(form->GetSettingsAction->isEnabled());
     QCoreApplication::processEvents();
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{MSG_SWITCH_TO_PROGRAM, FormatText(MSG_UNWRITTEN_ONE, {MSG_DISCARD_FETCH})}));
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{MSG_SWITCH_TO_PROGRAM, MSG_UNWRITTEN_ONE}));
     for (const auto& block : peer.Blocks()) EXPECT_NE(block, std::vector<uint8_t>{P2KGETNVM});
     EXPECT_EQ(Field("onfPumpStartupTime")->Value(), 45);
+}
+
+// With the line gone the settings tab is gone too: nothing may replace the edits kept in the
+// fields unseen until the board has reported again; saving them stays possible.
+TEST_F(SettingsTest, AfterALostLineTheKeptEditsWaitForTheNextReport) {
+    StartBoard();
+    board->SetSilent(true);  // its report is the one below, never a late one
+    ChooseService();
+    BoardReports();
+    Field("onfPumpStartupTime")->SetValue(45);
+    board->HangUp();
+    ASSERT_TRUE(host.PumpUntil([&] { return form->ConnectAction->isEnabled(); }));
+    EXPECT_FALSE(form->DefaultSettingsAction->isEnabled());
+    EXPECT_TRUE(form->SaveSettingsAction->isEnabled());
+    form->SetDefaults();
+    EXPECT_EQ(Field("onfPumpStartupTime")->Value(), 45);
+    Receive(BoardReport());
+    EXPECT_TRUE(form->DefaultSettingsAction->isEnabled());
 }
 
 }  // namespace

@@ -149,9 +149,10 @@ TEST_F(SettingsEndToEnd, WriteAndStoreThroughANetworkServerAndTheServerKilledHal
         form->SetSettingsAction->trigger();
         killer.stop();
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0], std::string(MSG_WRITE_LINE_LOST) + "\nDe server op " + server->Address() +
-                                " heeft de verbinding verbroken: controleer of de seriële server daar nog draait en "
-                                "het bord aangesloten is, en maak opnieuw verbinding.");
+        // The server's advice, not the adapter's.
+        EXPECT_EQ(boxes[0].rfind(std::string(MSG_COMMS_FAILED) + "\n\nDe verbinding met het KORVEL bord is verbroken", 0), 0u);
+        EXPECT_NE(boxes[0].find("De server op " + server->Address() + " heeft de verbinding verbroken"), std::string::npos);
+        EXPECT_EQ(boxes[0].find(MSG_LOCAL_LINE_ADVICE), std::string::npos) << boxes[0];
         EXPECT_EQ(stores(), storedBefore);
         EXPECT_TRUE(form->ConnectAction->isEnabled());
         server = std::make_unique<test::Ser2net>(pty, mode);
@@ -160,7 +161,7 @@ TEST_F(SettingsEndToEnd, WriteAndStoreThroughANetworkServerAndTheServerKilledHal
     }
 }
 
-TEST_F(SettingsEndToEnd, AnEditSurvivesACancelledFetchAndAStoreThatDiffersIsWrittenAgainAsMeant) {
+TEST_F(SettingsEndToEnd, AnEditSurvivesACancelledFetchAndAStoreThatDiffersShowsWhatTheBoardKept) {
     sim::BoardSimOptions options;
     options.storeWrong = 54;  // keeps "Pomp voorlooptijd" one more than written
     const auto board = InService(options);
@@ -170,17 +171,20 @@ TEST_F(SettingsEndToEnd, AnEditSurvivesACancelledFetchAndAStoreThatDiffersIsWrit
     answers = {TModalResult::mrCancel};
     form->GetSettingsAction->trigger();
     PumpFor(300);
-    EXPECT_EQ(boxes, std::vector<std::string>{FormatText(MSG_UNWRITTEN_ONE, {MSG_DISCARD_FETCH})});
+    EXPECT_EQ(boxes, std::vector<std::string>{std::string(MSG_UNWRITTEN_ONE) + "\n\n" + MSG_DISCARD_FETCH});
     EXPECT_EQ(CountSent(*board, P2KGETNVM), fetches);
     EXPECT_EQ(Field("onfPumpStartupTime")->Value(), 45);
 
-    // One error naming the parameter; the field holds what was written, and a second write sends it.
+    // One error naming the parameter; the field shows what the board kept, and a second write
+    // sends what is typed again.
     boxes.clear();
     form->SetSettingsAction->trigger();
-    EXPECT_EQ(boxes, std::vector<std::string>{
-                         FormatText(MSG_STORE_DIFFERS, {"- Pomp voorlooptijd (s): weggeschreven 45, opgeslagen 46"})});
-    EXPECT_EQ(Field("onfPumpStartupTime")->Value(), 45);
-    EXPECT_TRUE(Field("onfPumpStartupTime")->Marked());
+    EXPECT_EQ(boxes, std::vector<std::string>{std::string(MSG_NOT_PROGRAMMED) + "\n\n" +
+                                              FormatText(MSG_STORE_DIFFERS,
+                                                         {"- Pomp voorlooptijd (s): weggeschreven 45, opgeslagen 46"})});
+    EXPECT_EQ(Field("onfPumpStartupTime")->Value(), 46);
+    EXPECT_FALSE(Field("onfPumpStartupTime")->Marked());
+    Type(form->TabSheetService, "onfPumpStartupTime", "45");
     form->SetSettingsAction->trigger();
     std::vector<uint8_t> last;
     for (const auto& b : board->ReceivedBlocks())
@@ -215,7 +219,7 @@ TEST_F(SettingsEndToEnd, APulledStandInLeavesTheEditsInTheFieldsToBeSaved) {
     boxes.clear();
     form->SetSettingsAction->trigger();
     ASSERT_FALSE(pull.isActive());
-    EXPECT_EQ(boxes.front(), MSG_WRITE_LINE_LOST);
+    EXPECT_EQ(boxes.front().rfind(std::string(MSG_COMMS_FAILED) + "\n\n", 0), 0u);
     ASSERT_TRUE(PumpUntil([&] { return form->ConnectAction->isEnabled(); }, 3000));
     EXPECT_EQ(Field("onfNightOff")->Value(), 21.5);
     EXPECT_TRUE(Field("onfNightOff")->Marked());

@@ -68,11 +68,7 @@ protected:
         for (const TNvmParameter& p : NvmParameters()) words.push_back(NvmWordAt(image, p.Address));
         return words;
     }
-    std::vector<std::string> BoxTexts() const {
-        std::vector<std::string> texts;
-        for (const auto& b : host.Boxes()) texts.push_back(b.text);
-        return texts;
-    }
+    std::vector<std::string> BoxTexts() const { return test::BoxTexts(host); }
 
     std::unique_ptr<sim::BoardSim> board;
 };

@@ -15,6 +15,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+std::string Name(size_t row) { return NvmDisplayName(NvmParameters()[row]); }
+// The rows 0 .. answered-1 the board confirmed, then the one it left unanswered.
+std::string Confirmed(size_t answered) {
+    return FormatText(MSG_SOME_SENT, {std::to_string(answered), "115", Name(0), Name(answered - 1)}) + " " +
+           FormatText(MSG_THEN_UNANSWERED, {Name(answered)});
+}
+
 TEST_F(SettingsTest, WriteSendsWhatTheControlsShowAndTheBoardStoresIt) {
     StartBoard();
     BoardReports();
@@ -65,15 +72,18 @@ TEST_F(SettingsTest, WriteSendsWhatTheControlsShowAndTheBoardStoresIt) {
 }
 
 TEST_F(SettingsTest, UnansweredRequestsEndTheRunWithTheirMessage) {
+    // The box's text is the old text exactly; below it what was sent and answered, and what to do.
     const struct {
         const char* name;
         uint32_t dropAnswer;
         const char* box;
+        std::string advice;
         size_t writes;
         size_t stores;
     } rows[] = {
-        {"11th write", 11, MSG_COMMS_FAILED, 11, 0},  // the box starts with the text of old
-        {"store", 116, MSG_NOT_PROGRAMMED, 115, 1},
+        {"11th write", 11, MSG_COMMS_FAILED, FormatText(MSG_WRITE_UNANSWERED, {Confirmed(10), MSG_NO_ANSWER_ADVICE}),
+         11, 0},
+        {"store", 116, MSG_NOT_PROGRAMMED, FormatText(MSG_STORE_UNANSWERED, {MSG_NO_ANSWER_ADVICE}), 115, 1},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -89,7 +99,8 @@ TEST_F(SettingsTest, UnansweredRequestsEndTheRunWithTheirMessage) {
         form->SetSettingsActionExecute();
         host.OnMessageBox = nullptr;
         ASSERT_EQ(host.Boxes().size(), 1u);
-        EXPECT_EQ(host.Boxes()[0].text.rfind(row.box, 0), 0u) << host.Boxes()[0].text;
+        EXPECT_EQ(host.Boxes()[0].text, row.box);
+        EXPECT_EQ(host.Boxes()[0].advice, row.advice);
         EXPECT_EQ(host.Boxes().back().type, TMsgDlgType::mtError);
         EXPECT_EQ(Sent(P2KSETNVM).size(), row.writes);
         EXPECT_EQ(Sent(P2KFLASHNVM).size(), row.stores);
@@ -120,9 +131,8 @@ TEST_F(SettingsTest, AWaitIsCountedInALiveStripAndStoppingSendsNothingMore) {
         << waiting.toStdString();
     EXPECT_EQ(Sent(P2KSETNVM).size(), 6u);
     EXPECT_TRUE(Sent(P2KFLASHNVM).empty());
-    const std::string sent = FormatText(MSG_SOME_SENT, {"5", "115", "Radiatoren stooklijn Laag XMin",
-                                                       "Radiatoren stooklijn hoog XMin"});
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{FormatText(MSG_WRITE_STOPPED, {sent})});
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{MSG_WRITE_STOPPED_TEXT});
+    EXPECT_EQ(host.Boxes()[0].advice, FormatText(MSG_WRITE_STOPPED, {Confirmed(5)}));
 }
 
 TEST_F(SettingsTest, AWriteGoesOnWithoutASnapshotOnlyWhenTheEngineerSaysSo) {
@@ -154,14 +164,22 @@ TEST_F(SettingsTest, PulledAdapterEndsTheRunAtOnceAndStoresNothing) {
     host.OnProcessEvents = nullptr;
     ASSERT_TRUE(pulled);
     EXPECT_LT(Clock::now() - pulledAt, std::chrono::seconds(3));
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{MSG_WRITE_LINE_LOST});
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{MSG_COMMS_FAILED});
+    // How far it came, and the adapter's advice.
+    const std::string advice = host.Boxes()[0].advice;
+    const size_t sent = Sent(P2KSETNVM).size();
+    EXPECT_TRUE(advice.find(FormatText(MSG_SOME_SENT, {std::to_string(sent), "115", Name(0), Name(sent - 1)})) !=
+                    std::string::npos ||
+                advice.find(Confirmed(sent - 1)) != std::string::npos)
+        << advice;
+    EXPECT_NE(advice.find(MSG_LOCAL_LINE_ADVICE), std::string::npos);
     EXPECT_LE(Sent(P2KSETNVM).size(), 21u);
     EXPECT_TRUE(Sent(P2KFLASHNVM).empty());
     EXPECT_TRUE(form->isEnabled());
     // The run may notice the pull before the port reports it; the loss is still told once.
     EXPECT_TRUE(host.PumpUntil([&] { return form->ConnectAction->isEnabled(); }));
     host.PumpUntil([] { return false; }, 300);
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{MSG_WRITE_LINE_LOST});
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{MSG_COMMS_FAILED});
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
@@ -177,7 +195,8 @@ TEST_F(SettingsTest, LineLostAfterTheStoreRequestSaysTheStoreIsUnknown) {
     form->SetSettingsActionExecute();
     host.OnProcessEvents = nullptr;
     host.PumpUntil([] { return false; }, 300);
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{MSG_STORE_LINE_LOST});
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{MSG_COMMS_FAILED});
+    EXPECT_EQ(host.Boxes()[0].advice, MSG_STORE_LINE_LOST);
     EXPECT_TRUE(form->isEnabled());
 }
 
@@ -282,7 +301,8 @@ TEST_F(SettingsTest, TheSettingsTabFetchesWhenShownAndRemindsWhenLeft) {
     // Closing the connection hides the tab with the settings collected.
     host.ClearRecords();
     form->DisconnectActionExecute();
-    ASSERT_EQ(host.Boxes().size(), 1u);
+    ASSERT_EQ(host.Boxes().size(), 2u);
+    EXPECT_EQ(host.Boxes()[1].text, MSG_SWITCH_TO_RUN);
     EXPECT_EQ(host.Boxes()[0].type, TMsgDlgType::mtConfirmation);
     EXPECT_EQ(host.Boxes()[0].buttons, TMsgDlgButtons::mbOK);
     EXPECT_EQ(host.Boxes()[0].text, MSG_SAVE_REMINDER);
@@ -308,14 +328,15 @@ TEST_F(SettingsTest, StoredWordsThatDifferFromTheWrittenOnesAreNamed) {
         const std::vector<uint16_t> written = ShownWords();
         host.ClearRecords();
         form->SetSettingsActionExecute();
-        // One outcome, an error; the field holds what was written again, marked against the store.
+        // One outcome, an error naming it; the fields show what the board sent back.
         const auto boxes = host.Boxes();
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].type, TMsgDlgType::mtError);
-        EXPECT_EQ(boxes[0].text, FormatText(MSG_STORE_DIFFERS, {row.line}));
-        EXPECT_EQ(ShownWords(), written);
-        EXPECT_EQ(form->SettingsTransfer->Marks().Count(), 1u);
-        EXPECT_TRUE(form->SettingsTransfer->Marks().Changed(row.address / 2));
+        EXPECT_EQ(boxes[0].text, MSG_NOT_PROGRAMMED);
+        EXPECT_EQ(boxes[0].advice, FormatText(MSG_STORE_DIFFERS, {row.line}));
+        EXPECT_NE(ShownWords(), written);
+        EXPECT_EQ(ShownWords(), Words(board->Nvm()));
+        EXPECT_EQ(form->SettingsTransfer->Marks().Count(), 0u);
     }
 }
 

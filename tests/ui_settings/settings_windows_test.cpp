@@ -1,5 +1,10 @@
+#include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <optional>
 
@@ -9,6 +14,35 @@
 
 namespace korvel::test {
 namespace {
+
+// In "Geavanceerd" a menu letter types nothing into a field, and the keys of the window's commands
+// do what they do in the main window.
+TEST_F(SettingsTest, TheAdvancedWindowTakesTheCommandKeysAndNoMenuLetters) {
+    StartBoard();
+    ChooseService();
+    Receive({K2PRSETCOMMAND});
+    BoardReports();
+    host.ScriptInputs({PIN_CODE});
+    form->btnShowAdvancedSettingsClick();
+    QApplication::setActiveWindow(settings.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(settings.get()));
+    TNumericField* field = Field("onfFixedTempTime");
+    field->setFocus();
+    const QString before = field->text();
+    QTest::keyClick(field, Qt::Key_G, Qt::AltModifier);
+    EXPECT_EQ(field->text(), before);
+    EXPECT_TRUE(field->EntryValid());
+
+    QSignalSpy fetch(form->GetSettingsAction, &QAction::triggered);
+    QSignalSpy save(form->SaveSettingsAction, &QAction::triggered);
+    QTest::keyClick(field, Qt::Key_F5);
+    QTimer::singleShot(0, [] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) dialog->close();
+    });
+    QTest::keyClick(field, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(fetch.count(), 1);
+    EXPECT_EQ(save.count(), 1);
+}
 
 // Every parameter has one control, in its window, built as its row says.
 TEST_F(SettingsTest, EveryParameterHasItsControlAsTheTableSays) {
