@@ -40,6 +40,7 @@ struct TReportField {
     // lists and boxes). The monitor page, the advanced view and the data log all take it from here.
     TNumericDataType Shown = TNumericDataType::ndtReal;
     std::string_view Mask;
+    std::string_view Unit;  // what the number counts in ("°C", "A"); empty for a count, a code or a timer
 };
 
 struct TReportBit {
