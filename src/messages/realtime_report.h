@@ -40,10 +40,10 @@ struct TReportField {
     // lists and boxes). The monitor page, the advanced view and the data log all take it from here.
     TNumericDataType Shown = TNumericDataType::ndtReal;
     std::string_view Mask;
-    // The caption the pages name the field by (a list without a label: its group's), and the unit
-    // of its number. The pages and the trend take them from here.
+    std::string_view Unit = {};  // what the number counts in ("°C", "A"); empty for a count, a code or a timer
+    // The caption the pages name the field by (a list without a label: its group's); the pages and
+    // the trend take it from here.
     std::string_view Caption = {};
-    std::string_view Unit = {};
 };
 
 struct TReportBit {
