@@ -259,10 +259,11 @@ void TChartForm::LoadSeries(int s) {
     Plot->SetPoints(s, x, y);
 }
 
-void TChartForm::ShowMarks() {
-    if (history_ == nullptr || history_->MarksAdded() == marksSeen_) return;
+bool TChartForm::ShowMarks() {
+    if (history_ == nullptr || history_->MarksAdded() == marksSeen_) return false;
     marksSeen_ = history_->MarksAdded();
     Plot->SetMarks(PlotMarks(history_->Marks()));
+    return true;
 }
 
 void TChartForm::ReloadAll() {
@@ -291,14 +292,14 @@ void TChartForm::HistoryChanged() {
             if (Plot->SeriesShown(s)) Plot->AddPoint(s, history_->Time(i), history_->Value(static_cast<size_t>(s), i));
     seen_ = added;
     if (size == history_->Capacity()) Plot->RemoveBefore(history_->Time(0));
-    ShowMarks();
+    const bool marked = ShowMarks();
     if (!Paused()) ShowWindow();
     // A redraw shows something new only once the view has moved by a pixel: with hours in view
     // that takes tens of seconds, so the redraw waits for it (never more than 10 s).
     const auto [lower, upper] = Plot->XRange();
     const double perPixel = (upper - lower) / std::max(1, Plot->width());
     const double latest = history_->Time(size - 1);
-    if (latest >= drawnAt_ && latest - drawnAt_ < std::min(perPixel, 10.0)) return;
+    if (!marked && latest >= drawnAt_ && latest - drawnAt_ < std::min(perPixel, 10.0)) return;
     drawnAt_ = latest;
     Plot->Replot();
 }

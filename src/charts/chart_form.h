@@ -79,7 +79,7 @@ private:
     void ShowWindow();
     void SavePngAsk();
     void OpenLogAsk();
-    void ShowMarks();
+    bool ShowMarks();  // true when they changed
 
     UiHost& host_;
     QWidget* owner_;
