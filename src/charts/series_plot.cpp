@@ -51,6 +51,11 @@ TSeriesPlot::TSeriesPlot(QWidget* parent) : QWidget(parent) {
     layout->addWidget(plot_);
     // The legend's rows would otherwise set the least width: the window must fit a small screen.
     plot_->setMinimumSize(300, 200);
+    // Axis numbers and dates in the user's notation (a decimal comma in Dutch), years without a
+    // thousands mark.
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    plot_->setLocale(locale);
     plot_->setNoAntialiasingOnDrag(true);
     plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
 
