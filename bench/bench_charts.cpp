@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <qcustomplot.h>
 
 #include <algorithm>
@@ -81,9 +82,11 @@ int main(int argc, char** argv) {
         std::vector<double> tenMinutes;
         for (int run = 0; run < 5; ++run) tenMinutes.push_back(TrendCpuPerReport(history, *trend, t, 120));
         const Spread a = Of(tenMinutes);
-        std::printf("live trend, 10 min window, %zu series shown: %.2f ms CPU a report (min %.2f, max %.2f) "
+        std::printf("live trend, 10 min window, %zu series ticked: %.2f ms CPU a report (min %.2f, max %.2f) "
                     "= %.2f %% of a core at one report a second (target <= 1 %%)\n",
-                    TrendSeries().size(), a.median, a.min, a.max, a.median / 10.0);
+                    static_cast<size_t>(std::count_if(TrendSeries().begin(), TrendSeries().end(),
+                                                      [](const TTrendSeries& s) { return s.Shown; })),
+                    a.median, a.min, a.max, a.median / 10.0);
 
         // A full working day behind it, all of it in view: the worst case.
         trend->hide();
@@ -104,6 +107,30 @@ int main(int argc, char** argv) {
         std::printf("live trend, whole day in view (%zu reports): %.2f ms CPU a report (min %.2f, max %.2f) = %.2f %% "
                     "of a core\n",
                     history.Size(), b.median, b.min, b.max, b.median / 10.0);
+        // Idle, no report coming: first bare, then with the marks and the readout standing.
+        auto idlePercent = [] {
+            const double cpu0 = CpuMs();
+            QElapsedTimer idle;
+            idle.start();
+            while (idle.elapsed() < 3000) {
+                QApplication::processEvents(QEventLoop::AllEvents, 50);
+                QThread::msleep(10);
+            }
+            return (CpuMs() - cpu0) / static_cast<double>(idle.elapsed()) * 100.0;
+        };
+        const double idleBare = idlePercent();
+        // The same day with 20 marks and the pointer's readout standing in the chart.
+        for (int m = 0; m < 20; ++m)
+            history.AddMark(history.Time(0) + (m + 0.5) * (t - history.Time(0)) / 20, TTrendMarkKind::Job, "mark");
+        trend->Plot->SetCursorAt(t - 3600);
+        std::vector<double> marked;
+        for (int run = 0; run < 5; ++run) marked.push_back(TrendCpuPerReport(history, *trend, t, 30));
+        const Spread c = Of(marked);
+        std::printf("live trend, whole day in view with %d marks and the readout: %.2f ms CPU a report (min %.2f, "
+                    "max %.2f) = %.2f %% of a core\n",
+                    trend->Plot->MarkCount(), c.median, c.min, c.max, c.median / 10.0);
+        std::printf("idle 3 s, whole day in view: %.3f %% of a core bare, %.3f %% with the readout and the marks\n",
+                    idleBare, idlePercent());
         std::printf("history of a working day (%zu reports): %.2f MB held (bound %.2f MB), resident +%ld kB; "
                     "shown with every series: +%ld kB more\n",
                     history.Size(), history.MemoryBytes() / 1048576.0,

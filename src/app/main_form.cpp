@@ -28,6 +28,7 @@
 #include "datalog/data_log.h"
 #include "datalog/locale_log_time.h"
 #include "app/global_data_module.h"
+#include "app/widget_form_state.h"
 #include "app/general_error.h"
 #include "app/manual_form.h"
 #include "app/menu_letters.h"
@@ -137,6 +138,8 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
 
 TMainForm::~TMainForm() {
     KeepInServiceModeTimer->stop();
+    if (TrendFormState) TrendFormState->WindowDestroying();  // saved while the store is there
+    TrendFormState.reset();
     // Nothing of the line may reach the traffic window or this window once they are going.
     CommsDataModule->LineRecord.SetFileErrorHandler(nullptr);
     TrafficForm.reset();
@@ -532,6 +535,9 @@ void TMainForm::ChangeModeActionExecute() {
         SettingsCollected = false;
         host_.MessageBox(TMsgDlgType::mtWarning, MSG_SWITCH_TO_RUN, TMsgDlgButtons::mbOK);
     }
+    if (connected)
+        TrendHistory.AddMark(ChartTime(Now()), TTrendMarkKind::Mode,
+                             ModeServiceAction->isChecked() ? "Mode: Instellen" : "Mode: Meekijken");
     SetAllowances();
 }
 
@@ -579,7 +585,18 @@ void TMainForm::btnShowAdvancedViewerClick() {
     if (AdvancedViewForm != nullptr) AdvancedViewForm->ShowFrom(windowTitle());
 }
 
-void TMainForm::ChartActionExecute() { ShowTrend(TrendForm, TrendHistory, host_, this); }
+void TMainForm::ChartActionExecute() {
+    const bool first = !TrendForm;
+    TChartForm* form = ShowTrend(TrendForm, TrendHistory, host_, this);
+    if (!first) return;
+    form->PortName = [this] { return QString::fromStdString(TrimSpaces(CommsDataModule->ZylSerialPort.PortName())); };
+    TrendFormState = std::make_unique<TWidgetFormState>(*form, GlobalDataModule->OvcRegistryStore, "TChartForm", host_);
+    TrendFormState->RestoreState();
+}
+
+void TMainForm::WriteEnded(const std::string& text) {
+    TrendHistory.AddMark(ChartTime(Now()), TTrendMarkKind::Job, text);
+}
 
 void TMainForm::HelpManualActionExecute() {
     if (!ManualForm) ManualForm = std::make_unique<TManualForm>(this);
@@ -681,14 +698,23 @@ void TMainForm::FlashActionExecute(const QString& fileName) {
     setEnabled(false);
     struct Restore {
         TMainForm* form;
+        const char* outcome = "mislukt";
         ~Restore() {
+            std::string text("Firmware flashen: ");
+            text += outcome;
+            form->TrendHistory.AddMark(ChartTime(form->Now()), TTrendMarkKind::Job, text);
             form->setEnabled(true);
             QGuiApplication::restoreOverrideCursor();
             form->ModeServiceAction->setChecked(true);
             form->SetAllowances();
         }
     } restore{this};
-    CommsDataModule->FlashFirmware(fileName.toStdString());
+    switch (CommsDataModule->FlashFirmware(fileName.toStdString())) {
+        case TCommsDataModule::TFlashResult::Done: restore.outcome = "klaar"; break;
+        case TCommsDataModule::TFlashResult::InvalidFile: restore.outcome = "ongeldig bestand"; break;
+        case TCommsDataModule::TFlashResult::Declined: restore.outcome = "geweigerd"; break;
+        case TCommsDataModule::TFlashResult::NoAnswer: restore.outcome = "geen antwoord"; break;
+    }
 }
 
 }  // namespace korvel

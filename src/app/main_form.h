@@ -46,6 +46,7 @@ class TDataLog;
 class TSettingsPage;
 class TTrafficFeed;
 class TTrafficForm;
+class TWidgetFormState;
 
 
 inline constexpr const char* MAIN_CAPTION = "Korvel Service gereedschap";
@@ -178,6 +179,7 @@ public:
     // after the history, so it goes first).
     TTrendHistory TrendHistory;
     std::unique_ptr<TChartForm> TrendForm;
+    std::unique_ptr<TWidgetFormState> TrendFormState;  // its placement, kept as the other windows keep theirs
     std::unique_ptr<TManualForm> ManualForm;  // made when first asked for
 
     // What the message decoder hands over.
@@ -195,6 +197,7 @@ public:
     void RunProgress(int percent) override;
     void RunStatus(const QString& text) override;
     void EndRun() override;
+    void WriteEnded(const std::string& text) override;
 
 protected:
     // Changes not written are asked about first; a write run is not left behind.

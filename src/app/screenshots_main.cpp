@@ -217,9 +217,21 @@ int main(int argc, char** argv) {
         form.DatablockNotification(nullptr, static_cast<int32_t>(r.size() + 2), block.data());
         now = now.addSecs(1);
     }
+    // What the engineer did meanwhile, the evaporator's temperature ticked, and the pointer resting
+    // on the store's mark.
+    const double t0 = korvel::ChartTime(morning);
+    form.TrendHistory.AddMark(t0 + 240, korvel::TTrendMarkKind::Mode, "Mode: Instellen");
+    form.TrendHistory.AddMark(t0 + 420, korvel::TTrendMarkKind::Job, "Instellingen wegschrijven: Geprogrammeerd.");
+    form.TrendHistory.AddMark(t0 + 600, korvel::TTrendMarkKind::Mode, "Mode: Meekijken");
+    form.TrendForm->SetSeriesShown(korvel::TrendSeriesIndex("nfModBus4410"), true);
     form.TrendForm->SetWindow(korvel::TChartForm::TWindow::All);
+    form.TrendForm->Installation = [] { return QStringLiteral("Fam. Jansen, Dorpsstraat 1"); };
+    QApplication::processEvents();
+    form.TrendForm->Plot->SetCursorAt(t0 + 420);
     QApplication::processEvents();
     ok = Save(*form.TrendForm, dir, "trend.png") && ok;
+    ok = form.TrendForm->SavePng(dir.filePath(QStringLiteral("trend_saved.png"))) && ok;
+    form.TrendForm->Plot->HideCursor();
 
     // A week of logging, one row every 5 seconds, opened as from the menu.
     QTemporaryDir temp;

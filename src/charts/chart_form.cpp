@@ -13,8 +13,10 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <qcustomplot.h>
 #include <algorithm>
 #include <new>
 #include <span>
@@ -23,6 +25,7 @@
 
 #include "datalog/locale_log_time.h"
 #include "host/text_format.h"
+#include "messages/realtime_report.h"
 
 namespace korvel {
 
@@ -42,6 +45,29 @@ std::vector<TLogTimeFormat> LocaleTimeFormats() {
     return formats;
 }
 
+QString Utf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+QStringList ListItems(std::string_view target) {
+    QStringList items;
+    for (std::string_view item : ReportListItems(target)) items << Utf8(item);
+    return items;
+}
+
+QColor MarkColour(TTrendMarkKind kind) {
+    switch (kind) {
+        case TTrendMarkKind::Mode: return QColor(40, 90, 200);
+        case TTrendMarkKind::Job: return QColor(20, 140, 60);
+        case TTrendMarkKind::Fault: return QColor(200, 30, 30);
+    }
+    return Qt::gray;
+}
+
+std::vector<TSeriesPlot::Mark> PlotMarks(const auto& marks) {
+    std::vector<TSeriesPlot::Mark> out;
+    for (const TTrendMark& m : marks) out.push_back({m.Time, Utf8(m.Text), MarkColour(m.Kind)});
+    return out;
+}
+
 QIcon Swatch(const QColor& colour) {
     QPixmap pixmap(12, 12);
     pixmap.fill(colour);
@@ -53,7 +79,14 @@ QIcon Swatch(const QColor& colour) {
 TChartForm::TChartForm(UiHost& host, QWidget* owner) : QWidget(owner, Qt::Window), host_(host), owner_(owner) {
     setObjectName(QStringLiteral("ChartForm"));
     setWindowTitle(QString::fromUtf8(CHART_CAPTION));
-    resize(1100, 680);
+    // Inside the screen's free area, a small laptop's too: the newest data lies at the right edge.
+    QSize size(1100, 680);
+    if (const QScreen* screen = owner != nullptr && owner->screen() != nullptr ? owner->screen() : QGuiApplication::primaryScreen()) {
+        const QRect free = screen->availableGeometry();
+        size = size.boundedTo(free.size() - QSize(16, 40));  // room for the frame and the title bar
+        move(free.topLeft() + QPoint(8, 8));
+    }
+    resize(size);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(4, 0, 4, 4);
@@ -62,9 +95,11 @@ TChartForm::TChartForm(UiHost& host, QWidget* owner) : QWidget(owner, Qt::Window
     ToolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     column->addWidget(ToolBar);
 
-    ToolBar->addWidget(new QLabel(QStringLiteral("Venster: "), ToolBar));
+    auto* windowLabel = new QLabel(QStringLiteral("&Venster: "), ToolBar);
+    ToolBar->addWidget(windowLabel);
     WindowBox = new QComboBox(ToolBar);
     WindowBox->setObjectName(QStringLiteral("WindowBox"));
+    windowLabel->setBuddy(WindowBox);
     WindowBox->addItems({QStringLiteral("10 min"), QStringLiteral("1 uur"), QStringLiteral("8 uur"), QStringLiteral("Alles")});
     ToolBar->addWidget(WindowBox);
     PauseAction = ToolBar->addAction(QStringLiteral("&Pauze"));
@@ -74,17 +109,33 @@ TChartForm::TChartForm(UiHost& host, QWidget* owner) : QWidget(owner, Qt::Window
     ToolBar->addSeparator();
     SavePngAction = ToolBar->addAction(QStringLiteral("Opslaan als P&NG..."));
     SavePngAction->setObjectName(QStringLiteral("SavePngAction"));
-    OpenLogAction = ToolBar->addAction(QStringLiteral("Logfile &openen..."));
+    OpenLogAction = ToolBar->addAction(QStringLiteral("&Logfile openen..."));
     OpenLogAction->setObjectName(QStringLiteral("OpenLogAction"));
+    // A tool bar's button drops the access letter and takes no Tab: these three keep both.
+    for (QAction* a : {PauseAction, SavePngAction, OpenLogAction}) {
+        a->setIconText(a->text());
+        ToolBar->widgetForAction(a)->setFocusPolicy(Qt::TabFocus);
+    }
 
     auto* row = new QHBoxLayout;
     SeriesList = new QListWidget(this);
     SeriesList->setObjectName(QStringLiteral("SeriesList"));
-    SeriesList->setFixedWidth(250);
     Plot = new TSeriesPlot(this);
+    ViewLabel = new QLabel(this);
+    ViewLabel->setObjectName(QStringLiteral("ViewLabel"));
+    ViewLabel->setAlignment(Qt::AlignRight);
+    auto* chart = new QVBoxLayout;
+    chart->addWidget(ViewLabel);
+    chart->addWidget(Plot, 1);
     row->addWidget(SeriesList);
-    row->addWidget(Plot, 1);
+    row->addLayout(chart, 1);
     column->addLayout(row, 1);
+    setTabOrder(WindowBox, ToolBar->widgetForAction(PauseAction));
+    setTabOrder(ToolBar->widgetForAction(PauseAction), ToolBar->widgetForAction(SavePngAction));
+    setTabOrder(ToolBar->widgetForAction(SavePngAction), ToolBar->widgetForAction(OpenLogAction));
+    setTabOrder(ToolBar->widgetForAction(OpenLogAction), SeriesList);
+    setTabOrder(SeriesList, Plot->Plot());
+    connect(Plot, &TSeriesPlot::XRangeMoved, this, [this] { ViewLabel->setText(Plot->ViewText()); });
 
     connect(WindowBox, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] {
         ShowWindow();
@@ -105,9 +156,12 @@ TChartForm::TChartForm(TTrendHistory& history, UiHost& host, QWidget* owner) : T
     setObjectName(QStringLiteral("TrendForm"));
     history_ = &history;
     std::vector<TSeriesPlot::Series> series;
-    for (const TTrendSeries& s : TrendSeries())
-        series.push_back({QString::fromUtf8(s.Caption.data(), static_cast<qsizetype>(s.Caption.size())), s.Panel, s.Axis, {}});
-    Build(series, std::vector<bool>(series.size(), true));
+    std::vector<bool> shown;
+    for (const TTrendSeries& s : TrendSeries()) {
+        series.push_back({QString::fromStdString(TrendCaption(s)), s.Panel, s.Axis, {}, false, ListItems(s.Target)});
+        shown.push_back(s.Shown);
+    }
+    Build(series, shown);
     Plot->SetValueAxisLabel(TChartAxis::Left, QStringLiteral("°C"));
     Plot->SetValueAxisLabel(TChartAxis::Right, QStringLiteral("A"));
     WindowBox->setCurrentIndex(static_cast<int>(TWindow::TenMinutes));
@@ -133,21 +187,24 @@ TChartForm::TChartForm(TLogTable table, const QString& fileName, UiHost& host, Q
         const TTrendSeries& t = trend[i];
         for (size_t c = 0; c < columns.size(); ++c) {
             if (columns[c].Field != t.Target) continue;
-            series.push_back({QString::fromUtf8(t.Caption.data(), static_cast<qsizetype>(t.Caption.size())), t.Panel,
-                              t.Axis, TSeriesPlot::PaletteColour(i)});
-            shown.push_back(true);
+            series.push_back({QString::fromStdString(TrendCaption(t)), t.Panel, t.Axis, TSeriesPlot::PaletteColour(i),
+                              false, ListItems(t.Target)});
+            shown.push_back(t.Shown);
             columnOf_.push_back(c);
         }
     }
     for (size_t c = 0; c < columns.size(); ++c) {
         if (TrendSeriesIndex(columns[c].Field) >= 0) continue;
         const TLogColumnKind kind = columns[c].Kind;
-        series.push_back({QString::fromUtf8(columns[c].Header.data(), static_cast<qsizetype>(columns[c].Header.size())),
+        // Named as the pages name it; the log's own heading where they do not.
+        const std::string_view field = columns[c].Field;
+        const std::string_view fallback = ReportCaption(field).empty() ? columns[c].Header : std::string_view();
+        series.push_back({QString::fromStdString(SeriesName(field, fallback)),
                           kind == TLogColumnKind::Number ? TChartPanel::Values
                           : kind == TLogColumnKind::List ? TChartPanel::States
                                                          : TChartPanel::Flags,
-                          TChartAxis::Left,
-                          TSeriesPlot::PaletteColour(trend.size() + series.size())});
+                          TChartAxis::Left, TSeriesPlot::PaletteColour(trend.size() + series.size()), false,
+                          ListItems(field)});
         shown.push_back(false);
         columnOf_.push_back(c);
     }
@@ -155,6 +212,7 @@ TChartForm::TChartForm(TLogTable table, const QString& fileName, UiHost& host, Q
     Plot->SetValueAxisLabel(TChartAxis::Left, QStringLiteral("°C"));
     Plot->SetValueAxisLabel(TChartAxis::Right, QStringLiteral("A"));
     WindowBox->setCurrentIndex(static_cast<int>(TWindow::All));
+    Plot->SetMarks(PlotMarks(LogMarks(*table_)));
     ReloadAll();
 }
 
@@ -170,7 +228,13 @@ void TChartForm::Build(const std::vector<TSeriesPlot::Series>& series, const std
         auto* item = new QListWidgetItem(Swatch(Plot->SeriesColour(s)), series[i].Caption, SeriesList);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
         item->setCheckState(shown[i] ? Qt::Checked : Qt::Unchecked);
+        item->setToolTip(series[i].Caption);  // whole, where the list is narrower than a long name
     }
+    // Wide enough for the names, but the chart keeps most of a small screen.
+    int widest = 0;
+    for (int i = 0; i < SeriesList->count(); ++i)
+        widest = std::max(widest, SeriesList->fontMetrics().horizontalAdvance(SeriesList->item(i)->text()));
+    SeriesList->setFixedWidth(std::clamp(widest + 60, 200, 300));
     connect(Plot, &TSeriesPlot::ViewMovedByUser, this, [this] {
         if (history_ != nullptr) SetPaused(true);  // the engineer looks at something: hold it
     });
@@ -195,8 +259,17 @@ void TChartForm::LoadSeries(int s) {
     Plot->SetPoints(s, x, y);
 }
 
+bool TChartForm::ShowMarks() {
+    if (history_ == nullptr || history_->MarksAdded() == marksSeen_) return false;
+    marksSeen_ = history_->MarksAdded();
+    Plot->SetMarks(PlotMarks(history_->Marks()));
+    return true;
+}
+
 void TChartForm::ReloadAll() {
     for (int s = 0; s < Plot->SeriesCount(); ++s) LoadSeries(s);
+    marksSeen_ = ~uint64_t{0};
+    ShowMarks();
     if (history_ != nullptr) seen_ = history_->Added();
     stale_ = false;
     ShowWindow();
@@ -219,13 +292,14 @@ void TChartForm::HistoryChanged() {
             if (Plot->SeriesShown(s)) Plot->AddPoint(s, history_->Time(i), history_->Value(static_cast<size_t>(s), i));
     seen_ = added;
     if (size == history_->Capacity()) Plot->RemoveBefore(history_->Time(0));
+    const bool marked = ShowMarks();
     if (!Paused()) ShowWindow();
     // A redraw shows something new only once the view has moved by a pixel: with hours in view
     // that takes tens of seconds, so the redraw waits for it (never more than 10 s).
     const auto [lower, upper] = Plot->XRange();
     const double perPixel = (upper - lower) / std::max(1, Plot->width());
     const double latest = history_->Time(size - 1);
-    if (latest >= drawnAt_ && latest - drawnAt_ < std::min(perPixel, 10.0)) return;
+    if (!marked && latest >= drawnAt_ && latest - drawnAt_ < std::min(perPixel, 10.0)) return;
     drawnAt_ = latest;
     Plot->Replot();
 }
@@ -271,12 +345,21 @@ void TChartForm::SetSeriesShown(int series, bool shown) {
     Plot->Replot();
 }
 
-bool TChartForm::SavePng(const QString& path) { return SavePlotPng(*Plot, path, host_); }
+bool TChartForm::SavePng(const QString& path) { return SavePlotPng(*Plot, path, host_, PictureTitle()); }
+
+QString TChartForm::PictureTitle() const {
+    QStringList parts;
+    if (Installation) parts << Installation();
+    parts << (table_ ? fileName_ : PortName ? PortName() : QString());
+    parts << Plot->ViewText();
+    parts.removeAll(QString());
+    return parts.join(QStringLiteral(" – "));
+}
 
 void TChartForm::SavePngAsk() {
     const QString suggested = table_ ? QFileInfo(fileName_).completeBaseName() + QStringLiteral(".png")
                                      : QStringLiteral("grafiek.png");
-    SavePlotPngAsk(*Plot, suggested, host_);
+    SavePlotPngAsk(*Plot, suggested, host_, PictureTitle());
 }
 
 void TChartForm::OpenLogAsk() {
@@ -360,19 +443,19 @@ TChartForm* TChartForm::OpenLogUnguarded(const QString& path, UiHost& host, QWid
     return form;
 }
 
-bool SavePlotPng(TSeriesPlot& plot, const QString& path, UiHost& host) {
-    if (plot.SavePng(path)) return true;
+bool SavePlotPng(TSeriesPlot& plot, const QString& path, UiHost& host, const QString& title) {
+    if (plot.SavePng(path, title)) return true;
     host.MessageBox(TMsgDlgType::mtError, FormatText(MSG_PNG_NOT_SAVED, {Text(QDir::toNativeSeparators(path))}),
                     TMsgDlgButtons::mbOK);
     return false;
 }
 
-void SavePlotPngAsk(TSeriesPlot& plot, const QString& suggested, UiHost& host) {
+void SavePlotPngAsk(TSeriesPlot& plot, const QString& suggested, UiHost& host, const QString& title) {
     QString path = QFileDialog::getSaveFileName(plot.window(), QStringLiteral("Grafiek opslaan als PNG"), suggested,
                                                 QStringLiteral("PNG (*.png)"));
     if (path.isEmpty()) return;
     if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) path += QStringLiteral(".png");
-    SavePlotPng(plot, path, host);
+    SavePlotPng(plot, path, host, title);
 }
 
 TChartForm* ShowTrend(std::unique_ptr<TChartForm>& form, TTrendHistory& history, UiHost& host, QWidget* owner) {

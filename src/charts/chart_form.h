@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -15,6 +16,7 @@
 
 class QAction;
 class QComboBox;
+class QLabel;
 class QListWidget;
 class QToolBar;
 
@@ -47,6 +49,12 @@ public:
     bool Paused() const;
     void SetSeriesShown(int series, bool shown);
     bool SavePng(const QString& path);  // a failure is told to the user
+    // The picture's title line: the installation when known, the port (or the log's file), and the
+    // time in view.
+    QString PictureTitle() const;
+    // Where the title finds the installation and the port; unset, it leaves them out.
+    std::function<QString()> Installation;
+    std::function<QString()> PortName;
 
     TSeriesPlot* Plot = nullptr;
     QToolBar* ToolBar = nullptr;
@@ -55,6 +63,7 @@ public:
     QAction* PauseAction = nullptr;
     QAction* SavePngAction = nullptr;
     QAction* OpenLogAction = nullptr;
+    QLabel* ViewLabel = nullptr;  // the first and last moment in view
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -70,6 +79,7 @@ private:
     void ShowWindow();
     void SavePngAsk();
     void OpenLogAsk();
+    bool ShowMarks();  // true when they changed
 
     UiHost& host_;
     QWidget* owner_;
@@ -78,14 +88,15 @@ private:
     std::vector<size_t> columnOf_;  // table column of each series
     QString fileName_;
     uint64_t seen_ = 0;  // history samples already in the plot
+    uint64_t marksSeen_ = ~uint64_t{0};  // history marks already in the plot
     double drawnAt_ = 0;  // time of the latest sample in the last live redraw
     bool stale_ = true;
 };
 
 // A chart's picture as PNG: saved to path, or to a file the user picks (suggested: a file name),
 // with ".png" added when the name has no such ending. A failure is told to the user.
-bool SavePlotPng(TSeriesPlot& plot, const QString& path, UiHost& host);
-void SavePlotPngAsk(TSeriesPlot& plot, const QString& suggested, UiHost& host);
+bool SavePlotPng(TSeriesPlot& plot, const QString& path, UiHost& host, const QString& title = {});
+void SavePlotPngAsk(TSeriesPlot& plot, const QString& suggested, UiHost& host, const QString& title = {});
 
 // The live trend's window, created on first use.
 TChartForm* ShowTrend(std::unique_ptr<TChartForm>& form, TTrendHistory& history, UiHost& host, QWidget* owner);

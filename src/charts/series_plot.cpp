@@ -2,6 +2,8 @@
 
 #include <qcustomplot.h>
 
+#include <QKeyEvent>
+#include <QLocale>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -18,7 +20,15 @@ const QColor kPalette[] = {
     QColor(127, 127, 127), QColor(188, 189, 34), QColor(0, 0, 128),     QColor(128, 0, 0),
     QColor(0, 100, 0),     QColor(184, 134, 11),
 };
-constexpr double kLaneHeight = 0.6;  // of a flag's lane of 1; the rest keeps lanes apart
+constexpr double kLaneHeight = 0.6;
+constexpr int kMarkReach = 4;  // pixels either side of a mark that count as on it  // of a flag's lane of 1; the rest keeps lanes apart
+
+// The time with its date in the user's notation.
+QString DateTimeText(double x) {
+    const QDateTime t = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(x * 1000)), Qt::UTC);
+    const QLocale locale;
+    return locale.toString(t.date(), QLocale::ShortFormat) + QLatin1Char(' ') + t.toString(QStringLiteral("HH:mm:ss"));
+}
 
 QVector<QCPGraphData> Points(std::span<const double> x, auto y, double scale, double offset) {
     const size_t n = std::min(x.size(), y.size());
@@ -39,6 +49,13 @@ TSeriesPlot::TSeriesPlot(QWidget* parent) : QWidget(parent) {
     plot_ = new QCustomPlot(this);
     plot_->setObjectName(QStringLiteral("ChartPlot"));
     layout->addWidget(plot_);
+    // The legend's rows would otherwise set the least width: the window must fit a small screen.
+    plot_->setMinimumSize(300, 200);
+    // Axis numbers and dates in the user's notation (a decimal comma in Dutch), years without a
+    // thousands mark.
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    plot_->setLocale(locale);
     plot_->setNoAntialiasingOnDrag(true);
     plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
 
@@ -82,6 +99,36 @@ TSeriesPlot::TSeriesPlot(QWidget* parent) : QWidget(parent) {
 
     // Series on the right axis (a current among temperatures) lie under the others.
     plot_->addLayer(QStringLiteral("under"), plot_->layer(QStringLiteral("main")), QCustomPlot::limBelow);
+
+    // The pointer's line and readout live on the top layer, which redraws alone: moving the pointer
+    // over a week of data does not draw the week again.
+    for (QCPAxisRect* rect : {values_, states_, flags_}) {
+        auto* line = new QCPItemStraightLine(plot_);
+        line->setLayer(QStringLiteral("overlay"));
+        line->setClipAxisRect(rect);
+        for (QCPItemPosition* p : {line->point1, line->point2}) {
+            p->setAxisRect(rect);
+            p->setAxes(rect->axis(QCPAxis::atBottom), rect->axis(QCPAxis::atLeft));
+        }
+        line->setPen(QPen(QColor(60, 60, 60), 1, Qt::DashLine));
+        line->setVisible(false);
+        cursorLines_.push_back(line);
+    }
+    readout_ = new QCPItemText(plot_);
+    readout_->setLayer(QStringLiteral("overlay"));
+    readout_->setClipToAxisRect(false);
+    readout_->setTextAlignment(Qt::AlignLeft);
+    readout_->setPadding(QMargins(4, 2, 4, 2));
+    readout_->setBrush(QColor(255, 255, 255, 225));
+    readout_->setPen(QPen(QColor(160, 160, 160)));
+    readout_->setVisible(false);
+    plot_->setMouseTracking(true);
+    plot_->setFocusPolicy(Qt::StrongFocus);
+    plot_->installEventFilter(this);
+    connect(plot_, &QCustomPlot::mouseMove, this, [this](QMouseEvent* e) {
+        if (e->buttons() != Qt::NoButton) return;  // a drag moves the view, not the readout
+        SetCursorAt(values_->axis(QCPAxis::atBottom)->pixelToCoord(e->position().x()));
+    });
 
     connect(plot_, &QCustomPlot::mousePress, this, [this] { emit ViewMovedByUser(); });
     connect(plot_, &QCustomPlot::mouseWheel, this, [this] { emit ViewMovedByUser(); });
@@ -137,7 +184,7 @@ void TSeriesPlot::SetLegendBeside(bool beside) {
         plot_->legend->setFillOrder(QCPLegend::foRowsFirst);
     } else {
         grid->addElement(0, 0, plot_->legend);
-        plot_->legend->setWrap(5);
+        plot_->legend->setWrap(4);
         plot_->legend->setFillOrder(QCPLegend::foColumnsFirst);
     }
 }
@@ -292,14 +339,16 @@ void TSeriesPlot::XRangeChanged(const QCPRange& range) {
     syncing_ = false;
     UpdateTimeFormat();
     FitValues();
+    emit XRangeMoved();
 }
 
 void TSeriesPlot::UpdateTimeFormat() {
     if (!timeAxis_) return;
     const QCPRange r = values_->axis(QCPAxis::atBottom)->range();
-    const QString format = r.size() <= 1800        ? QStringLiteral("HH:mm:ss")
-                           : r.size() <= 2 * 86400 ? QStringLiteral("HH:mm")
-                                                   : QStringLiteral("dd-MM\nHH:mm");
+    // The date where the view holds more than one: past midnight or longer than a day.
+    const bool days = std::floor(r.lower / 86400) != std::floor(r.upper / 86400) || r.size() > 86400;
+    const QString time = r.size() <= 1800 ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
+    const QString format = days ? QLocale().dateFormat(QLocale::ShortFormat) + QLatin1Char('\n') + time : time;
     for (QCPAxisRect* rect : {values_, states_, flags_}) {
         auto ticker = rect->axis(QCPAxis::atBottom)->ticker().dynamicCast<QCPAxisTickerDateTime>();
         if (ticker && ticker->dateTimeFormat() != format) ticker->setDateTimeFormat(format);
@@ -345,12 +394,190 @@ void TSeriesPlot::FitAll(double margin) {
 
 void TSeriesPlot::Replot() {
     FitValues();
+    if (cursor_) readout_->setText(ReadoutText());  // new points under a resting pointer
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
-bool TSeriesPlot::SavePng(const QString& path) {
+bool TSeriesPlot::SavePng(const QString& path, const QString& title) {
     FitValues();
-    return plot_->savePng(path, plot_->width(), plot_->height());
+    const bool cursor = readout_->visible();
+    if (cursor) HideCursor();
+    if (title.isEmpty()) return plot_->savePng(path, plot_->width(), plot_->height());
+    // The title takes a row above the legend for the picture's sake only.
+    QCPLayoutGrid* grid = plot_->plotLayout();
+    grid->insertRow(0);
+    QFont font = plot_->font();
+    font.setBold(true);
+    // A line too long for a narrow chart is broken at its parts rather than cut.
+    QString text = title;
+    if (QFontMetrics(font).horizontalAdvance(text) > plot_->width() - 16) text.replace(QStringLiteral(" – "), QStringLiteral("\n"));
+    auto* heading = new QCPTextElement(plot_, text, font);
+    grid->addElement(0, 0, heading);
+    grid->setRowStretchFactor(0, 0.001);
+    const bool saved = plot_->savePng(path, plot_->width(), plot_->height());
+    grid->remove(heading);
+    grid->simplify();
+    plot_->replot(QCustomPlot::rpQueuedReplot);
+    return saved;
+}
+
+void TSeriesPlot::SetMarks(const std::vector<Mark>& marks) {
+    for (QCPAbstractItem* item : markItems_) plot_->removeItem(item);
+    markItems_.clear();
+    marks_ = marks;
+    for (const Mark& m : marks_)
+        for (QCPAxisRect* rect : {values_, states_, flags_}) {
+            auto* line = new QCPItemStraightLine(plot_);
+            line->setLayer(QStringLiteral("grid"));  // behind the lines it marks
+            line->setClipAxisRect(rect);
+            for (QCPItemPosition* p : {line->point1, line->point2}) {
+                p->setAxisRect(rect);
+                p->setAxes(rect->axis(QCPAxis::atBottom), rect->axis(QCPAxis::atLeft));
+            }
+            line->point1->setCoords(m.X, 0);
+            line->point2->setCoords(m.X, 1);
+            line->setPen(QPen(m.Colour, 1));
+            markItems_.push_back(line);
+        }
+}
+
+int TSeriesPlot::MarkNear(double x) const {
+    QCPAxis* axis = values_->axis(QCPAxis::atBottom);
+    const double at = axis->coordToPixel(x);
+    int best = -1;
+    double bestDistance = kMarkReach + 1;
+    for (size_t i = 0; i < marks_.size(); ++i) {
+        const double d = std::abs(axis->coordToPixel(marks_[i].X) - at);
+        if (d < bestDistance) {
+            best = static_cast<int>(i);
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+void TSeriesPlot::SetCursorAt(double x) {
+    cursor_ = x;
+    DrawCursor();
+}
+
+void TSeriesPlot::HideCursor() {
+    cursor_.reset();
+    DrawCursor();
+}
+
+QString TSeriesPlot::ReadoutText() const {
+    if (!cursor_) return {};
+    const double x = *cursor_;
+    QStringList lines{timeAxis_ ? DateTimeText(x) : QLocale().toString(x, 'g', 6)};
+    if (const int m = MarkNear(x); m >= 0) lines << marks_[static_cast<size_t>(m)].Text;
+    const QLocale locale;
+    for (const Entry& e : series_) {
+        if (!e.Shown) continue;
+        // The last point at or before the pointer: what the chart shows there.
+        auto it = e.Graph->data()->findEnd(x, false);
+        if (it == e.Graph->data()->constBegin()) continue;
+        --it;
+        const double scale = e.Def.Panel == TChartPanel::Flags ? kLaneHeight : 1.0;
+        const double v = (it->value - e.Offset) / scale;
+        if (std::isnan(v)) continue;
+        QString value;
+        if (e.Def.Panel == TChartPanel::Flags) {
+            value = v > 0.5 ? QStringLiteral("aan") : QStringLiteral("uit");
+        } else if (const auto i = static_cast<qsizetype>(std::llround(v)); i >= 0 && i < e.Def.Items.size()) {
+            value = e.Def.Items[i];
+        } else {
+            value = locale.toString(v, 'g', 6);
+        }
+        lines << e.Def.Caption + QStringLiteral(": ") + value;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void TSeriesPlot::DrawCursor() {
+    const bool shown = cursor_.has_value();
+    QCPAxisRect* top = nullptr;
+    for (size_t i = 0; i < cursorLines_.size(); ++i) {
+        QCPItemStraightLine* line = cursorLines_[i];
+        QCPAxisRect* rect = line->clipAxisRect();
+        line->setVisible(shown && rect->visible());
+        if (!shown) continue;
+        line->point1->setCoords(*cursor_, 0);
+        line->point2->setCoords(*cursor_, 1);
+        if (top == nullptr && rect->visible()) top = rect;
+    }
+    readout_->setVisible(shown && top != nullptr);
+    if (shown && top != nullptr) {
+        readout_->setText(ReadoutText());
+        // Beside the line on the side with room, else as near it as the chart lets it stand.
+        const int width = QFontMetrics(readout_->font()).boundingRect(QRect(), 0, readout_->text()).width() + 12;
+        const double at = top->axis(QCPAxis::atBottom)->coordToPixel(*cursor_);
+        const double x = at + 8 + width <= plot_->width() ? at + 8 : std::max(0.0, at - 8 - width);
+        readout_->position->setType(QCPItemPosition::ptAbsolute);
+        readout_->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+        readout_->position->setCoords(x, top->top() + 4);
+        readout_->setPadding(QMargins(4, 2, 4, 2));
+    }
+    if (QCPLayer* layer = plot_->layer(QStringLiteral("overlay")); layer != nullptr && plot_->isVisible())
+        layer->replot();
+}
+
+void TSeriesPlot::StepCursor(int direction) {
+    const QCPRange view = values_->axis(QCPAxis::atBottom)->range();
+    const double from = cursor_ ? *cursor_ : direction < 0 ? view.upper : view.lower;
+    std::optional<double> to;
+    for (const Entry& e : series_) {
+        if (!e.Shown || e.Graph->data()->isEmpty()) continue;
+        const auto& data = *e.Graph->data();
+        if (direction > 0) {
+            auto it = data.findEnd(from, false);  // the first point after
+            if (it != data.constEnd() && (!to || it->key < *to)) to = it->key;
+        } else {
+            auto it = data.findBegin(from, false);  // the first at or after; the one before it
+            if (it != data.constBegin() && (!to || std::prev(it)->key > *to)) to = std::prev(it)->key;
+        }
+    }
+    if (!to) return;
+    // The view follows the readout off its edge.
+    if (*to < view.lower || *to > view.upper) {
+        const double shift = *to < view.lower ? *to - view.lower : *to - view.upper;
+        SetXRange(view.lower + shift, view.upper + shift);
+        emit ViewMovedByUser();
+        plot_->replot(QCustomPlot::rpQueuedReplot);
+    }
+    SetCursorAt(*to);
+}
+
+bool TSeriesPlot::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == plot_) {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Left || key == Qt::Key_Right) {
+                StepCursor(key == Qt::Key_Left ? -1 : 1);
+                return true;
+            }
+            if (key == Qt::Key_Escape && cursor_) {
+                HideCursor();
+                return true;
+            }
+        } else if (event->type() == QEvent::Resize && plot_->legend->fillOrder() == QCPLegend::foColumnsFirst) {
+            // As many names a row as the width holds, so none is cut off.
+            const int columns = std::clamp(plot_->width() / 210, 1, 5);
+            if (plot_->legend->wrap() != columns) {
+                plot_->legend->setWrap(columns);
+                plot_->legend->setFillOrder(QCPLegend::foColumnsFirst, true);  // flowed anew
+            }
+        } else if (event->type() == QEvent::Leave && !plot_->hasFocus()) {
+            HideCursor();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QString TSeriesPlot::ViewText() const {
+    const auto [lower, upper] = XRange();
+    if (!timeAxis_) return QLocale().toString(lower, 'g', 6) + QStringLiteral(" – ") + QLocale().toString(upper, 'g', 6);
+    return DateTimeText(lower) + QStringLiteral(" – ") + DateTimeText(upper);
 }
 
 }  // namespace korvel

@@ -15,6 +15,7 @@
 #include <QColor>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <optional>
 #include <span>
@@ -26,6 +27,8 @@
 class QCustomPlot;
 class QCPAxisRect;
 class QCPItemText;
+class QCPItemStraightLine;
+class QCPAbstractItem;
 class QCPGraph;
 class QCPAxis;
 class QCPRange;
@@ -45,6 +48,13 @@ public:
         TChartAxis Axis = TChartAxis::Left;
         QColor Colour = QColor();  // invalid: the next of the plot's own
         bool Marked = false;       // a handful of points: each one marked, joined by a bolder line
+        QStringList Items = {};    // a state's names by its number, for the readout
+    };
+    // A moment drawn as a vertical line through every panel; its text shows when the pointer is on it.
+    struct Mark {
+        double X = 0;
+        QString Text;
+        QColor Colour = QColor(120, 120, 120);
     };
 
     explicit TSeriesPlot(QWidget* parent = nullptr);
@@ -80,11 +90,30 @@ public:
     void FitAll(double margin = 0);
     void Replot();  // queued: many calls in one pass of the event loop draw once
 
-    bool SavePng(const QString& path);
+    void SetMarks(const std::vector<Mark>& marks);
+    int MarkCount() const { return static_cast<int>(marks_.size()); }
+
+    // The pointer's readout: a vertical line at x and, beside it, the time, the text of a mark under
+    // the pointer, and each shown series' value there. The mouse sets it; with the chart focused
+    // Left and Right step it from point to point.
+    void SetCursorAt(double x);
+    void HideCursor();
+    std::optional<double> CursorAt() const { return cursor_; }
+    QString ReadoutText() const;
+
+    // "14-01-2026 06:00:00 – 14-01-2026 16:00:00": the first and the last moment in view.
+    QString ViewText() const;
+
+    // title, when set, stands above the chart in the picture.
+    bool SavePng(const QString& path, const QString& title = {});
     QCustomPlot* Plot() const { return plot_; }
 
 signals:
     void ViewMovedByUser();  // a drag or a turn of the wheel on the chart
+    void XRangeMoved();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct Entry {
@@ -103,6 +132,9 @@ private:
     void FitValues();
     void UpdateLayout();
     void UpdateTimeFormat();
+    void StepCursor(int direction);
+    void DrawCursor();
+    int MarkNear(double x) const;  // a mark within a few pixels of x, or -1
 
     QCustomPlot* plot_ = nullptr;
     QCPAxisRect* values_ = nullptr;
@@ -113,6 +145,11 @@ private:
     QString xLabel_;
     bool timeAxis_ = true;
     bool syncing_ = false;
+    std::vector<Mark> marks_;
+    std::vector<QCPAbstractItem*> markItems_;
+    std::optional<double> cursor_;
+    std::vector<QCPItemStraightLine*> cursorLines_;  // one a panel
+    QCPItemText* readout_ = nullptr;
 };
 
 }  // namespace korvel

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <string>
 
+#include "charts/log_reader.h"
 #include "messages/realtime_report.h"
 
 namespace korvel {
@@ -14,28 +16,59 @@ namespace {
 using P = TChartPanel;
 using A = TChartAxis;
 
-// Captions as on the monitor page, so the engineer finds each line under the name he knows.
+// Captions come from the report's table, so each line has the name the engineer knows from the
+// monitor page and the advanced view; the advanced view's values wait in the list, unticked.
 constexpr TTrendSeries kSeries[] = {
-    {"onfNTC1", "Retour T", P::Values, A::Left},
-    {"onfNTC2", "Aanvoer T", P::Values, A::Left},
-    {"onfRefrigOut", "Koelmiddel uit", P::Values, A::Left},
-    {"onfRefrigIn", "Koelmiddel in", P::Values, A::Left},
-    {"onfSMT", "Externe buitenvoeler", P::Values, A::Left},
-    {"onfOutsideAir", "Buitentemperatuur", P::Values, A::Left},
-    {"onfTRoomTemperature", "Kamertemperatuur", P::Values, A::Left},
-    {"onfRoomSetpoint", "Kamer gewenst", P::Values, A::Left},
-    {"onfCVSetpoint", "Gevraagd ketel", P::Values, A::Left},
-    {"onfCompCurrent", "Compressor stroom", P::Values, A::Right},
-    {"ocbKorvelState", "KORVEL bedrijfsstand", P::States, A::Left},
-    {"cbOnOff", "Toshiba ON", P::Flags, A::Left},
-    {"cbHeatProductionRequested", "Verwarming gevraagd", P::Flags, A::Left},
-    {"cbTapwaterDetectBoiler", "Ketel maakt tapwater (OpenTherm)", P::Flags, A::Left},
+    {"onfNTC1", P::Values, A::Left},
+    {"onfNTC2", P::Values, A::Left},
+    {"onfRefrigOut", P::Values, A::Left},
+    {"onfRefrigIn", P::Values, A::Left},
+    {"onfSMT", P::Values, A::Left},
+    {"onfOutsideAir", P::Values, A::Left},
+    {"onfTRoomTemperature", P::Values, A::Left},
+    {"onfRoomSetpoint", P::Values, A::Left},
+    {"onfCVSetpoint", P::Values, A::Left},
+    {"onfCompCurrent", P::Values, A::Right},
+    {"ocbKorvelState", P::States, A::Left},
+    // "ON" alone says nothing in a list of every value.
+    {"cbOnOff", P::Flags, A::Left, true, "Toshiba ON"},
+    {"cbHeatProductionRequested", P::Flags, A::Left},
+    {"cbTapwaterDetectBoiler", P::Flags, A::Left},
+    {"nfModBus4410", P::Values, A::Left, false},
+    {"nfModBus4412", P::Values, A::Left, false},
+    {"nfModBus4413", P::Values, A::Left, false},
+    {"nfModBus4416", P::Values, A::Left, false},
+    {"cbU1", P::Flags, A::Left, false},
+    {"cbU2", P::Flags, A::Left, false},
+    {"cbU3", P::Flags, A::Left, false},
+    {"cbU4", P::Flags, A::Left, false},
+    {"cbU5", P::Flags, A::Left, false},
+    {"cbU6", P::Flags, A::Left, false},
+    {"cbU7", P::Flags, A::Left, false},
 };
 static_assert(TTrendHistory::kBytesPerSample == sizeof(double) + sizeof(float) * std::size(kSeries));
 
 }  // namespace
 
 std::span<const TTrendSeries> TrendSeries() { return kSeries; }
+
+std::string TrendCaption(const TTrendSeries& series) { return SeriesName(series.Target, series.Caption); }
+
+std::string SeriesName(std::string_view target, std::string_view fallback) {
+    std::string name(!fallback.empty() ? fallback : ReportCaption(target));
+    const std::string_view unit = SeriesUnit(target);
+    if (!unit.empty()) {
+        name += " (";
+        name += unit;
+        name += ')';
+    }
+    return name;
+}
+
+std::string_view SeriesUnit(std::string_view target) {
+    const TReportField* f = FindReportField(target);
+    return f != nullptr ? f->Unit : std::string_view();
+}
 
 int TrendSeriesIndex(std::string_view target) {
     for (size_t i = 0; i < std::size(kSeries); ++i)
@@ -47,12 +80,29 @@ size_t TTrendHistory::SeriesCount() { return std::size(kSeries); }
 
 TTrendHistory::TTrendHistory(size_t capacity) : capacity_(std::max<size_t>(capacity, 1)) {}
 
+std::optional<TTrendMark> FaultMark(const TFaultEvent& event) {
+    if (event.AtStart) return std::nullopt;
+    TTrendMark mark{event.Time, TTrendMarkKind::Fault, FaultName(event)};
+    mark.Text += event.Appeared ? " verschenen" : " verdwenen";
+    return mark;
+}
+
+std::vector<TTrendMark> LogMarks(const TLogTable& table) {
+    std::vector<TTrendMark> marks;
+    for (const TFaultEvent& e : FaultEventsOfLog(table))
+        if (auto mark = FaultMark(e)) marks.push_back(std::move(*mark));
+    return marks;
+}
+
 void TTrendHistory::Clear() {
     // The memory goes back too: a new connection may be short.
     std::vector<double>().swap(times_);
     std::vector<float>().swap(values_);
     head_ = 0;
     added_ = 0;
+    faults_.Clear();
+    marks_.clear();
+    marksAdded_ = 0;
     Changed();
 }
 
@@ -70,8 +120,25 @@ bool TTrendHistory::AddReport(double time, const uint8_t* block, size_t size) {
             case TReportValue::Kind::Flag: values[series] = v.Checked ? 1.0f : 0.0f; break;
         }
     }
+    const uint64_t before = faults_.Added();
+    faults_.AddReport(time, block, size);
+    const auto& events = faults_.Events();
+    const size_t fresh = static_cast<size_t>(std::min<uint64_t>(faults_.Added() - before, events.size()));
+    for (size_t i = events.size() - fresh; i < events.size(); ++i)
+        if (auto mark = FaultMark(events[i])) PushMark(std::move(*mark));
     Add(time, values);
     return true;
+}
+
+void TTrendHistory::AddMark(double time, TTrendMarkKind kind, std::string text) {
+    PushMark({time, kind, std::move(text)});
+    Changed();
+}
+
+void TTrendHistory::PushMark(TTrendMark mark) {
+    if (marks_.size() == kMarksKept) marks_.pop_front();
+    marks_.push_back(std::move(mark));
+    ++marksAdded_;
 }
 
 void TTrendHistory::Add(double time, std::span<const float> values) {

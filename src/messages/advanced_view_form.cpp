@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 
+#include "messages/realtime_report.h"
 #include "messages/realtime_report_view.h"
 #include "widgets/display_only.h"
 #include "widgets/field_builders.h"
@@ -15,21 +16,20 @@ namespace {
 
 constexpr int kFieldH = 20;
 
-TNumericField* Row(QWidget* box, int labelX, int labelW, int fieldX, int fieldW, int y, const QString& caption,
-                   const QString& name, const QString& hint = {}) {
-    return MakeReportField(box, caption, QRect(labelX, y + 3, labelW, 14), name, QRect(fieldX, y, fieldW, kFieldH),
-                           hint);
+TNumericField* Row(QWidget* box, int labelX, int labelW, int fieldX, int fieldW, int y, const QString& name,
+                   const QString& hint = {}) {
+    return MakeReportField(box, QRect(labelX, y + 3, labelW, 14), name, QRect(fieldX, y, fieldW, kFieldH), hint);
 }
 
 void BuildWeatherBox(QGroupBox* box) {
-    auto left = [&](int row, const QString& caption, const char* name, const char* hint) {
-        Row(box, 8, 150, 160, 76, 24 + row * 27, caption, QLatin1String(name), QLatin1String(hint));
+    auto left = [&](int row, const char* name, const char* hint) {
+        Row(box, 8, 150, 160, 76, 24 + row * 27, QLatin1String(name), QLatin1String(hint));
     };
-    left(0, QStringLiteral("Graadminuten"), "onfDegMinsTimer", "Degree-minutes integrator");
-    left(1, QStringLiteral("Berekende delta-T"), "onfDeltaTSysReq", "Required Delta-T system");
-    left(2, QStringLiteral("Gevraagde T gemiddeld"), "onfTMeanReq", "Required mean temperature");
-    left(3, QStringLiteral("Gevraagde T aanvoer"), "onfTaReq", "Required aanvoer temperature");
-    left(4, QStringLiteral("(NTC1 + NTC2) / 2"), "onfTMean", "Mean value of input and output temperatures");
+    left(0, "onfDegMinsTimer", "Degree-minutes integrator");
+    left(1, "onfDeltaTSysReq", "Required Delta-T system");
+    left(2, "onfTMeanReq", "Required mean temperature");
+    left(3, "onfTaReq", "Required aanvoer temperature");
+    left(4, "onfTMean", "Mean value of input and output temperatures");
 
     auto* bevel = new QFrame(box);
     bevel->setObjectName(QStringLiteral("Bevel1"));
@@ -37,61 +37,55 @@ void BuildWeatherBox(QGroupBox* box) {
     bevel->setFrameShadow(QFrame::Sunken);
     bevel->setGeometry(250, 22, 4, 132);
 
-    auto right = [&](int row, const QString& caption, const char* name, const char* hint) {
-        return Row(box, 264, 160, 430, 76, 24 + row * 27, caption, QLatin1String(name), QLatin1String(hint));
+    auto right = [&](int row, const char* name, const char* hint) {
+        return Row(box, 264, 160, 430, 76, 24 + row * 27, QLatin1String(name), QLatin1String(hint));
     };
-    right(0, QStringLiteral("Toshiba setpoint ketel uit"), "onf_ceonboff0", "Setpoint for carrier unit");
-    right(1, QStringLiteral("Toshiba setpoint ketel aan"), "onf_ceonbon", "Setpoint for carrier unit");
-    right(2, QStringLiteral("Ketel setpoint Toshiba aan"), "onf_beonbon", "Setpoint for boiler");
-    right(3, QStringLiteral("Ketel setpoint Toshiba uit"), "onf_beoffbon", "Setpoint for boiler");
-    HideWithLabel(right(4, QStringLiteral("spare (invisible)"), "onf_ceonboff1", "Setpoint for carrier unit"));
+    right(0, "onf_ceonboff0", "Setpoint for carrier unit");
+    right(1, "onf_ceonbon", "Setpoint for carrier unit");
+    right(2, "onf_beonbon", "Setpoint for boiler");
+    right(3, "onf_beoffbon", "Setpoint for boiler");
+    HideWithLabel(right(4, "onf_ceonboff1", "Setpoint for carrier unit"));
 }
 
 void BuildRoomBox(QGroupBox* box) {
-    Row(box, 8, 176, 190, 80, 12, QStringLiteral("Oude kamer temperatuur"), QStringLiteral("onfOldRoomTemperature"));
-    Row(box, 8, 176, 190, 80, 40, QStringLiteral("Verschil met oude kamer temp."),
-        QStringLiteral("onfDeltaRoomTemperature"));
-    Row(box, 8, 176, 190, 80, 68, QStringLiteral("Vertraging voor slaapstand"), QStringLiteral("onfHiberTimer"),
+    Row(box, 8, 176, 190, 80, 12, QStringLiteral("onfOldRoomTemperature"));
+    Row(box, 8, 176, 190, 80, 40, QStringLiteral("onfDeltaRoomTemperature"));
+    Row(box, 8, 176, 190, 80, 68, QStringLiteral("onfHiberTimer"),
         QStringLiteral("Hibernation delay timer"));
 }
 
 void BuildModBusBox(QGroupBox* box) {
-    auto row = [&](int y, const QString& caption, const char* name) {
-        return Row(box, 6, 40, 46, 56, y, caption, QLatin1String(name));
+    auto row = [&](int y, const char* name) {
+        return Row(box, 6, 40, 46, 56, y, QLatin1String(name));
     };
-    row(24, QStringLiteral("Tevap"), "nfModBus4410");
-    row(50, QStringLiteral("Tpers"), "nfModBus4412");
-    row(76, QStringLiteral("Tzuig"), "nfModBus4413");
-    row(102, QStringLiteral("Tliq"), "nfModBus4416");
+    row(24, "nfModBus4410");
+    row(50, "nfModBus4412");
+    row(76, "nfModBus4413");
+    row(102, "nfModBus4416");
     // Reported but unused by the outdoor unit.
-    HideWithLabel(row(128, QStringLiteral("4414"), "nfModBus4414"));
-    HideWithLabel(row(128, QStringLiteral("4415"), "nfModBus4415"));
-    HideWithLabel(row(128, QStringLiteral("4411"), "nfModBus4411"));
+    HideWithLabel(row(128, "nfModBus4414"));
+    HideWithLabel(row(128, "nfModBus4415"));
+    HideWithLabel(row(128, "nfModBus4411"));
 }
 
 void BuildDecisionFlags(QWidget* form) {
     struct Flag {
-        const char* caption;
+        const char* name;
         const char* hint;
-        const char* text;
         int top;
     };
     static const Flag flags[] = {
-        {"U1", "U1 from document", "Warmtevraag weersafhankelijke regelaar", 343},
-        {"U2", "U2 from document", "Buitentemperatuur hoog genoeg voor Korvel", 366},
-        {"U3", "U3 from document", "Warmtevraag warmtepomp", 389},
-        {"U4", "U4 from document", "Warmtevraag CV-ketel of SV", 412},
-        {"U5", "U5 from document", "CV ketel of SV niet inschakelen voor behalen gewenste aanvoertemperatuur", 435},
-        {"U6", "U6 from document", "Retourtemperatuur laag genoeg voor warmtepomp", 458},
-        {"U7", "", "Buitentemperatuur te hoog om  CV-ketel of SV bij te schakelen", 482},
+        {"cbU1", "U1 from document", 343}, {"cbU2", "U2 from document", 366}, {"cbU3", "U3 from document", 389},
+        {"cbU4", "U4 from document", 412}, {"cbU5", "U5 from document", 435}, {"cbU6", "U6 from document", 458},
+        {"cbU7", "", 482},
     };
     for (const Flag& f : flags) {
-        const QString caption = QLatin1String(f.caption);
-        auto* box = MakeCheckBox(form, QStringLiteral("cb") + caption, caption, QRect(29, f.top, 44, 17));
+        auto* box = MakeReportBox(form, QLatin1String(f.name), QRect(29, f.top, 44, 17));
         box->setLayoutDirection(Qt::RightToLeft);  // caption left of the box
         box->setToolTip(QLatin1String(f.hint));
-        auto* label = new QLabel(QString::fromUtf8(f.text), form);
-        label->setObjectName(QStringLiteral("lbl") + caption);
+        const std::string_view note = FindReportBit(f.name)->Note;
+        auto* label = new QLabel(QString::fromUtf8(note.data(), static_cast<qsizetype>(note.size())), form);
+        label->setObjectName(QStringLiteral("lbl") + box->text());
         label->setGeometry(103, f.top + 1, 540, 15);
     }
 }

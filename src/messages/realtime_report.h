@@ -40,12 +40,18 @@ struct TReportField {
     // lists and boxes). The monitor page, the advanced view and the data log all take it from here.
     TNumericDataType Shown = TNumericDataType::ndtReal;
     std::string_view Mask;
+    std::string_view Unit = {};  // what the number counts in ("°C", "A"); empty for a count, a code or a timer
+    // The caption the pages name the field by (a list without a label: its group's); the pages and
+    // the trend take it from here.
+    std::string_view Caption = {};
 };
 
 struct TReportBit {
     uint8_t Byte;
     uint8_t Bit;
     std::string_view Target;
+    std::string_view Caption = {};
+    std::string_view Note = {};  // the advanced view's explanation beside a decision flag
 };
 
 // Ascending offset order; every field is set on every report in this order.
@@ -63,6 +69,9 @@ struct TReportValue {
 };
 
 const TReportField* FindReportField(std::string_view target);
+const TReportBit* FindReportBit(std::string_view target);
+// The caption of a field or box of the report; empty for a name the report does not set.
+std::string_view ReportCaption(std::string_view target);
 // The items of a list the report selects by index: the operating state, the outdoor unit's mode.
 std::span<const std::string_view> ReportListItems(std::string_view target);
 

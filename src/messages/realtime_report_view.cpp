@@ -21,8 +21,18 @@ QWidget* FindField(std::string_view name, const TMonitorPage& page, const TAdvan
 
 }  // namespace
 
-TNumericField* MakeReportField(QWidget* parent, const QString& caption, const QRect& labelGeometry,
-                               const QString& name, const QRect& fieldGeometry, const QString& hint) {
+QString ReportCaptionText(const QString& name) {
+    const std::string_view caption = ReportCaption(name.toStdString());
+    return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
+}
+
+QCheckBox* MakeReportBox(QWidget* parent, const QString& name, const QRect& geometry) {
+    return MakeCheckBox(parent, name, ReportCaptionText(name), geometry);
+}
+
+TNumericField* MakeReportField(QWidget* parent, const QRect& labelGeometry, const QString& name,
+                               const QRect& fieldGeometry, const QString& hint) {
+    const QString caption = ReportCaptionText(name);
     const TReportField* f = FindReportField(name.toStdString());
     const auto type = f != nullptr ? f->Shown : TNumericDataType::ndtReal;
     const QString mask = f != nullptr ? QString::fromLatin1(f->Mask.data(), static_cast<qsizetype>(f->Mask.size()))

@@ -7,6 +7,7 @@
 
 #include "host/ui_host.h"
 
+class QCheckBox;
 class QComboBox;
 class QWidget;
 
@@ -21,10 +22,13 @@ class TAdvancedViewForm;
 void ShowRealtimeReport(const uint8_t* Data, int32_t Size, TMonitorPage& page, TAdvancedViewForm& view,
                         UiHost& host);
 
-// A display field of the report with its label: its type and mask come from the report's layout,
-// where the data log takes them too. The list of an index the report selects, with its items.
-TNumericField* MakeReportField(QWidget* parent, const QString& caption, const QRect& labelGeometry,
-                               const QString& name, const QRect& fieldGeometry, const QString& hint = {});
+// A display field of the report with its label: its type, mask and caption come from the report's
+// layout, where the data log and the trend take them too. The list of an index the report
+// selects, with its items. A box of the report with its caption.
+TNumericField* MakeReportField(QWidget* parent, const QRect& labelGeometry, const QString& name,
+                               const QRect& fieldGeometry, const QString& hint = {});
 QComboBox* MakeReportList(QWidget* parent, const QString& name, const QRect& geometry);
+QCheckBox* MakeReportBox(QWidget* parent, const QString& name, const QRect& geometry);
+QString ReportCaptionText(const QString& name);
 
 }  // namespace korvel

@@ -65,6 +65,7 @@ TParameterControls TSettingsTransfer::Controls() const {
 }
 
 void TSettingsTransfer::DecodeNvmContents(const uint8_t* Data, int32_t Size) {
+    FDefaultsFilled = false;
     UiHost& host = Owner.Host();
     Owner.Service().Traffic();
     // Size counts the two check bytes. A report too short for the whole image would fill the
@@ -135,6 +136,7 @@ void TSettingsTransfer::PutValues(const std::vector<double>& values) {
 }
 
 void TSettingsTransfer::Filled() {
+    FDefaultsFilled = false;
     FMarks.Refresh();
     FHoldsValues = true;
     Owner.SettingsFileActionsAllowances();
@@ -147,6 +149,7 @@ void TSettingsTransfer::SetDefaults() {
     for (size_t i = 0; i < table.size(); ++i)
         if (table[i].HasDefault) controls.SetValue(i, table[i].Default);
     Filled();
+    FDefaultsFilled = true;
 }
 
 void TSettingsTransfer::TabSheetServiceShow() {
@@ -286,6 +289,10 @@ std::string TSettingsTransfer::LineAdvice() {
 void TSettingsTransfer::ShowOutcome(const TWriteOutcome& outcome, const std::vector<QString>& shown) {
     UiHost& host = Owner.Host();
     auto box = [&](TMsgDlgType type, const char* text, const std::string& advice) {
+        std::string ended(FDefaultsFilled ? "Standaardinstellingen wegschrijven: " : "Instellingen wegschrijven: ");
+        ended += text;
+        FDefaultsFilled = false;
+        Owner.WriteEnded(ended);
         host.MessageBoxWithAdvice(type, text, advice, TMsgDlgButtons::mbOK);
     };
     switch (outcome.Result) {

@@ -47,6 +47,9 @@ public:
     virtual void RunProgress(int percent) = 0;
     virtual void RunStatus(const QString& text) = 0;
     virtual void EndRun() = 0;
+    // A write run ended: what it did and how it ended, in a few words ("Instellingen wegschrijven:
+    // Geprogrammeerd.").
+    virtual void WriteEnded(const std::string& text) { (void)text; }
 };
 
 // What would discard changes not written, each asked about first.
@@ -257,6 +260,7 @@ private:
     bool FHoldsValues = false;
     bool FInRun = false;
     bool FEditsKept = false;
+    bool FDefaultsFilled = false;  // the fields hold the defaults: a write then writes those
     std::optional<bool> FAutoFetchAgreed;  // this stay in service mode's answer about fetching
 };
 

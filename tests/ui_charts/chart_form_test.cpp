@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QImage>
 #include <QListWidget>
+#include <QScreen>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTemporaryDir>
 #include <qcustomplot.h>
 #include <array>
@@ -14,6 +17,7 @@
 #include "datalog/locale_log_time.h"
 #include "host/text_format.h"
 #include "scenario.h"
+#include "visit/fault_history.h"
 #include "support/fake_ui_host.h"
 #include "ui_app/main_form_fixture.h"
 #include "widgets/numeric_field.h"
@@ -106,7 +110,7 @@ TEST_F(ChartFormTest, LogOpensInAWindowNamedAfterItsFile) {
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Grafiek - week.csv"));
     EXPECT_FALSE(form->PauseAction->isVisible());
     // The trend's series first, shown; the log's other columns listed, not shown.
-    EXPECT_EQ(form->SeriesList->item(0)->text(), QStringLiteral("Retour T"));
+    EXPECT_EQ(form->SeriesList->item(0)->text(), QStringLiteral("Retour T (°C)"));
     EXPECT_EQ(form->Plot->PointCount(0), 100);
     EXPECT_EQ(form->Plot->SeriesCount(), 48);
     EXPECT_EQ(form->Plot->PointCount(47), 0);
@@ -166,6 +170,109 @@ TEST_F(ChartFormTest, ChartSavesAsPngOrSaysItCannot) {
     EXPECT_EQ(host.Boxes()[0].text, FormatText(MSG_PNG_NOT_SAVED, {bad.toStdString()}));
 }
 
+TEST_F(ChartFormTest, EveryValueListedByItsPageNameAndUnitTheAdvancedOnesUnticked) {
+    TTrendHistory history;
+    std::unique_ptr<TChartForm> trend;
+    TChartForm* form = ShowTrend(trend, history, host, &owner);
+    const struct {
+        const char* target;
+        QString name;
+        bool ticked;
+    } cases[] = {
+        {"onfNTC1", QStringLiteral("Retour T (°C)"), true},
+        {"onfCompCurrent", QStringLiteral("Compressor stroom (A)"), true},
+        {"cbOnOff", QStringLiteral("Toshiba ON"), true},
+        {"nfModBus4410", QStringLiteral("Tevap (°C)"), false},
+        {"nfModBus4416", QStringLiteral("Tliq (°C)"), false},
+        {"cbU7", QStringLiteral("U7"), false},
+    };
+    for (const auto& c : cases) {
+        const int row = TrendSeriesIndex(c.target);
+        ASSERT_GE(row, 0) << c.target;
+        const QListWidgetItem* item = form->SeriesList->item(row);
+        EXPECT_EQ(item->text(), c.name);
+        EXPECT_EQ(item->checkState() == Qt::Checked, c.ticked) << c.target;
+        EXPECT_EQ(form->Plot->SeriesShown(row), c.ticked) << c.target;
+        EXPECT_EQ(item->toolTip(), c.name);
+    }
+    for (int i = 0; i < form->SeriesList->count(); ++i)
+        EXPECT_LE(form->SeriesList->fontMetrics().horizontalAdvance(form->SeriesList->item(i)->text()) + 40,
+                  form->SeriesList->width());
+}
+
+TEST_F(ChartFormTest, MarksWhereAFaultCameOrWentAndWhereTheEngineerActed) {
+    // The pump's flow fault on from the 5th report to the 8th.
+    TTrendHistory history;
+    for (int i = 0; i < 10; ++i) {
+        std::vector<uint8_t> r = sim::ScenarioReport(kMorning + i);
+        r[49] = static_cast<uint8_t>((r[49] & ~0x20) | (i >= 5 && i < 8 ? 0x20 : 0));
+        history.AddReport(kMorning + i, r.data(), r.size());
+    }
+    history.AddMark(kMorning + 9, TTrendMarkKind::Job, "Instellingen wegschrijven: Geprogrammeerd.");
+    std::vector<std::string> texts;
+    for (const TTrendMark& m : history.Marks()) texts.push_back(m.Text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"Flow probleem verschenen", "Flow probleem verdwenen",
+                                               "Instellingen wegschrijven: Geprogrammeerd."}));
+    std::unique_ptr<TChartForm> trend;
+    TChartForm* form = ShowTrend(trend, history, host, &owner);
+    EXPECT_EQ(form->Plot->MarkCount(), 3);
+    form->Plot->SetCursorAt(kMorning + 5);
+    EXPECT_TRUE(form->Plot->ReadoutText().contains(QStringLiteral("Flow probleem verschenen")));
+
+    // A log has its flags alone.
+    TLogTable table;
+    table.Time = {kMorning, kMorning + 5, kMorning + 10, kMorning + 15};
+    table.Columns.assign(LogLayout().size() - 1, std::vector<float>(4, 0.0f));
+    const int column = FaultLogColumn(static_cast<size_t>(FaultSourceIndex("cbPumpFlowError")));
+    ASSERT_GE(column, 0);
+    table.Columns[static_cast<size_t>(column)] = {0, 1, 1, 0};
+    TChartForm log(std::move(table), QStringLiteral("dag.csv"), host, &owner);
+    EXPECT_EQ(log.Plot->MarkCount(), 2);
+}
+
+TEST_F(ChartFormTest, KeysReachEveryControlAndTheWindowFitsTheScreen) {
+    TTrendHistory history;
+    std::unique_ptr<TChartForm> trend;
+    TChartForm* form = ShowTrend(trend, history, host, &owner);
+    const struct {
+        QAction* action;
+        QKeySequence key;
+    } cases[] = {
+        {form->PauseAction, QKeySequence(Qt::ALT | Qt::Key_P)},
+        {form->SavePngAction, QKeySequence(Qt::ALT | Qt::Key_N)},
+        {form->OpenLogAction, QKeySequence(Qt::ALT | Qt::Key_L)},
+    };
+    for (const auto& c : cases) {
+        auto* button = qobject_cast<QToolButton*>(form->ToolBar->widgetForAction(c.action));
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(QKeySequence::mnemonic(button->text()), c.key) << button->text().toStdString();
+    }
+    // Tab from the window's list on goes through every control and comes back.
+    QList<QWidget*> wanted{form->WindowBox, form->SeriesList, form->Plot->Plot()};
+    for (const auto& c : cases) wanted << form->ToolBar->widgetForAction(c.action);
+    QWidget* w = form->WindowBox;
+    for (int i = 0; i < 50 && !wanted.isEmpty(); ++i) {
+        if (w->focusPolicy() & Qt::TabFocus) wanted.removeAll(w);
+        w = w->nextInFocusChain();
+    }
+    EXPECT_TRUE(wanted.isEmpty());
+    const QRect free = form->screen()->availableGeometry();
+    EXPECT_TRUE(free.contains(form->frameGeometry()))
+        << form->frameGeometry().width() << "x" << form->frameGeometry().height() << " in " << free.width() << "x"
+        << free.height();
+}
+
+TEST_F(ChartFormTest, APictureNamesTheInstallationThePortAndTheTime) {
+    TTrendHistory history;
+    Feed(history, kMorning, 60);
+    std::unique_ptr<TChartForm> trend;
+    TChartForm* form = ShowTrend(trend, history, host, &owner);
+    EXPECT_EQ(form->PictureTitle(), form->Plot->ViewText());  // nothing known but the time
+    form->Installation = [] { return QStringLiteral("Fam. Jansen, Dorpsstraat 1"); };
+    form->PortName = [] { return QStringLiteral("COM5"); };
+    EXPECT_EQ(form->PictureTitle(), QStringLiteral("Fam. Jansen, Dorpsstraat 1 – COM5 – ") + form->Plot->ViewText());
+}
+
 class ChartMainFormTest : public MainFormTest {
 protected:
     void ReceiveReport(double t) {
@@ -206,6 +313,18 @@ TEST_F(ChartMainFormTest, ReportsFeedTheTrendFromConnectOn) {
     Connect();
     EXPECT_EQ(form->TrendHistory.Size(), 0u);
     EXPECT_EQ(form->TrendForm->Plot->PointCount(0), 0);
+}
+
+TEST_F(ChartMainFormTest, ModeChangesAreMarkedAndTheWindowKeepsItsPlace) {
+    form->ChartAction->trigger();
+    Connect();
+    form->ModeServiceAction->setChecked(true);
+    form->ChangeModeActionExecute();
+    ASSERT_FALSE(form->TrendHistory.Marks().empty());
+    EXPECT_EQ(form->TrendHistory.Marks().back().Text, "Mode: Instellen");
+    EXPECT_EQ(form->TrendHistory.Marks().back().Kind, TTrendMarkKind::Mode);
+
+    ASSERT_NE(form->TrendFormState, nullptr);  // its place kept as the other windows keep theirs
 }
 
 // The reader against logs the tool itself writes: times and values come back as the trend had them.

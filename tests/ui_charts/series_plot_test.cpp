@@ -4,6 +4,8 @@
 
 #include <qcustomplot.h>
 
+#include <QLocale>
+#include <QTest>
 #include <vector>
 
 namespace korvel {
@@ -99,6 +101,87 @@ TEST(SeriesPlot, ChartTimeIsTheWallClockAsItStands) {
     const double expected = QDateTime(day, QTime(14, 30), Qt::UTC).toSecsSinceEpoch();
     for (int offset : {-5 * 3600, 0, 3600, 2 * 3600})
         EXPECT_EQ(ChartTime(QDateTime(day, QTime(14, 30), Qt::OffsetFromUTC, offset)), expected) << offset;
+}
+
+TEST(SeriesPlot, PointerReadsEveryShownSeriesAndAMarkAndKeysStepIt) {
+    const double t0 = ChartTime(QDateTime(QDate(2026, 1, 14), QTime(6, 0)));
+    TSeriesPlot plot;
+    const std::vector<double> x{t0, t0 + 10, t0 + 20};
+    plot.SetPoints(plot.AddSeries({"Retour T (°C)", Panel::Values}), x, std::vector<double>{40.5, 41, 42});
+    plot.SetPoints(plot.AddSeries({"Stand", Panel::States, {}, {}, false, {"0: Uit", "1: Aan"}}), x,
+                   std::vector<double>{0, 1, 1});
+    plot.SetPoints(plot.AddSeries({"Pomp", Panel::Flags}), x, std::vector<double>{0, 1, 0});
+    plot.SetPoints(plot.AddSeries({"Verborgen", Panel::Values}), x, std::vector<double>{1, 2, 3});
+    plot.SetSeriesShown(3, false);
+    plot.SetMarks({{t0 + 10, QStringLiteral("Mode: Instellen")}});
+    plot.SetXRange(t0 - 10, t0 + 30);
+    plot.Plot()->setViewport(QRect(0, 0, 600, 400));  // pixels, for how near a mark the pointer is
+    plot.Plot()->replot();
+    const QLocale l;
+    const struct {
+        double at;
+        QStringList lines;  // after the time
+    } cases[] = {
+        {t0 - 5, {}},  // before the first point: nothing to read
+        {t0 + 5, {"Retour T (°C): " + l.toString(40.5), "Stand: 0: Uit", "Pomp: uit"}},
+        {t0 + 10, {"Mode: Instellen", "Retour T (°C): 41", "Stand: 1: Aan", "Pomp: aan"}},
+    };
+    for (const auto& c : cases) {
+        plot.SetCursorAt(c.at);
+        QStringList lines = plot.ReadoutText().split(QLatin1Char('\n'));
+        ASSERT_FALSE(lines.isEmpty());
+        EXPECT_TRUE(lines.takeFirst().endsWith(QDateTime::fromSecsSinceEpoch(static_cast<qint64>(c.at), Qt::UTC)
+                                                   .toString(QStringLiteral("HH:mm:ss"))));
+        EXPECT_EQ(lines, c.lines) << c.at;
+    }
+    // From point to point, and the view follows off its edge.
+    QTest::keyClick(plot.Plot(), Qt::Key_Right);
+    EXPECT_EQ(plot.CursorAt(), t0 + 20);
+    QTest::keyClick(plot.Plot(), Qt::Key_Left);
+    QTest::keyClick(plot.Plot(), Qt::Key_Left);
+    EXPECT_EQ(plot.CursorAt(), t0);
+    plot.SetXRange(t0 + 15, t0 + 30);
+    plot.SetCursorAt(t0 + 20);
+    QTest::keyClick(plot.Plot(), Qt::Key_Left);
+    EXPECT_EQ(plot.CursorAt(), t0 + 10);
+    EXPECT_LE(plot.XRange().first, t0 + 10);
+    QTest::keyClick(plot.Plot(), Qt::Key_Escape);
+    EXPECT_FALSE(plot.CursorAt());
+}
+
+TEST(SeriesPlot, TicksCarryTheDateWhenTheViewHoldsMoreThanOneDay) {
+    TSeriesPlot plot;
+    auto at = [](int day, int h, int m) { return ChartTime(QDateTime(QDate(2026, 1, day), QTime(h, m))); };
+    const QString date = QLocale().dateFormat(QLocale::ShortFormat);
+    const struct {
+        double lower, upper;
+        bool date;
+    } cases[] = {
+        {at(14, 6, 0), at(14, 16, 0), false},
+        {at(14, 23, 50), at(15, 0, 10), true},  // over midnight
+        {at(14, 6, 0), at(16, 6, 0), true},
+    };
+    for (const auto& c : cases) {
+        plot.SetXRange(c.lower, c.upper);
+        auto ticker = plot.Plot()->xAxis->ticker().dynamicCast<QCPAxisTickerDateTime>();
+        ASSERT_TRUE(ticker);
+        EXPECT_EQ(ticker->dateTimeFormat().startsWith(date), c.date) << ticker->dateTimeFormat().toStdString();
+        const QStringList ends = plot.ViewText().split(QStringLiteral(" – "));
+        ASSERT_EQ(ends.size(), 2);
+        EXPECT_TRUE(ends[1].endsWith(QDateTime::fromSecsSinceEpoch(static_cast<qint64>(c.upper), Qt::UTC)
+                                         .toString(QStringLiteral("HH:mm:ss"))));
+    }
+}
+
+TEST(SeriesPlot, APictureWithATitleLeavesTheChartAsItWas) {
+    TSeriesPlot plot;
+    plot.resize(400, 300);
+    plot.SetPoints(plot.AddSeries({"T"}), std::vector<double>{0, 1}, std::vector<double>{1, 2});
+    const int rows = plot.Plot()->plotLayout()->rowCount();
+    const QString path = QDir::temp().filePath(QStringLiteral("korvel-title-test.png"));
+    ASSERT_TRUE(plot.SavePng(path, QStringLiteral("COM5")));
+    EXPECT_EQ(plot.Plot()->plotLayout()->rowCount(), rows);
+    QFile::remove(path);
 }
 
 }  // namespace
