@@ -46,6 +46,7 @@
 #include "settings/advanced_settings_form.h"
 #include "settings/settings_page.h"
 #include "settings/settings_transfer.h"
+#include "visit/fault_list_form.h"
 #include "widgets/display_only.h"
 #include "widgets/percentage_meter.h"
 
@@ -71,6 +72,7 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QString::fromUtf8(MAIN_CAPTION));
     GlobalDataModule = std::make_unique<TGlobalDataModule>();
+    Visit = TServiceVisit(ChartTime(Now()));
     BuildActions();
     BuildMenusAndToolBar();
     BuildClientArea();
@@ -190,6 +192,9 @@ void TMainForm::BuildActions() {
     StartCaptureAction = NewAction("StartCaptureAction", "&File", QStringLiteral("Start &Opname..."));
     StopCaptureAction = NewAction("StopCaptureAction", "&File", QStringLiteral("Stop O&pname"));
     TrafficAction = NewAction("TrafficAction", "&Gereedschappen", QStringLiteral("V&erkeer"));
+    FaultHistoryAction = NewAction("FaultHistoryAction", "&Gereedschappen", QStringLiteral("Fo&utgeschiedenis..."));
+    ServiceReportAction =
+        NewAction("ServiceReportAction", "&Gereedschappen", QStringLiteral("Service&rapport opslaan..."));
 
     // The keys an engineer expects: save the backup, refresh from the board, help.
     SaveSettingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -239,6 +244,8 @@ void TMainForm::BuildActions() {
     bind(StartCaptureAction, &TMainForm::StartCaptureActionExecute);
     bind(StopCaptureAction, &TMainForm::StopCaptureActionExecute);
     bind(TrafficAction, &TMainForm::TrafficActionExecute);
+    bind(FaultHistoryAction, &TMainForm::FaultHistoryActionExecute);
+    bind(ServiceReportAction, &TMainForm::ServiceReportActionExecute);
 }
 
 void TMainForm::BuildMenusAndToolBar() {
@@ -272,6 +279,9 @@ void TMainForm::BuildMenusAndToolBar() {
     tools->addSeparator();
     tools->addAction(ChartAction);
     tools->addAction(TrafficAction);
+    tools->addAction(FaultHistoryAction);
+    tools->addSeparator();
+    tools->addAction(ServiceReportAction);
 
     QMenu* help = ActionMainMenuBar1->addMenu(QStringLiteral("&Help"));
     help->addAction(HelpManualAction);
@@ -295,6 +305,7 @@ void TMainForm::BuildMenusAndToolBar() {
     ActionToolBar1->addSeparator();
     ActionToolBar1->addAction(ChartAction);
     ActionToolBar1->addAction(PlaceAt(TrafficAction, "Ve&rkeer"));
+    BuildInstallationField();
 }
 
 void TMainForm::BuildClientArea() {
@@ -454,6 +465,7 @@ void TMainForm::ConnectActionExecute() {
     TrendHistory.Clear();
     SetAllowances();
     const std::string port = TrimSpaces(CommsDataModule->ZylSerialPort.PortName());
+    if (CommsDataModule->ConnectionState() != csDisconnected) Visit.SetPort(port);
     if (CommsDataModule->ConnectionState() == csConnected && IsNetAddress(port)) {
         try {
             RememberAddress(GlobalDataModule->OvcRegistryStore, port);
@@ -555,6 +567,7 @@ void TMainForm::DatablockNotification(TCommsDataModule*, int32_t Size, const uin
     Handle485Message(*this, Data, Size);
     StatusStrip->BlockReceived(Data, Size);
     HandleLogfile();
+    VisitBlock(Data, Size);
     if (Data != nullptr && Size >= 2 && Data[0] == K2MSENDMONDATA) {
         const QDateTime now = Now();
         if (TrendHistory.AddReport(ChartTime(now), Data, static_cast<size_t>(Size - 2))) {

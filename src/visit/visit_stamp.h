@@ -23,6 +23,10 @@ std::string InstallationName(std::string_view typed);
 // A to Z aside).
 bool SameInstallation(std::string_view a, std::string_view b);
 
+// The line a picture or a page carries to say what it was made for, "Installatie: Dorpsstraat 3 ·
+// Poort: COM5 · Firmware: 132", leaving out what is not known; empty when nothing is.
+std::string VisitTitle(const TVisitStamp& stamp);
+
 // The name as part of a file name that Windows and Linux both take: characters they refuse and
 // blanks become '_', at most 60 bytes (whole characters). Empty for a name with nothing left.
 std::string FileNamePart(std::string_view name);
