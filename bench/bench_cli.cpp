@@ -1,7 +1,7 @@
 // korvel-cli as a script runs it: the program started for each command, against the paced
 // stand-in (9600 baud 8N2 wire time) in a forked child. For backup and restore: the wall time of
 // the whole command, from exec to exit, against the time its frames and the board's answers need
-// on the wire, and the command's own CPU. And how soon after exec the first byte reaches the line.
+// on the wire, and the command's own CPU. And how soon after exec it answers the board's question.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@ namespace {
 constexpr double kWallFactor = 1.10;
 constexpr double kCpuPercent = 5.0;
 constexpr double kFirstByteMs = 50.0;
+constexpr uint32_t kAskMs = 50;  // longer than the question's 9 ms on the wire
 
 std::string gCli;
 
@@ -95,7 +97,8 @@ double WireSeconds(const Blocks& blocks, size_t from, size_t& bytes) {
         const auto& b = blocks[i];
         bytes += FrameSize(b);
         switch (b[0]) {
-            case P2KSETCOMMAND: bytes += FrameSize({K2PRSETCOMMAND}); break;
+            // The question it answers, and the board's answer.
+            case P2KSETCOMMAND: bytes += FrameSize({K2PGETCOMMAND}) + FrameSize({K2PRSETCOMMAND}); break;
             case P2KSETNVM: bytes += FrameSize({K2PRSETNVM}); break;
             case P2KGETNVM:
             case P2KFLASHNVM: image[0] = static_cast<uint8_t>(b[0] - 128); bytes += FrameSize(image); break;
@@ -109,7 +112,8 @@ bool Measure(const BoardChild& board, const char* what, const std::vector<std::s
     const size_t before = ReceivedBlocks(board).size();
     const Run r = Command(args);
     size_t bytes = 0;
-    const double limit = WireSeconds(ReceivedBlocks(board), before, bytes);
+    // The board's question comes at most one ask period after the open: the tool waits for it.
+    const double limit = WireSeconds(ReceivedBlocks(board), before, bytes) + kAskMs / 1000.0;
     const double cpuPct = 100.0 * r.cpu / r.wall;
     const bool wallOk = r.wall <= kWallFactor * limit, cpuOk = cpuPct <= kCpuPercent;
     std::printf("korvel-cli %s: exit %d; wire-time limit %.3f s (%zu bytes at 9600 8N2)\n", what, r.status, limit, bytes);
@@ -120,9 +124,11 @@ bool Measure(const BoardChild& board, const char* what, const std::vector<std::s
     return r.status == 0 && wallOk && cpuOk;
 }
 
-// From exec to the first byte on a line of its own (a pty this program holds), over runs.
-bool FirstByte() {
+// From exec to its answer to the board's "Are you there ?" on a line of its own (a pty this
+// program holds, asking every 5 ms, as nothing is sent before the board asks), over runs.
+bool FirstAnswer() {
     std::vector<double> ms;
+    const std::vector<uint8_t> ask = EncodeFrame(std::vector<uint8_t>{K2PGETCOMMAND}.data(), 1);
     for (int i = 0; i < 20; ++i) {
         int master = -1, slave = -1;
         char name[256] = {};
@@ -130,8 +136,11 @@ bool FirstByte() {
         // Held open meanwhile: a pty without its slave side reads as hung up at once.
         const auto t0 = Clock::now();
         const pid_t pid = Spawn({gCli, "backup", "--port", name, "/dev/null"});
-        pollfd p{master, POLLIN, 0};
-        const bool got = ::poll(&p, 1, 5000) == 1 && (p.revents & POLLIN);
+        bool got = false;
+        for (pollfd p{master, POLLIN, 0}; !got && Clock::now() - t0 < std::chrono::seconds(5);) {
+            WriteFull(master, ask.data(), ask.size());
+            got = ::poll(&p, 1, 5) == 1 && (p.revents & POLLIN);
+        }
         const double elapsed = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
@@ -142,8 +151,8 @@ bool FirstByte() {
     if (ms.empty()) return false;
     std::sort(ms.begin(), ms.end());
     const double p50 = ms[ms.size() / 2], max = ms.back();
-    std::printf("start to first byte sent (%zu runs): p50 %.1f ms, max %.1f ms (target <= %.0f ms) %s\n", ms.size(), p50,
-                max, kFirstByteMs, max <= kFirstByteMs ? "ok" : "OVER");
+    std::printf("start to its answer to the board's question (%zu runs): p50 %.1f ms, max %.1f ms (target <= %.0f ms) %s\n",
+                ms.size(), p50, max, kFirstByteMs, max <= kFirstByteMs ? "ok" : "OVER");
     return max <= kFirstByteMs;
 }
 
@@ -152,16 +161,25 @@ bool FirstByte() {
 int main(int argc, char** argv) {
     if (const int code = NoArguments(argc, argv, "bench_cli"); code >= 0) return code;
     gCli = KORVEL_BIN_DIR "/korvel-cli";
-    const BoardChild board = ForkPacedBoard(Serve);
+    // The board asks often and lets go of service mode soon after a command, so the next one does
+    // not wait long for its question.
+    sim::BoardSimOptions o = PacedBoard();
+    o.askMs = kAskMs;
+    o.serviceHoldMs = 200;
+    const BoardChild board = ForkPacedBoard(Serve, o);
+    // restore keeps a snapshot first: in a folder of the benchmark's own.
+    const std::string data = "/tmp/bench_cli_data_" + std::to_string(::getpid());
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
     if (board.port.empty()) {
         std::fprintf(stderr, "the stand-in did not start\n");
         return 2;
     }
     const std::string backup = "/tmp/bench_cli_" + std::to_string(::getpid()) + ".csv";
-    bool ok = FirstByte();
+    bool ok = FirstAnswer();
     ok = Measure(board, "backup", {gCli, "backup", "--port", board.port, backup}) && ok;
     ok = Measure(board, "restore", {gCli, "restore", "--port", board.port, backup}) && ok;
     std::remove(backup.c_str());
+    std::filesystem::remove_all(data);
     WriteFull(board.toChild, "x", 1);
     ::waitpid(board.pid, nullptr, 0);
     return ok ? 0 : 1;

@@ -133,9 +133,18 @@ struct BoardChild {
     std::string port;  // empty when the stand-in did not start
 };
 
+// The paced stand-in at PROGRAM, sending no reports.
+inline sim::BoardSimOptions PacedBoard() {
+    sim::BoardSimOptions o;
+    o.program = true;
+    o.pace = true;
+    o.reportMs = 0;
+    return o;
+}
+
 // Call before any thread exists: the child must not inherit half of one.
 template <typename Serve>
-BoardChild ForkPacedBoard(Serve serve) {
+BoardChild ForkPacedBoard(Serve serve, sim::BoardSimOptions o = PacedBoard()) {
     ::signal(SIGPIPE, SIG_IGN);  // the child may be gone when it is told to go
     BoardChild child;
     int up[2], down[2];
@@ -145,10 +154,6 @@ BoardChild ForkPacedBoard(Serve serve) {
     if (child.pid == 0) {
         ::close(up[0]);
         ::close(down[1]);
-        sim::BoardSimOptions o;
-        o.program = true;
-        o.pace = true;
-        o.reportMs = 0;
         sim::BoardSim board(o);
         const std::string path = board.Start() + "\n";
         WriteFull(up[1], path.data(), path.size());

@@ -10,8 +10,10 @@
 
 #include "link/rfc2217_session.h"
 #include "link/telnet_codec.h"
+#include "telnet_checks.h"
 
 using namespace korvel;
+using korvel::fuzz::CommandsOnly;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
@@ -28,16 +30,6 @@ struct Run {
     }
 };
 
-// Every byte of `stream` is part of a command: no data, and no command left unfinished.
-void CommandsOnly(const Bytes& stream) {
-    telnet::Decoder dec;
-    Bytes data;
-    std::vector<telnet::Command> commands;
-    dec.Feed(stream.data(), stream.size(), true, data, commands);
-    const uint8_t end = 0;
-    dec.Feed(&end, 1, true, data, commands);  // a finished stream reads the next byte as data
-    if (data != Bytes{0}) std::abort();
-}
 
 }  // namespace
 

@@ -32,8 +32,6 @@ using std::chrono::milliseconds;
 using std::chrono::nanoseconds;
 
 constexpr nanoseconds kByteTime{kByteWireTimeNs};
-constexpr milliseconds kAskPeriod{1000};
-constexpr milliseconds kServiceHold{10000};
 constexpr size_t kOutLimit = 64 * 1024;  // bytes waiting for a reader; later frames are dropped
 // Paced: bytes taken off the pty ahead of their wire time. Small, so the pty's own buffer fills and
 // holds a fast sender back as a real line does; large enough to keep the line busy between wakes.
@@ -251,6 +249,11 @@ void BoardSim::Impl::OnBlock() {
     }
     if (block.empty() || !program) return;
     const auto now = Clock::now();
+    {
+        // Any request keeps service mode, as the tool's keep-alive counts from any traffic.
+        std::lock_guard lock(m);
+        if (inService) lastKeepAlive = now;
+    }
     std::vector<uint8_t> image;
     switch (block[0]) {
         case P2KSETCOMMAND: {
@@ -518,7 +521,7 @@ void BoardSim::Impl::Run() {
         bool service;
         {
             std::lock_guard lock(m);
-            if (inService && now - lastKeepAlive > kServiceHold) inService = false;
+            if (inService && now - lastKeepAlive > milliseconds(options.serviceHoldMs)) inService = false;
             service = inService;
         }
         serviceSeen = service;
@@ -529,7 +532,7 @@ void BoardSim::Impl::Run() {
         }
         if (program && !service && mode == Mode::Normal && now >= nextAsk) {
             SendBlock({K2PGETCOMMAND});
-            nextAsk = now + kAskPeriod;
+            nextAsk = now + milliseconds(options.askMs);
         }
         if (options.reportMs > 0 && mode == Mode::Normal && now >= nextReport) {
             SendReport();

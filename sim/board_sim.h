@@ -19,6 +19,8 @@ struct BoardSimOptions {
     uint32_t reportMs = 1000;  // real-time report period; 0 = none
     bool pace = false;         // model 9600 baud 8N2 wire time in both directions
     uint32_t seed = 1;         // for the plausible movement of values
+    uint32_t askMs = 1000;            // at PROGRAM and out of service mode: "Are you there ?" this often
+    uint32_t serviceHoldMs = 10000;   // service mode ends this long after the tool's last request
 
     // Fault injection for tests.
     uint32_t dropAnswer = 0;        // leave out the Nth answer (1-based; 0 = none)

@@ -72,7 +72,14 @@ std::string_view ConversionName(TReportConversion c) {
 
 std::string ListItems(std::span<const std::string_view> items) {
     std::string out = "{";
-    for (size_t i = 0; i < items.size(); ++i) out += "[" + std::to_string(i) + "]=" + Lua(items[i]) + ", ";
+    // Appended piece by piece: mingw's GCC 12 sees a false overlap in a chain of temporaries.
+    for (size_t i = 0; i < items.size(); ++i) {
+        out += '[';
+        out += std::to_string(i);
+        out += "]=";
+        out += Lua(items[i]);
+        out += ", ";
+    }
     return out + "}";
 }
 

@@ -29,6 +29,7 @@ enum TExit : int {
     EXIT_NO_ANSWER = 4,    // the board did not answer in time, or is not at PROGRAM
     EXIT_LINE = 5,         // the line could not be opened or was lost
     EXIT_STORE = 6,        // the store's answer differs from what was written
+    EXIT_FLASH_CUT = 7,    // the download was cut off (Ctrl+C): the board must be loaded again
     EXIT_INTERRUPTED = 130,
 };
 
@@ -49,21 +50,26 @@ public:
 
     // Handles events for ms (the keep-alive ticking while service mode is wanted); stops early
     // when the line goes or an interrupt comes.
-    void Pump(uint32_t ms);
+    void Pump(uint64_t ms);
     // Pumps until pred() holds; false after timeoutMs. Throws TCliFailure for a lost line or an
     // interrupt.
-    bool PumpUntil(const std::function<bool()>& pred, uint32_t timeoutMs);
+    bool PumpUntil(const std::function<bool()>& pred, uint64_t timeoutMs);
 
     // Waits for the first real-time report; throws TCliFailure (EXIT_NO_ANSWER) when none comes.
     void WaitForReport();
-    // Asks for service mode and waits for the board to confirm it; throws TCliFailure
-    // (EXIT_NO_ANSWER) saying whether the board is silent or its switch stands at RUN.
+    // Wants service mode, answers the board's question and waits for it to confirm; throws
+    // TCliFailure (EXIT_NO_ANSWER) saying whether the board is silent or its switch stands at RUN.
     void EnterServiceMode();
     // The board asked "Are you there ?": its switch stands at PROGRAM.
     bool AskedForService() const { return FSeen.test(48); }
 
     // Throws TCliFailure for an interrupt or a lost line that came meanwhile.
     void CheckGoingOn() const;
+    void StopIfInterrupted() const;
+    bool LineGone() const;
+    // Words for a lost line, and what to check: at the network server when the line knows, else
+    // the cable.
+    std::string LostText(const std::string& words) const;
 
     TCommsDataModule& Comms() { return *FComms; }
     TSettingsJob& Job() { return *FJob; }

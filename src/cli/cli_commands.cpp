@@ -1,8 +1,7 @@
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <ctime>
-#include <fstream>
+#include <filesystem>
 #include <iterator>
 #include <ostream>
 #include <sstream>
@@ -12,8 +11,10 @@
 #include "cli/korvel_cli.h"
 #include "comms/flash_image.h"
 #include "korvel_version.h"
+#include "host/whole_file.h"
 #include "link/serial_ports.h"
 #include "settings/settings_file.h"
+#include "settings/snapshot_store.h"
 
 namespace korvel::cli {
 
@@ -83,14 +84,15 @@ std::string JsonValue(const TReportValue* v, TLogColumnKind kind) {
     return "null";
 }
 
+// Every value of a report under its key, in the log's column order.
 std::string JsonRow(const std::string& time, const std::vector<TReportValue>& report) {
     // Appended piece by piece: "," + a temporary trips GCC 12's -Wrestrict at -O3.
     std::string row = "{\"time\":";
     row += JsonString(time);
     for (const TLogColumn& column : LogLayout().subspan(1)) {
-        row += ',';
-        row += JsonString(column.Header);
-        row += ':';
+        row += ",\"";
+        row += ReportJsonKey(column.Field);
+        row += "\":";
         row += JsonValue(Find(report, column.Field), column.Kind);
     }
     row += '}';
@@ -110,25 +112,25 @@ int Info(const TContext& c, TCliBoard& board) {
     };
     const std::string switchPosition = board.AskedForService() ? "PROGRAM" : "RUN";
     struct Item {
-        const char* key;
         const char* label;
         const char* field;
     };
     static constexpr Item kItems[] = {
-        {"operating_state", "Bedrijfsstand", "ocbKorvelState"}, {"firmware", "Firmware versie", "onfFirmLo"},
-        {"ntc1", "Retour T", "onfNTC1"},                        {"ntc2", "Aanvoer T", "onfNTC2"},
-        {"water_in", "Water in", "onfWaterIn"},                 {"water_out", "Water uit", "onfWaterOut"},
-        {"outside_air", "Buitentemperatuur", "onfOutsideAir"},  {"room", "Kamertemperatuur", "onfTRoomTemperature"},
-        {"room_setpoint", "Kamer gewenst", "onfRoomSetpoint"},  {"setpoint", "Gevraagd setpoint", "onfSetpoint"},
-        {"compressor_current", "Compressor stroom", "onfCompCurrent"}, {"toshiba_mode", "Toshiba mode", "ocbOpMode"},
-        {"error_code", "Toshiba foutcode", "onfDiagCodes1"},    {"sticky_error_code", "Sticky foutcode", "onfStickyDiagCodes1"},
+        {"Bedrijfsstand", "ocbKorvelState"},      {"Firmware versie", "onfFirmLo"},
+        {"Retour T", "onfNTC1"},                  {"Aanvoer T", "onfNTC2"},
+        {"Water in", "onfWaterIn"},               {"Water uit", "onfWaterOut"},
+        {"Buitentemperatuur", "onfOutsideAir"},   {"Kamertemperatuur", "onfTRoomTemperature"},
+        {"Kamer gewenst", "onfRoomSetpoint"},     {"Gevraagd setpoint", "onfSetpoint"},
+        {"Compressor stroom", "onfCompCurrent"},  {"Toshiba mode", "ocbOpMode"},
+        {"Toshiba foutcode", "onfDiagCodes1"},    {"Sticky foutcode", "onfStickyDiagCodes1"},
     };
     if (c.Options.Json) {
         c.Out << "{\"port\":" << JsonString(board.PortName()) << ",\"switch\":" << JsonString(switchPosition);
         for (const Item& i : kItems) {
             const TReportValue* v = Find(r, i.field);
             const bool list = v != nullptr && v->ValueKind == TReportValue::Kind::ListIndex;
-            c.Out << ",\"" << i.key << "\":" << JsonValue(v, list ? TLogColumnKind::List : TLogColumnKind::Number);
+            c.Out << ",\"" << ReportJsonKey(i.field)
+                  << "\":" << JsonValue(v, list ? TLogColumnKind::List : TLogColumnKind::Number);
         }
         c.Out << "}\n";
         return EXIT_DONE;
@@ -141,6 +143,14 @@ int Info(const TContext& c, TCliBoard& board) {
 int Watch(const TContext& c, TCliBoard& board) {
     const char separator = UserDecimalSeparator();
     std::unique_ptr<TDataLog> log;
+    // The handlers below hold this call's locals.
+    struct Unhook {
+        TCliBoard& board;
+        ~Unhook() {
+            board.OnBlock = nullptr;
+            board.OnReport = nullptr;
+        }
+    } unhook{board};
     if (!c.Options.Log.empty()) {
         log = std::make_unique<TDataLog>(board.Host());
         try {
@@ -159,7 +169,9 @@ int Watch(const TContext& c, TCliBoard& board) {
     board.OnReport = [&] {
         const auto now = std::chrono::system_clock::now();
         if (c.Options.Json) {
-            c.Out << JsonRow(LogTimeText(now), board.LastReport()) << '\n' << std::flush;
+            // The same time text in every locale, for scripts.
+            c.Out << JsonRow(SettingsFileTime(std::chrono::system_clock::to_time_t(now)), board.LastReport()) << '\n'
+                  << std::flush;
             return;
         }
         std::string row = LogTimeText(now) + ';';
@@ -167,19 +179,15 @@ int Watch(const TContext& c, TCliBoard& board) {
         c.Out << row << '\n' << std::flush;
     };
     // Without --seconds, Ctrl+C ends it: every row printed is whole, and the status says it was stopped.
-    board.Pump(c.Options.Seconds ? static_cast<uint32_t>(*c.Options.Seconds * 1000.0) : UINT32_MAX);
+    board.Pump(c.Options.Seconds ? static_cast<uint64_t>(*c.Options.Seconds * 1000.0) : UINT64_MAX);
     return EXIT_DONE;
 }
 
 // ---- settings ----
 
 TSettingsFileRead ReadFileOrFail(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw TCliFailure{EXIT_FILE, "Het bestand " + path + " kan niet worden gelezen."};
-    std::string text(SETTINGSFILEMAXSIZE + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(in.gcount()));
-    TSettingsFileRead read = ReadSettingsFile(text);
+    TSettingsFileRead read = ReadSettingsFileAt(path);
+    if (read.NotRead) throw TCliFailure{EXIT_FILE, "Het bestand " + path + " kan niet worden gelezen: " + read.Error + "."};
     if (!read.Ok()) throw TCliFailure{EXIT_FILE, "Het bestand " + path + " is geweigerd. " + read.Error};
     return read;
 }
@@ -193,29 +201,47 @@ TNvmWords FetchOrFail(TCliBoard& board) {
     return *words;
 }
 
+// What the board held before this command changed it, in the window's snapshot folder.
+std::optional<std::string> TakeSnapshot(const TContext& c, const TNvmWords& words) {
+    if (c.Options.NoSnapshot) return std::nullopt;
+    std::string error;
+    const auto path = TSnapshotStore().Save(words, KORVEL_FILE_VERSION_TEXT, SettingsFileTime(std::time(nullptr)),
+                                            UserDecimalSeparator(), error);
+    if (!path)
+        throw TCliFailure{EXIT_FILE, error + " Er is niets naar het bord gestuurd; kies met --no-snapshot om zonder "
+                                             "momentopname door te gaan."};
+    if (!c.Options.Json) c.Out << "Momentopname van het bord: " << PathText(*path) << '\n';
+    return PathText(*path);
+}
+
 int Backup(const TContext& c, TCliBoard& board) {
     board.EnterServiceMode();
     const TNvmWords words = FetchOrFail(board);
     const std::string text =
         WriteSettingsFile(words, KORVEL_FILE_VERSION_TEXT, SettingsFileTime(std::time(nullptr)), UserDecimalSeparator());
-    // Written aside and put in place whole, so a full disk never leaves half a backup behind.
-    const std::string aside = c.Options.File + ".part";
-    {
-        std::ofstream out(aside, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            std::remove(aside.c_str());
-            throw TCliFailure{EXIT_FILE, "Het bestand " + c.Options.File + " kan niet worden geschreven."};
-        }
-    }
-    std::remove(c.Options.File.c_str());  // Windows' rename does not replace
-    if (std::rename(aside.c_str(), c.Options.File.c_str()) != 0) {
-        std::remove(aside.c_str());
-        throw TCliFailure{EXIT_FILE, "Het bestand " + c.Options.File + " kan niet worden geschreven."};
-    }
+    std::string why;
+    if (WriteWholeFile(c.Options.File, text, true, why) != TWholeWrite::Written)
+        throw TCliFailure{EXIT_FILE, "Het bestand " + c.Options.File + " kan niet worden geschreven: " + why + "."};
     c.Out << "Opgeslagen: " << NVM_PARAMETER_COUNT << " parameters in " << c.Options.File << '\n';
+    // Saved whole, also a board value outside its field's limits; but then the file will not load
+    // back, and the engineer should know that now, not at the restore.
+    const TSettingsFileRead check = ReadSettingsFile(text);
+    if (!check.Ok())
+        c.Err << "korvel-cli: waarschuwing: " << c.Options.File << " kan niet worden teruggezet: " << check.Error
+              << " Een waarde van het KORVEL bord valt buiten de grenzen van zijn veld.\n";
     return EXIT_DONE;
+}
+
+// A parameter and one or two of its words as JSON members: the value as its field shows it, as a
+// number, and the word beside it (two words can show as the same value).
+std::string JsonParameter(const TNvmParameter& p) {
+    return "\"address\":" + std::to_string(p.Address) + ",\"name\":" + JsonString(p.Control) +
+           ",\"caption\":" + JsonString(NvmDisplayName(p));
+}
+std::string JsonWord(const TNvmParameter& p, std::string_view key, uint16_t word) {
+    const std::string k(key);
+    return ",\"" + k + "\":" + SettingsValueText(p, DecodeNvmWord(p, word), '.') + ",\"" + k +
+           "_word\":" + std::to_string(word);
 }
 
 int Compare(const TContext& c, TCliBoard& board, const std::optional<TSettingsFileRead>& file) {
@@ -226,11 +252,10 @@ int Compare(const TContext& c, TCliBoard& board, const std::optional<TSettingsFi
     if (c.Options.Json) {
         c.Out << "[";
         for (size_t i = 0; i < differences.size(); ++i) {
-            const TSettingsDifference& d = differences[i];
-            c.Out << (i ? ",\n " : "") << "{\"address\":" << d.Parameter->Address
-                  << ",\"name\":" << JsonString(d.Parameter->Control)
-                  << ",\"caption\":" << JsonString(NvmDisplayName(*d.Parameter)) << ",\"board\":" << JsonString(d.A)
-                  << ",\"" << (file ? "file" : "default") << "\":" << JsonString(d.B) << "}";
+            const TNvmParameter& p = *differences[i].Parameter;
+            const size_t row = p.Address / 2u;
+            c.Out << (i ? ",\n " : "") << '{' << JsonParameter(p) << JsonWord(p, "board", boardWords[row])
+                  << JsonWord(p, file ? "file" : "default", other[row]) << '}';
         }
         c.Out << "]\n";
     } else {
@@ -240,7 +265,41 @@ int Compare(const TContext& c, TCliBoard& board, const std::optional<TSettingsFi
     return differences.empty() ? EXIT_DONE : EXIT_DIFFERENT;
 }
 
-int WriteWords(const TContext& c, TCliBoard& board, const TNvmWords& words) {
+constexpr const char* ResultName(TWriteResult r) {
+    switch (r) {
+        case TWriteResult::Stored: return "stored";
+        case TWriteResult::StoreDiffers: return "store_differs";
+        case TWriteResult::StoreUnverified: return "store_unverified";
+        case TWriteResult::WriteUnanswered: return "write_unanswered";
+        case TWriteResult::StoreUnanswered: return "store_unanswered";
+        case TWriteResult::LineLostInWrite: return "line_lost_in_write";
+        case TWriteResult::LineLostInStore: return "line_lost_in_store";
+        case TWriteResult::Stopped: return "stopped";
+        case TWriteResult::StoppedInStore: return "stopped_in_store";
+    }
+    return "";
+}
+
+// The run as one JSON object: what it changes on the board, how far it came, and each parameter
+// the board stored otherwise.
+void WriteJsonOutcome(const TContext& c, const TCliBoard& board, const TNvmWords& before, const TNvmWords& words,
+                      const std::optional<std::string>& snapshot, const TWriteOutcome& outcome) {
+    const auto table = NvmParameters();
+    std::string changes, differs;
+    for (size_t i = 0; i < table.size(); ++i)
+        if (before[i] != words[i])
+            changes += (changes.empty() ? "\n  {" : ",\n  {") + JsonParameter(table[i]) +
+                       JsonWord(table[i], "board", before[i]) + JsonWord(table[i], "written", words[i]) + '}';
+    for (const TStoreMismatch& m : outcome.Mismatches)
+        differs += (differs.empty() ? "\n  {" : ",\n  {") + JsonParameter(table[m.Row]) +
+                   JsonWord(table[m.Row], "written", m.Written) + JsonWord(table[m.Row], "stored", m.Stored) + '}';
+    c.Out << "{\"port\":" << JsonString(board.PortName()) << ",\"result\":\"" << ResultName(outcome.Result)
+          << "\",\"answered\":" << outcome.Answered << ",\"snapshot\":" << (snapshot ? JsonString(*snapshot) : "null")
+          << ",\n \"changes\":[" << changes << "],\n \"store_differs\":[" << differs << "]}\n";
+}
+
+int WriteWords(const TContext& c, TCliBoard& board, const TNvmWords& before, const TNvmWords& words) {
+    const std::optional<std::string> snapshot = TakeSnapshot(c, before);
     TWriteOutcome outcome;
     {
         TProgressBar bar(c.Err, c.Progress, "Instellingen wegschrijven");
@@ -248,19 +307,22 @@ int WriteWords(const TContext& c, TCliBoard& board, const TNvmWords& words) {
         outcome = board.Job().Write(words);
         board.Job().OnProgress = nullptr;
     }
+    if (c.Options.Json) WriteJsonOutcome(c, board, before, words, snapshot, outcome);
     const char sep = UserDecimalSeparator();
     const std::string port = board.PortName();
     switch (outcome.Result) {
         case TWriteResult::Stored:
-            c.Out << "Geprogrammeerd: " << NVM_PARAMETER_COUNT << " parameters weggeschreven en opgeslagen.\n";
+            if (!c.Options.Json)
+                c.Out << "Geprogrammeerd: " << NVM_PARAMETER_COUNT << " parameters weggeschreven en opgeslagen.\n";
             return EXIT_DONE;
         case TWriteResult::StoreDiffers:
+            // Address, name, written and stored value, and their words (two words may show alike).
             for (const TStoreMismatch& m : outcome.Mismatches) {
                 const TNvmParameter& p = NvmParameters()[m.Row];
-                c.Out << p.Address << '\t' << p.Control << "\tweggeschreven "
-                      << SettingsValueText(p, DecodeNvmWord(p, m.Written), sep) << " (woord " << m.Written
-                      << ")\topgeslagen " << SettingsValueText(p, DecodeNvmWord(p, m.Stored), sep) << " (woord "
-                      << m.Stored << ")\n";
+                if (!c.Options.Json)
+                    c.Out << p.Address << '\t' << p.Control << '\t' << SettingsValueText(p, DecodeNvmWord(p, m.Written), sep)
+                      << '\t' << SettingsValueText(p, DecodeNvmWord(p, m.Stored), sep) << '\t' << m.Written << '\t'
+                      << m.Stored << '\n';
             }
             throw TCliFailure{EXIT_STORE, "Het KORVEL bord heeft " + std::to_string(outcome.Mismatches.size()) +
                                               " parameter(s) anders opgeslagen dan weggeschreven (zie stdout). "
@@ -278,14 +340,22 @@ int WriteWords(const TContext& c, TCliBoard& board, const TNvmWords& words) {
             throw TCliFailure{EXIT_NO_ANSWER, "Het KORVEL bord gaf geen antwoord op het opslaan; of het heeft "
                                               "opgeslagen is niet bekend. Maak een backup om te controleren."};
         case TWriteResult::LineLostInWrite:
-            throw TCliFailure{EXIT_LINE, "De verbinding met " + port + " is verbroken tijdens het wegschrijven; " +
-                                             std::to_string(outcome.Answered) + " parameters weggeschreven, niets opgeslagen."};
+            throw TCliFailure{EXIT_LINE, board.LostText("De verbinding met " + port + " is verbroken tijdens het wegschrijven; " +
+                                                        std::to_string(outcome.Answered) +
+                                                        " parameters weggeschreven, niets opgeslagen.")};
         case TWriteResult::LineLostInStore:
-            throw TCliFailure{EXIT_LINE, "De verbinding met " + port + " is verbroken tijdens het opslaan; of het bord "
-                                         "heeft opgeslagen is niet bekend. Maak opnieuw verbinding en maak een backup."};
+            throw TCliFailure{EXIT_LINE, board.LostText("De verbinding met " + port + " is verbroken tijdens het opslaan; "
+                                                        "of het bord heeft opgeslagen is niet bekend. Maak opnieuw "
+                                                        "verbinding en maak een backup.")};
         case TWriteResult::Stopped:
             throw TCliFailure{EXIT_INTERRUPTED, "Onderbroken: " + std::to_string(outcome.Answered) +
                                                     " parameters weggeschreven, niets opgeslagen."};
+        case TWriteResult::StoppedInStore:
+            throw TCliFailure{EXIT_INTERRUPTED, "Onderbroken na de vraag om op te slaan: alle " +
+                                                    std::to_string(NVM_PARAMETER_COUNT) +
+                                                    " parameters zijn weggeschreven, maar of het KORVEL bord ze heeft "
+                                                    "opgeslagen is niet bekend. Kijk het na met korvel-cli compare of "
+                                                    "korvel-cli backup."};
     }
     return EXIT_DONE;
 }
@@ -305,6 +375,7 @@ void CheckFirmwareFile(const std::string& path) {
 
 int Flash(const TContext& c, TCliBoard& board) {
     board.EnterServiceMode();
+    if (!c.Options.NoSnapshot) TakeSnapshot(c, FetchOrFail(board));
     // As the window: the download leaves service mode.
     board.Service().SetWanted(false);
     TProgressBar bar(c.Err, c.Progress, "Firmware flashen");
@@ -313,14 +384,17 @@ int Flash(const TContext& c, TCliBoard& board) {
     };
     board.Console().ConfirmQuestions = true;  // the command line itself was the engineer's yes
     board.Console().ShowBoxes = false;        // the outcome below says it once
+    constexpr const char* kReload = " Het bord moet opnieuw geflasht worden voor het weer draait.";
     TCommsDataModule::TFlashResult result{};
     try {
         result = board.Comms().FlashFirmware(c.Options.File);
+    } catch (const EZylSerialPortException&) {
+        // The start block did not go out: the line was gone before the download began.
+        throw TCliFailure{EXIT_LINE, board.LostText("De verbinding met het KORVEL bord op " + board.PortName() +
+                                                    " is verbroken voor het flashen begon.")};
     } catch (const std::exception& e) {
-        board.CheckGoingOn();
-        throw TCliFailure{EXIT_LINE, e.what()};
+        throw TCliFailure{EXIT_LINE, e.what() + std::string(kReload)};
     }
-    board.CheckGoingOn();
     switch (result) {
         case TCommsDataModule::TFlashResult::Done:
             bar.Show(1, 1);
@@ -329,6 +403,8 @@ int Flash(const TContext& c, TCliBoard& board) {
             board.Pump(250);
             c.Out << "Nieuwe firmware staat er in.\n";
             return EXIT_DONE;
+        case TCommsDataModule::TFlashResult::Stopped:
+            throw TCliFailure{EXIT_FLASH_CUT, "Onderbroken: het laden van de firmware is afgebroken." + std::string(kReload)};
         case TCommsDataModule::TFlashResult::InvalidFile:
         case TCommsDataModule::TFlashResult::Declined:
             throw TCliFailure{EXIT_FILE, "Het firmware bestand " + c.Options.File + " is geweigerd."};
@@ -345,6 +421,19 @@ std::string OneLine(std::string text) {
     return text;
 }
 
+int RunOnBoard(const TContext& c, TCliBoard& board, const std::optional<TSettingsFileRead>& file) {
+    const std::string& command = c.Options.Command;
+    if (command == "info") return Info(c, board);
+    if (command == "watch") return Watch(c, board);
+    if (command == "backup") return Backup(c, board);
+    if (command == "compare") return Compare(c, board, file);
+    if (command == "flash") return Flash(c, board);
+    board.EnterServiceMode();
+    const TNvmWords before = FetchOrFail(board);
+    // defaults: the two rows without a default keep what the board holds.
+    return WriteWords(c, board, before, command == "restore" ? file->Words : NvmDefaultWords(before));
+}
+
 int Run(const TContext& c) {
     const std::string& command = c.Options.Command;
     if (command == "ports") return Ports(c);
@@ -352,19 +441,26 @@ int Run(const TContext& c) {
     std::optional<TSettingsFileRead> file;
     if ((command == "restore" || command == "compare") && !c.Options.File.empty()) file = ReadFileOrFail(c.Options.File);
     if (command == "flash") CheckFirmwareFile(c.Options.File);
+    std::error_code ec;
+    if (command == "backup" && std::filesystem::is_directory(c.Options.File, ec))
+        throw TCliFailure{EXIT_FILE, "Het bestand " + c.Options.File + " is een map: geef de naam van een bestand."};
 
     // The messages the shared code shows go to stderr, as errors do.
     TCliBoard board(c.Err);
     board.Open(c.Options.Port, c.Options.Capture);
-    if (command == "info") return Info(c, board);
-    if (command == "watch") return Watch(c, board);
-    if (command == "backup") return Backup(c, board);
-    if (command == "compare") return Compare(c, board, file);
-    if (command == "flash") return Flash(c, board);
-    board.EnterServiceMode();
-    if (command == "restore") return WriteWords(c, board, file->Words);
-    // defaults: the two rows without a default keep what the board holds.
-    return WriteWords(c, board, NvmDefaultWords(FetchOrFail(board)));
+    try {
+        return RunOnBoard(c, board, file);
+    } catch (const TCliFailure&) {
+        throw;
+    } catch (const std::exception& e) {
+        // A send that found the line gone (often before the port's own report): the port's bare
+        // "not open" says less than the line can.
+        board.StopIfInterrupted();
+        if (board.LineGone() || !board.Comms().ZylSerialPort.IsConnected())
+            throw TCliFailure{EXIT_LINE, board.LostText("De verbinding met het KORVEL bord op " + board.PortName() +
+                                                        " is verbroken.")};
+        throw TCliFailure{EXIT_LINE, e.what()};
+    }
 }
 
 }  // namespace
@@ -391,6 +487,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "korvel-cli: " << OneLine(f.Message) << '\n';
         return f.Status;
     } catch (const std::exception& e) {
+        out << std::flush;
+        if (TConsoleHost::Interrupted()) {
+            err << "korvel-cli: Onderbroken.\n";
+            return EXIT_INTERRUPTED;
+        }
         err << "korvel-cli: " << OneLine(e.what()) << '\n';
         return EXIT_LINE;
     }

@@ -60,6 +60,70 @@ std::string JsonString(std::string_view text) {
     return out + '"';
 }
 
+namespace {
+
+constexpr TJsonKey kReportKeys[] = {
+    {"ocbKorvelState", "operating_state"},
+    {"onfFirmLo", "firmware"},
+    {"cbTapwaterDetectBoiler", "tapwater_detect"},
+    {"cbOTBoilerFault", "boiler_fault"},
+    {"cbOTBoilerNotFound", "boiler_not_found"},
+    {"cbOTThermostatNotFound", "thermostat_not_found"},
+    {"cbNTC1Error", "ntc1_error"},
+    {"cbNTC2Error", "ntc2_error"},
+    {"cbPumpFlowError", "pump_flow_error"},
+    {"cbToshibaCommsError", "outside_unit_comms_error"},
+    {"cbToshibaReportsError", "outside_unit_error"},
+    {"cbHeatProductionRequested", "heat_requested"},
+    {"cbColdProductionRequested", "cooling_requested"},
+    {"cbHeatingAllowed", "heating_allowed"},
+    {"cbCoolingAllowed", "cooling_allowed"},
+    {"cbCoolingSupported", "cooling_supported"},
+    {"cbLowTout", "outside_too_cold"},
+    {"onfNTC1", "ntc1"},
+    {"onfNTC2", "ntc2"},
+    {"ocbOpMode", "toshiba_mode"},
+    {"cbOnOff", "toshiba_on"},
+    {"onfSetpoint", "setpoint"},
+    {"onfWaterOut", "water_out"},
+    {"onfRefrigOut", "refrigerant_out"},
+    {"onfWaterIn", "water_in"},
+    {"onfRefrigIn", "refrigerant_in"},
+    {"onfOutsideAir", "outside_air"},
+    {"onfTRoomTemperature", "room"},
+    {"onfRoomSetpoint", "room_setpoint"},
+    {"onfCVSetpoint", "boiler_setpoint"},
+    {"onfCompCurrent", "compressor_current"},
+    {"onfDiagCodes1", "error_code"},
+    {"onfDefrost", "defrost_register"},
+    {"onfDeltaRoomTemperature", "room_delta"},
+    {"onfOldRoomTemperature", "room_old"},
+    {"onfStickyDiagCodes1", "sticky_error_code"},
+    {"onfTMeanReq", "mean_requested"},
+    {"onfTMean", "mean_measured"},
+    {"cbU1", "u1"},
+    {"cbU2", "u2"},
+    {"cbU3", "u3"},
+    {"cbU4", "u4"},
+    {"cbU5", "u5"},
+    {"cbU6", "u6"},
+    {"cbU7", "u7"},
+    {"nfModBus4410", "t_evap"},
+    {"nfModBus4412", "t_discharge"},
+    {"nfModBus4413", "t_suction"},
+    {"nfModBus4416", "t_liquid"},
+};
+
+}  // namespace
+
+std::span<const TJsonKey> ReportJsonKeys() { return kReportKeys; }
+
+std::string_view ReportJsonKey(std::string_view field) {
+    for (const TJsonKey& k : kReportKeys)
+        if (k.Field == field) return k.Key;
+    return {};
+}
+
 char UserDecimalSeparator() {
     // Asked once from the user's locale, then the program's numbers go back to the C locale.
     const char* before = std::setlocale(LC_NUMERIC, nullptr);

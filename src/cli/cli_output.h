@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,15 @@ private:
 };
 
 std::string JsonString(std::string_view text);
+
+// The one vocabulary of the JSON output: the key of each of the report's display fields that
+// info and watch give (README lists them with their units). Empty for a field without one.
+struct TJsonKey {
+    std::string_view Field;
+    std::string_view Key;
+};
+std::span<const TJsonKey> ReportJsonKeys();
+std::string_view ReportJsonKey(std::string_view field);
 
 // ',' or '.': the user's decimal separator where it is one of the two the files take.
 char UserDecimalSeparator();

@@ -16,6 +16,7 @@ struct TCliOptions {
     std::string Capture;  // --capture FILE: what crosses the line, as a pcapng capture
     bool Json = false;
     bool Defaults = false;        // compare --defaults
+    bool NoSnapshot = false;      // restore, defaults, flash: no snapshot of the board first
     std::optional<double> Seconds;  // watch --seconds N
 };
 

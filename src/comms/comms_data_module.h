@@ -45,11 +45,13 @@ public:
     // Answer: when given, receives the answering block (identifier first, without check bytes).
     bool TransceiveBlock(const uint8_t* Data, uint32_t Size, uint8_t ExpectedResponsecode,
                          std::vector<uint8_t>* Answer = nullptr);
-    // Ends a running TransceiveBlock at its next pass, as unanswered.
+    // Ends a running TransceiveBlock at its next pass, as unanswered, and a firmware download
+    // before its next chunk (Stopped).
     void AbortTransceive() { FAbortTransceive = true; }
     // Shows its own messages; the outcome is for callers without a window. Throws when the file
-    // cannot be read or the line is lost.
-    enum class TFlashResult : uint8_t { Done, InvalidFile, Declined, NoAnswer };
+    // cannot be read or the line is lost. Stopped: ended by AbortTransceive after the loader was
+    // started, so the board holds part of the new firmware.
+    enum class TFlashResult : uint8_t { Done, InvalidFile, Declined, NoAnswer, Stopped };
     TFlashResult FlashFirmware(const std::string& Filename);
     void HandleByte(uint8_t B);
     // The line went away: a send that failed found it before the port's own report, which then

@@ -37,6 +37,7 @@ TCommsDataModule::TFlashResult TCommsDataModule::FlashFirmware(const std::string
     };
 
     FFlashingFirmware = true;
+    FAbortTransceive = false;
     FirmwareResponseCharacterCount = 0;
     struct Finish {
         TCommsDataModule& m;
@@ -111,6 +112,7 @@ TCommsDataModule::TFlashResult TCommsDataModule::FlashFirmware(const std::string
     bool TimedOut = false;
     FirmwareResponseCharacterCount = 0;
     while (Address < 0x10000 && !TimedOut) {
+        if (FAbortTransceive) return TFlashResult::Stopped;
         Progress(Address, 0x10000, kFlashing);
         bool FoundBlockStart = false;
         TPassBudget TimeOut(DelayTimer, kPassesPerChunk);
@@ -122,6 +124,7 @@ TCommsDataModule::TFlashResult TCommsDataModule::FlashFirmware(const std::string
             }
             if (FoundBlockStart) break;  // the board waits for this chunk: no pass more
             CheckLine();
+            if (FAbortTransceive) return TFlashResult::Stopped;
             TimeOut.Pass();
         }
         TimedOut = !FoundBlockStart;

@@ -38,11 +38,14 @@ bool TConsoleHost::RunOnUiThreadAndWait(const std::function<void()>& fn) {
     return task.done;
 }
 
+void TConsoleHost::HandleInterrupt() {
+    if (!gInterrupted || interruptHandled_) return;
+    interruptHandled_ = true;
+    if (OnInterrupt) OnInterrupt();
+}
+
 void TConsoleHost::ProcessEvents(uint32_t maxWaitMs) {
-    if (gInterrupted && !interruptHandled_) {
-        interruptHandled_ = true;
-        if (OnInterrupt) OnInterrupt();
-    }
+    HandleInterrupt();
     std::unique_lock<std::mutex> guard(lock_);
     if (tasks_.empty() && maxWaitMs > 0)
         wake_.wait_for(guard, std::chrono::milliseconds(maxWaitMs), [&] { return !tasks_.empty() || shutdown_; });
@@ -57,6 +60,10 @@ void TConsoleHost::ProcessEvents(uint32_t maxWaitMs) {
         task->done = true;
         wake_.notify_all();
     }
+    guard.unlock();
+    // A signal that came while this waited is handled before the caller looks at the flag: the
+    // caller may end its command on it, and what it stops must still be there.
+    HandleInterrupt();
 }
 
 uint32_t TConsoleHost::TickCount() {

@@ -33,15 +33,18 @@ public:
     // Refuses further hand-overs and releases a worker waiting in one.
     void Shutdown();
 
-    // Set from a signal handler (nothing else may be done there); the next ProcessEvents on the
-    // job's thread runs OnInterrupt once.
+    // Set from a signal handler (nothing else may be done there); ProcessEvents on the job's
+    // thread runs OnInterrupt once, on entry or after its wait.
     static void Interrupt();
     static bool Interrupted();
+    bool StopRequested() override { return Interrupted(); }
     // For a process that runs several commands (tests): the next one starts uninterrupted.
     static void ClearInterrupt();
     std::function<void()> OnInterrupt;
 
 private:
+    void HandleInterrupt();
+
     struct Task {
         std::function<void()> fn;
         bool taken = false;  // being run: its caller must wait for the end even at shutdown

@@ -59,6 +59,10 @@ public:
         return defaultText;
     }
 
+    // The user asked the program to stop (the command line's Ctrl+C): a wait that cannot handle
+    // events meanwhile (a send the network does not take) gives up instead of running its course.
+    virtual bool StopRequested() { return false; }
+
     // Developer trace line (debug output), never shown to the user.
     virtual void Trace(const std::string& line) = 0;
 

@@ -52,11 +52,23 @@ constexpr const char* kLossSilent =
 constexpr const char* kLossOption =
     "De server op %s heeft de telnet-optie %s uitgezet, waarmee de gegevens niet meer ongeschonden overkomen: "
     "controleer hoe de server is ingesteld en maak opnieuw verbinding.";
+constexpr const char* kLossSuspended =
+    "De server op %s heeft het sturen naar het bord stilgezet (FLOWCONTROL-SUSPEND) en na 10 s nog niet "
+    "hervat: controleer de flow control van de seriële poort van de server en maak opnieuw verbinding.";
+constexpr const char* kLossFlood =
+    "De server op %s stuurt telnet-opdrachten zonder einde en neemt de antwoorden niet af: controleer of daar "
+    "werkelijk een seriële server (bijvoorbeeld ser2net) luistert, en maak opnieuw verbinding.";
 
 // A write that the server takes nothing of for this long has lost its line, whatever the
 // write time-outs: an unlimited write must not hang the window on a stuck server.
 constexpr milliseconds kStuckWrite{10000};
 constexpr std::size_t kMaxQueued = 1 << 20;  // received, not yet read: the socket waits beyond it
+// What one pull takes from the socket at most, data and commands alike: a server that floods
+// cannot hold the caller, whose time limits (and Ctrl+C) are looked at between pulls.
+constexpr std::size_t kPullBytes = 64 * 1024;
+// Answers a good server takes within moments: a few dozen bytes. Beyond this the server is not
+// reading them, or draws them out without end.
+constexpr std::size_t kMaxOwed = 16 * 1024;
 constexpr std::size_t kHeardBytes = 256;
 
 struct ValueName {
@@ -125,23 +137,30 @@ struct NetSerialDevice::Impl {
     std::vector<uint8_t> heard;  // raw TCP: the first bytes, for messages
     NetError lost;               // kind None while the line is up
     uint8_t lostOption = 0xFF;
+    enum class TCause : uint8_t { Network, Suspended, Flood } cause = TCause::Network;
+    Clock::time_point purgeUntil;  // an unanswered purge is given up then
     SerialTimeouts timeouts;
     std::vector<uint8_t> replies;  // under replies_
 
     std::size_t Queued() const { return rx.size() - rxHead; }
-    void Lose(const NetError& e) {
-        if (lost.kind == TNetFailure::None) lost = e;
+    void Lose(const NetError& e, TCause why = TCause::Network) {
+        if (lost.kind != TNetFailure::None) return;
+        lost = e;
+        cause = why;
     }
-    // Under state_ (and lock_ shared): takes what the socket holds. Answers owed go to `owed`.
+    // Under state_ (and lock_ shared): takes what the socket holds, at most kPullBytes. Answers
+    // owed go to `owed`.
     void Pull(std::vector<uint8_t>& owed) {
         if (!conn) return;
+        if (session.PurgePending() && Clock::now() > purgeUntil) session.ForgetPurge();
         uint8_t buf[4096];
-        while (lost.kind == TNetFailure::None && Queued() < kMaxQueued) {
+        for (std::size_t taken = 0; lost.kind == TNetFailure::None && Queued() < kMaxQueued && taken < kPullBytes;) {
             NetError e;
             const int64_t n = conn->socket.Receive(buf, sizeof buf, e);
             if (n < 0) Lose(e);
             if (n <= 0) break;
             const auto count = static_cast<std::size_t>(n);
+            taken += count;
             if (!telnet) {
                 rx.insert(rx.end(), buf, buf + count);
                 heard.insert(heard.end(), buf, buf + std::min(count, kHeardBytes - std::min(heard.size(), kHeardBytes)));
@@ -161,8 +180,8 @@ struct NetSerialDevice::Impl {
     }
 };
 
-NetSerialDevice::NetSerialDevice(WaitFn wait, NetLineLimits limits)
-    : wait_(std::move(wait)), limits_(limits), d(std::make_unique<Impl>()) {}
+NetSerialDevice::NetSerialDevice(WaitFn wait, NetLineLimits limits, std::function<bool()> stop)
+    : wait_(std::move(wait)), limits_(limits), stop_(std::move(stop)), d(std::make_unique<Impl>()) {}
 
 NetSerialDevice::~NetSerialDevice() { Close(); }
 
@@ -294,7 +313,8 @@ bool NetSerialDevice::Negotiate(DeviceError& error) {
     }
     if (d->lost.kind != TNetFailure::None) {
         const std::string said = ServerSaid(d->telnet ? d->session.HeldData() : d->heard);
-        Fail(error, d->lost.text, FormatText(kAdviceClosedAtOnce, {name, said}));
+        Fail(error, d->lost.text, d->cause == Impl::TCause::Flood ? FormatText(kLossFlood, {name})
+                                                                   : FormatText(kAdviceClosedAtOnce, {name, said}));
         return false;
     }
     if (!d->telnet) return true;
@@ -321,11 +341,8 @@ void NetSerialDevice::PullNow() {
         d->Pull(owed);
         data = d->Queued() > before;
     }
-    if (!owed.empty()) {
-        std::lock_guard r(replies_);
-        d->replies.insert(d->replies.end(), owed.begin(), owed.end());
-    }
-    FlushReplies(true);
+    Owe(owed.data(), owed.size(), false);
+    FlushReplies();
     // Taken here, not by the receive thread: wake it so it sees the data now.
     if (data) d->conn->socket.Interrupt();
 }
@@ -348,31 +365,67 @@ bool NetSerialDevice::WaitFor(const std::function<bool()>& done, uint32_t timeou
     }
 }
 
-void NetSerialDevice::FlushReplies(bool wait) {
-    // Under lock_ shared; never called with state_ held, so it may wait for the sender lock.
-    std::unique_lock w(write_, std::defer_lock);
-    if (wait) w.lock();
-    else if (!w.try_lock()) return;  // the sender that has it sends them first
+void NetSerialDevice::Owe(const uint8_t* bytes, std::size_t size, bool front) {
+    // Never with state_ held.
+    if (size == 0) return;
+    bool flooded;
+    {
+        std::lock_guard r(replies_);
+        d->replies.insert(front ? d->replies.begin() : d->replies.end(), bytes, bytes + size);
+        flooded = d->replies.size() > kMaxOwed;
+        if (flooded) d->replies.clear();
+    }
+    if (!flooded) return;
+    std::lock_guard state(state_);
+    d->Lose(NetError{TNetFailure::Other, 0, "the server takes no telnet answers"}, Impl::TCause::Flood);
+}
+
+void NetSerialDevice::FlushReplies() {
+    // Under lock_ shared, never with state_ held. Sends what the socket takes now and keeps the
+    // rest: a server that does not read must not hold the caller.
+    std::unique_lock w(write_, std::try_to_lock);
+    if (!w.owns_lock() || !d->conn) return;  // the sender that has it sends them first
     std::vector<uint8_t> owed;
     {
         std::lock_guard r(replies_);
         owed.swap(d->replies);
     }
     std::size_t sent = 0;
-    SendAll(owed, sent);
+    while (sent < owed.size()) {
+        NetError e;
+        const int64_t n = d->conn->socket.Send(owed.data() + sent, owed.size() - sent, e);
+        if (n < 0) {
+            std::lock_guard state(state_);
+            d->Lose(e);
+            return;
+        }
+        if (n == 0) break;
+        sent += static_cast<std::size_t>(n);
+    }
+    Owe(owed.data() + sent, owed.size() - sent, true);
 }
 
-bool NetSerialDevice::SendRaw(const std::vector<uint8_t>& bytes, std::size_t* sentOut) {
-    // Under lock_ shared.
-    std::lock_guard w(write_);
+bool NetSerialDevice::SendOwed() {
+    // Under lock_ shared and write_. What is cut short stays owed, first.
     std::vector<uint8_t> owed;
     {
         std::lock_guard r(replies_);
         owed.swap(d->replies);
     }
-    std::size_t sentOwed = 0, sent = 0;
-    const bool ok = SendAll(owed, sentOwed) && SendAll(bytes, sent);
-    if (sentOut) *sentOut = sent;
+    std::size_t sent = 0;
+    const bool ok = SendAll(owed, sent);
+    Owe(owed.data() + sent, owed.size() - sent, true);
+    return ok;
+}
+
+bool NetSerialDevice::SendRaw(const std::vector<uint8_t>& bytes) {
+    // Under lock_ shared. A command cut short by the write time-outs is finished before anything
+    // else goes: the server must never see half a command.
+    std::lock_guard w(write_);
+    if (!SendOwed()) return false;
+    std::size_t sent = 0;
+    const bool ok = SendAll(bytes, sent);
+    Owe(bytes.data() + sent, bytes.size() - sent, true);
     return ok;
 }
 
@@ -388,10 +441,11 @@ bool NetSerialDevice::SendAll(const std::vector<uint8_t>& bytes, std::size_t& se
     const uint64_t limitMs = uint64_t{t.WriteTotalTimeoutMultiplier} * bytes.size() + t.WriteTotalTimeoutConstant;
     auto lastProgress = start;
     while (sent < bytes.size()) {
-        if (closing_) return false;
+        if (closing_ || (stop_ && stop_())) return false;
         bool suspended;
         {
             std::lock_guard state(state_);
+            if (d->lost.kind != TNetFailure::None) return false;
             suspended = d->session.SendingSuspended();
         }
         NetError e;
@@ -410,18 +464,20 @@ bool NetSerialDevice::SendAll(const std::vector<uint8_t>& bytes, std::size_t& se
         if (limitMs > 0 && now - start >= milliseconds(limitMs)) return false;
         if (now - lastProgress >= kStuckWrite) {
             std::lock_guard state(state_);
-            d->Lose(NetError{TNetFailure::TimedOut, 0, "the server takes no data"});
+            if (suspended)
+                d->Lose(NetError{TNetFailure::Other, 0, "sending suspended by the server"}, Impl::TCause::Suspended);
+            else
+                d->Lose(NetError{TNetFailure::TimedOut, 0, "the server takes no data"});
             return false;
         }
-        if (suspended) {
-            // The server asked for a pause: look for the word that ends it here too, in case no
-            // receive thread does.
-            std::vector<uint8_t> owed;
+        // Nothing went: take in what the server says meanwhile, in case no receive thread does: the
+        // word that ends a pause, or commands whose answers pile up unread.
+        std::vector<uint8_t> owed;
+        {
             std::lock_guard state(state_);
             d->Pull(owed);
-            std::lock_guard r(replies_);
-            d->replies.insert(d->replies.end(), owed.begin(), owed.end());
         }
+        Owe(owed.data(), owed.size(), false);
         d->conn->socket.WaitWritable(20);
     }
     return true;
@@ -492,7 +548,9 @@ bool NetSerialDevice::Configure(const LineSettings& settings, DeviceError& error
     if (!answered) {
         if (cancelOpen_) error = DeviceError{0, "cancelled", TOpenFailure::Cancelled, {}};
         else if (d->lost.kind != TNetFailure::None)
-            Fail(error, d->lost.text, FormatText(kAdviceClosedAtOnce, {name, ServerSaid(d->session.HeldData())}));
+            Fail(error, d->lost.text,
+                 d->cause == Impl::TCause::Flood ? FormatText(kLossFlood, {name})
+                                                 : FormatText(kAdviceClosedAtOnce, {name, ServerSaid(d->session.HeldData())}));
         else
             Fail(error, "line settings not confirmed by the server", FormatText(kAdviceLineUnanswered, {name}));
         return false;
@@ -529,11 +587,8 @@ IoResult NetSerialDevice::WaitingCount() {
         r = IoResult{static_cast<int64_t>(d->Queued()), 0, false};
         if (r.count == 0 && d->lost.kind != TNetFailure::None) r = Gone(d->lost.code);
     }
-    if (!owed.empty()) {
-        std::lock_guard rl(replies_);
-        d->replies.insert(d->replies.end(), owed.begin(), owed.end());
-    }
-    FlushReplies(false);
+    Owe(owed.data(), owed.size(), false);
+    FlushReplies();
     return r;
 }
 
@@ -551,18 +606,37 @@ IoResult NetSerialDevice::Write(const uint8_t* buffer, std::size_t size) {
     std::shared_lock lock(lock_);
     if (!d->conn) return Gone(0);
     std::vector<uint8_t> out;
+    bool telnet;
     {
         std::lock_guard state(state_);
         if (d->lost.kind != TNetFailure::None) return Gone(d->lost.code);
-        if (d->telnet) d->session.AppendData(out, buffer, size);
+        telnet = d->telnet;
+        if (telnet) d->session.AppendData(out, buffer, size);
         else out.assign(buffer, buffer + size);
     }
+    std::lock_guard w(write_);
     std::size_t sent = 0;
-    if (SendRaw(out, &sent)) return IoResult{static_cast<int64_t>(size), 0, false};
-    std::lock_guard state(state_);
-    if (d->lost.kind != TNetFailure::None || closing_) return Gone(d->lost.code);
-    // Cut short by the write time-outs: what went is counted, escapes aside.
-    return IoResult{static_cast<int64_t>(std::min(sent, size)), 0, false};
+    if (SendOwed() && SendAll(out, sent)) return IoResult{static_cast<int64_t>(size), 0, false};
+    std::vector<uint8_t> tail;
+    std::size_t written = sent;
+    {
+        std::lock_guard state(state_);
+        if (d->lost.kind != TNetFailure::None || closing_) return Gone(d->lost.code);
+        // Cut short by the write time-outs: a byte whose escape began to go counts as written,
+        // and the rest of its escape goes before anything else, so the stream stays whole.
+        if (telnet) {
+            std::vector<uint8_t> one;
+            written = 0;
+            for (std::size_t at = 0; written < size && at < sent; ++written) {
+                one.clear();
+                d->session.AppendData(one, buffer + written, 1);
+                at += one.size();
+                if (at > sent) tail.assign(one.end() - static_cast<std::ptrdiff_t>(at - sent), one.end());
+            }
+        }
+    }
+    Owe(tail.data(), tail.size(), true);
+    return IoResult{static_cast<int64_t>(written), 0, false};
 }
 
 SerialLine::Wait NetSerialDevice::WaitForInput(uint32_t timeoutMs) {
@@ -601,23 +675,21 @@ bool NetSerialDevice::ModemStatus(uint8_t& lines) {
 bool NetSerialDevice::Purge(bool input, bool output) {
     std::shared_lock lock(lock_);
     if (!d->conn || (!input && !output)) return false;
-    std::vector<uint8_t> request;
+    std::vector<uint8_t> request, owed;
     {
-        std::vector<uint8_t> owed;
         std::lock_guard state(state_);
         if (input) {
             d->Pull(owed);
             d->rx.clear();
             d->rxHead = 0;
         }
-        if (!owed.empty()) {
-            std::lock_guard r(replies_);
-            d->replies.insert(d->replies.end(), owed.begin(), owed.end());
+        if (d->telnet) {
+            request = d->session.Purge(input, output);
+            d->purgeUntil = Clock::now() + milliseconds(limits_.answerMs);
         }
-        if (!d->telnet) return true;  // only what reached us can go
-        request = d->session.Purge(input, output);
     }
-    return SendRaw(request);
+    Owe(owed.data(), owed.size(), false);
+    return request.empty() || SendRaw(request);  // raw TCP: only what reached us can go
 }
 
 bool NetSerialDevice::SendControl(uint8_t value) {
@@ -643,6 +715,8 @@ std::string NetSerialDevice::LossAdvice() const {
         case TNetFailure::TimedOut:
         case TNetFailure::Unreachable: return FormatText(kLossSilent, {d->name});
         default:
+            if (d->cause == Impl::TCause::Suspended) return FormatText(kLossSuspended, {d->name});
+            if (d->cause == Impl::TCause::Flood) return FormatText(kLossFlood, {d->name});
             if (d->lostOption != 0xFF) return FormatText(kLossOption, {d->name, OptionName(d->lostOption)});
             return FormatText(kLossClosed, {d->name});
     }

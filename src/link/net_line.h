@@ -31,7 +31,8 @@ public:
     // window's events) for at most maxWaitMs. Empty: the wait sleeps on the connection.
     using WaitFn = std::function<void(uint32_t maxWaitMs)>;
 
-    explicit NetSerialDevice(WaitFn wait = {}, NetLineLimits limits = {});
+    // stop: asked while a send waits for the server to take the data; true gives the send up.
+    explicit NetSerialDevice(WaitFn wait = {}, NetLineLimits limits = {}, std::function<bool()> stop = {});
     ~NetSerialDevice() override;
     NetSerialDevice(const NetSerialDevice&) = delete;
     NetSerialDevice& operator=(const NetSerialDevice&) = delete;
@@ -69,14 +70,17 @@ private:
     bool Negotiate(DeviceError& error);
     bool WaitFor(const std::function<bool()>& done, uint32_t timeoutMs);
     void PullNow();
-    bool SendRaw(const std::vector<uint8_t>& bytes, std::size_t* sent = nullptr);
+    bool SendRaw(const std::vector<uint8_t>& bytes);
+    bool SendOwed();
     bool SendAll(const std::vector<uint8_t>& bytes, std::size_t& sent);
-    void FlushReplies(bool wait);
+    void FlushReplies();
+    void Owe(const uint8_t* bytes, std::size_t size, bool front);
     bool SendControl(uint8_t value);
     void Fail(DeviceError& error, const std::string& text, const std::string& advice);
 
     const WaitFn wait_;
     const NetLineLimits limits_;
+    const std::function<bool()> stop_;
     std::unique_ptr<Impl> d;
     // As for a local device: calls take it shared, Close exclusively.
     mutable std::shared_mutex lock_;

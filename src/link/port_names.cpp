@@ -107,20 +107,18 @@ std::string ResolveDevicePath(std::string_view portName, const std::vector<std::
 namespace {
 
 // Said after the system's text when a port cannot be opened: what the user can do about it.
-// The placeholder is the device as the user knows it.
-constexpr const char* kAdviceAbsent =
-    "%s is er niet: sluit de USB-adapter aan of kies met \"Com poort...\" een poort die er wel is.";
+// The placeholders are the device as the user knows it and how the user chooses another.
+constexpr const char* kAdviceAbsent = "%s is er niet: sluit de USB-adapter aan of kies %s een poort die er wel is.";
 constexpr const char* kAdviceNoAccess =
     "U heeft geen toegang tot %s: laat uw gebruiker toevoegen aan de groep dialout "
     "(sudo usermod -aG dialout $USER), meld u af en weer aan en probeer het opnieuw.";
 constexpr const char* kAdviceBusy = "%s is in gebruik door een ander programma: sluit dat programma en probeer het opnieuw.";
-constexpr const char* kAdviceNotSerial =
-    "%s is geen seriële poort: kies met \"Com poort...\" de poort van de USB-adapter.";
+constexpr const char* kAdviceNotSerial = "%s is geen seriële poort: kies %s de poort van de USB-adapter.";
 constexpr const char* kAdviceOther = "Controleer de aansluiting op %s en probeer het opnieuw.";
 
 }  // namespace
 
-std::string OpenFailureAdvice(TOpenFailure kind, const std::string& device) {
+std::string OpenFailureAdvice(TOpenFailure kind, const std::string& device, const std::string& howToChoose) {
     const char* advice = kAdviceOther;
     switch (kind) {
         case TOpenFailure::Absent: advice = kAdviceAbsent; break;
@@ -129,7 +127,7 @@ std::string OpenFailureAdvice(TOpenFailure kind, const std::string& device) {
         case TOpenFailure::NotSerial: advice = kAdviceNotSerial; break;
         case TOpenFailure::Other: case TOpenFailure::Cancelled: break;
     }
-    return FormatText(advice, {device});
+    return FormatText(advice, {device, howToChoose});
 }
 
 }  // namespace korvel

@@ -37,6 +37,7 @@ std::string ResolveDevicePath(std::string_view portName, const std::vector<std::
 std::string TrimSpaces(std::string_view s);
 
 // The sentence said after "Cannot connect to ..." : what the user can do about the failure.
-std::string OpenFailureAdvice(TOpenFailure kind, const std::string& device);
+// howToChoose: how this program chooses another port, e.g. "met \"Com poort...\"".
+std::string OpenFailureAdvice(TOpenFailure kind, const std::string& device, const std::string& howToChoose);
 
 }  // namespace korvel

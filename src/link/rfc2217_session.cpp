@@ -95,10 +95,11 @@ void TRfc2217Session::Receive(const uint8_t* bytes, std::size_t size, std::vecto
     for (std::size_t i = 0; i < size; ++i) {
         scratch_.clear();
         decoder_.Feed(bytes + i, 1, options_[OptBinary].him == Q::Yes, scratch_, commands_);
-        if (!holding_)
-            data.insert(data.end(), scratch_.begin(), scratch_.end());
-        else if (held_.size() < 256)
+        if (!holding_) {
+            if (!purgePending_) data.insert(data.end(), scratch_.begin(), scratch_.end());
+        } else if (held_.size() < 256) {
             held_.insert(held_.end(), scratch_.begin(), scratch_.end());
+        }
         for (const Command& c : commands_) {
             if (c.verb == SB) {
                 if (c.option == OptComPort) OnComPort(c.payload, reply);
@@ -170,8 +171,11 @@ void TRfc2217Session::OnComPort(const std::vector<uint8_t>& payload, std::vector
         case comport::FlowControlResume:
             suspended_ = false;
             return;
+        case comport::PurgeData:
+            purgePending_ = false;
+            return;
         default:
-            return;  // line state, masks, purge: acknowledgements only
+            return;  // line state, masks: acknowledgements only
     }
 }
 
@@ -214,8 +218,9 @@ void TRfc2217Session::AppendData(std::vector<uint8_t>& out, const uint8_t* data,
 
 std::vector<uint8_t> TRfc2217Session::Control(uint8_t value) const { return ComPortSub({comport::SetControl, value}); }
 
-std::vector<uint8_t> TRfc2217Session::Purge(bool input, bool output) const {
+std::vector<uint8_t> TRfc2217Session::Purge(bool input, bool output) {
     // The server's receive buffer holds what the board sent: our input.
+    if (input) purgePending_ = true;
     return ComPortSub({comport::PurgeData, static_cast<uint8_t>((input ? 1 : 0) | (output ? 2 : 0))});
 }
 

@@ -60,7 +60,12 @@ public:
     // Data for the server, escaped as the session's options require.
     void AppendData(std::vector<uint8_t>& out, const uint8_t* data, std::size_t size) const;
     std::vector<uint8_t> Control(uint8_t value) const;  // SET-CONTROL
-    std::vector<uint8_t> Purge(bool input, bool output) const;
+    // PURGE-DATA. For the input, what arrives until the server's answer was in its buffer before
+    // the purge (the stream is in order), so it is dropped until then.
+    std::vector<uint8_t> Purge(bool input, bool output);
+    bool PurgePending() const { return purgePending_; }
+    // A server that does not answer the purge: take data again.
+    void ForgetPurge() { purgePending_ = false; }
 
     std::optional<uint8_t> ModemState() const { return modemState_; }  // as the server last reported it
     bool SendingSuspended() const { return suspended_; }
@@ -87,6 +92,7 @@ private:
     TLineAnswers answers_{};
     std::optional<uint8_t> modemState_;
     bool suspended_ = false;
+    bool purgePending_ = false;
     bool started_ = false;
     std::string serverSignature_;
 };

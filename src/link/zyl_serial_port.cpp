@@ -315,7 +315,8 @@ void TZylSerialPort::Open() {
     std::shared_ptr<SerialLine> device;
     if (network) {
         // The connect and the server's answers are waited for with the window alive.
-        device = std::make_shared<NetSerialDevice>([this](uint32_t ms) { host_.ProcessEvents(ms); });
+        device = std::make_shared<NetSerialDevice>([this](uint32_t ms) { host_.ProcessEvents(ms); }, NetLineLimits{},
+                                                   [this] { return host_.StopRequested(); });
     } else {
         device = std::make_shared<SerialDevice>();
     }
@@ -332,6 +333,9 @@ void TZylSerialPort::Open() {
         if (ok) {
             device->SetTimeouts(d->timeouts);
             device->SetQueueSizes(d->settings.InputBuffer, d->FOutputBuffer);
+            // What the driver or a network server held from before the open is old: handed on
+            // now, it would reach the log with the time of the open.
+            device->Purge(true, false);
         } else {
             device->Close();
         }
@@ -345,7 +349,7 @@ void TZylSerialPort::Open() {
         const std::string& shown = devicePath.empty() ? d->FPort : devicePath;
 #endif
         throw EZylSerialPortException(FormatText(kCannotConnect, {d->FPort, error.text}) + "\n" +
-                                      (error.advice.empty() ? OpenFailureAdvice(error.kind, shown) : error.advice));
+                                      (error.advice.empty() ? OpenFailureAdvice(error.kind, shown, PortChoice) : error.advice));
     }
 
     d->device = device;

@@ -124,6 +124,8 @@ public:
     std::atomic<bool> LogInput{false};
     std::atomic<bool> LogDateTime{false};
     std::string LogFile;  // change while closed
+    // How the user of this program chooses another port, for the advice after a failed open.
+    std::string PortChoice = "met \"Com poort...\"";
 
     TReceiveEvent OnReceive;
     TSendEvent OnSend;

@@ -50,11 +50,6 @@ bool TServiceSession::AnswerAreYouThere() {
     return true;
 }
 
-void TServiceSession::Resume() {
-    SetWanted(true);
-    RequestServiceMode();
-}
-
 bool TServiceSession::Confirm() {
     Traffic();
     const bool first = !FConfirmed;

@@ -45,9 +45,6 @@ public:
     bool Confirmed() const { return FConfirmed; }
     // A request sent or a response of the board: the keep-alive counts from here.
     void Traffic() { KeepInServiceModeTicker = 0; }
-    // Wants service mode and sends the keep-alive's request at once: a board left in service mode a
-    // moment ago (by an earlier run) does not ask again, but answers the request.
-    void Resume();
     // One keep-alive tick: sends 160 after KEEPALIVE_TICKS ticks without traffic; true when sent.
     bool KeepAliveTick();
 

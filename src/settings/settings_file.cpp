@@ -1,9 +1,12 @@
 #include "settings/settings_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <fstream>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
 
 #include "host/local_time.h"
 #include "host/text_format.h"
@@ -86,7 +89,11 @@ const TNvmParameter* ParameterAt(std::string_view address) {
 
 std::string Number(size_t n) { return std::to_string(n); }
 
-TSettingsFileRead Refuse(std::string message) { return {{}, {}, std::move(message)}; }
+TSettingsFileRead Refuse(std::string message) {
+    TSettingsFileRead read;
+    read.Error = std::move(message);
+    return read;
+}
 
 std::string ShownValue(const TNvmParameter& p, double value, char decimalSeparator) {
     std::string text = SettingsValueText(p, value, decimalSeparator);
@@ -141,10 +148,11 @@ std::string WriteSettingsFile(std::span<const double> values, const TNvmWords& w
 }
 
 TSettingsFileRead ReadSettingsFile(std::string_view text, bool boardsOwn) {
-    if (text.starts_with(kBom)) text.remove_prefix(kBom.size());
-    if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) return Refuse("Het bestand is leeg.");
+    // Before the BOM goes: a file cut to the limit must not pass for a whole one.
     if (text.size() > SETTINGSFILEMAXSIZE)
         return Refuse("Dit is geen KORVEL-instellingenbestand: het is veel te groot.");
+    if (text.starts_with(kBom)) text.remove_prefix(kBom.size());
+    if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) return Refuse("Het bestand is leeg.");
 
     const auto table = NvmParameters();
     TNvmWords words{};
@@ -213,12 +221,16 @@ TSettingsFileRead ReadSettingsFile(std::string_view text, bool boardsOwn) {
             if (!stored)
                 return Refuse(FormatText("Regel %s: woord \"%s\" voor %s is geen getal van 0 tot 65535.",
                                          {n, (*cells)[kOldColumns], display}));
-            // The word holds what the value's text may not show (the 1/256 field); a value edited
-            // since, which shows as another word, counts over it.
+            // The word keeps what the value's text may not show (the 1/256 field's 19,0 is 4864 or
+            // 4865). It counts only where the field itself could hold it (read and written back it
+            // is the same word) and it shows as the text does; otherwise the text counts, so a
+            // restore sends what the window sends for the same file, and what compare showed.
             const double boards = DecodeNvmWord(*p, *stored);
-            const bool sameText = SettingsValueText(*p, boards, '.') == SettingsValueText(*p, held, '.');
-            if (sameText || word == *stored) word = *stored;
-            if (sameText) held = boards;
+            if (WordOf(*p, boards) == *stored &&
+                SettingsValueText(*p, boards, '.') == SettingsValueText(*p, held, '.')) {
+                word = *stored;
+                held = boards;
+            }
         }
         // Limits guard what the engineer types; a hidden or read-only row goes back as the board had it.
         if (!boardsOwn && Editable(*p) && (held < p->Min || held > p->Max))
@@ -240,7 +252,28 @@ TSettingsFileRead ReadSettingsFile(std::string_view text, bool boardsOwn) {
         return Refuse(FormatText("Het bestand is onvolledig: %s van de %s parameters ontbreken, de eerste is adres %s (%s).",
                                  {Number(missing), Number(table.size()), Number(first.Address), NvmDisplayName(first)}));
     }
-    return {words, std::move(values), {}};
+    TSettingsFileRead read;
+    read.Words = words;
+    read.Values = std::move(values);
+    return read;
+}
+
+TSettingsFileRead ReadSettingsFileAt(const std::filesystem::path& path, bool boardsOwn) {
+    auto notRead = [](std::string why) {
+        TSettingsFileRead read = Refuse(std::move(why));
+        read.NotRead = true;
+        return read;
+    };
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return notRead("het is een map, geen bestand");
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return notRead(errno != 0 ? std::error_code(errno, std::generic_category()).message() : "onbekende fout");
+    // One byte more than a file may hold, so a larger one is seen as larger.
+    std::string text(SETTINGSFILEMAXSIZE + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in.gcount()));
+    return ReadSettingsFile(text, boardsOwn);
 }
 
 std::vector<TSettingsDifference> CompareSettings(const TNvmWords& a, const TNvmWords& b, bool skipRowsWithoutDefault,

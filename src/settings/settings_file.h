@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <ctime>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
@@ -46,6 +47,7 @@ struct TSettingsFileRead {
     TNvmWords Words{};           // what a restore sends
     std::vector<double> Values;  // what the controls hold for them, one per row; empty when refused
     std::string Error;           // why the file was refused, in Dutch, naming the line; empty when read
+    bool NotRead = false;        // it could not be read at all; Error says why (the system's text)
     bool Ok() const { return Error.empty(); }
 };
 
@@ -58,6 +60,9 @@ struct TSettingsFileRead {
 // boardsOwn: the file holds what a board reported (a snapshot), so values outside their limits are
 // taken as a fetch takes them; the fields show them in red.
 TSettingsFileRead ReadSettingsFile(std::string_view text, bool boardsOwn = false);
+// The same for a file on disk, judged as it lies there: one over SETTINGSFILEMAXSIZE is refused
+// whatever it starts with. A folder, a missing file or one without access is NotRead.
+TSettingsFileRead ReadSettingsFileAt(const std::filesystem::path& path, bool boardsOwn = false);
 
 // A value as its field shows it: through its picture mask, trimmed; the test mode as its index.
 std::string SettingsValueText(const TNvmParameter& p, double value, char decimalSeparator);

@@ -1,12 +1,12 @@
 // The settings transfer's commands on files: save, load and compare the settings file, and put a
 // snapshot back into the fields.
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
 #include <ctime>
+#include <filesystem>
 #include <string>
 
 #include "host/text_format.h"
@@ -56,15 +56,12 @@ bool TSettingsTransfer::SaveToFile(const QString& path) {
 }
 
 std::optional<TSettingsFileRead> TSettingsTransfer::ReadFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        Owner.Host().MessageBox(TMsgDlgType::mtError,
-                               FormatText(MSG_FILE_NOT_READ, {Name(path), file.errorString().toStdString()}),
+    TSettingsFileRead read = ReadSettingsFileAt(std::filesystem::path(path.toStdU16String()));
+    if (read.NotRead) {
+        Owner.Host().MessageBox(TMsgDlgType::mtError, FormatText(MSG_FILE_NOT_READ, {Name(path), read.Error}),
                                TMsgDlgButtons::mbOK);
         return std::nullopt;
     }
-    const QByteArray bytes = file.read(static_cast<qint64>(SETTINGSFILEMAXSIZE) + 1);
-    TSettingsFileRead read = ReadSettingsFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
     if (!read.Ok()) {
         Owner.Host().MessageBox(TMsgDlgType::mtError, FormatText(MSG_FILE_REFUSED, {Name(path), read.Error}),
                                TMsgDlgButtons::mbOK);

@@ -91,6 +91,7 @@ TWriteOutcome TSettingsJob::Write(const TNvmWords& words) {
     ok = Exchange(store, 1, K2PRFLASHNVM, &answer);
     FAwaitingStore = false;
     if (FLineLost) return outcome.Result = TWriteResult::LineLostInStore, outcome;
+    if (!ok && FStop) return outcome.Result = TWriteResult::StoppedInStore, outcome;
     if (!ok) return outcome.Result = TWriteResult::StoreUnanswered, outcome;
 
     outcome.StoredImage = NvmWordsOfReport(answer);

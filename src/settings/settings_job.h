@@ -27,6 +27,7 @@ enum class TWriteResult : uint8_t {
     LineLostInWrite,  // the line went during the writes: nothing stored
     LineLostInStore,  // the line went after the store request: whether it stored is unknown
     Stopped,          // stopped between two exchanges: nothing more sent, no store requested
+    StoppedInStore,   // stopped while the store's answer was awaited: whether it stored is unknown
 };
 
 struct TStoreMismatch {

@@ -297,6 +297,7 @@ void TSettingsTransfer::ShowOutcome(const TWriteOutcome& outcome, const std::vec
                        FormatText(MSG_WRITE_UNANSWERED, {SentText(outcome), MSG_NO_ANSWER_ADVICE}));
         case TWriteResult::Stopped:
             return box(TMsgDlgType::mtWarning, MSG_WRITE_STOPPED_TEXT, FormatText(MSG_WRITE_STOPPED, {SentText(outcome)}));
+        case TWriteResult::StoppedInStore: return box(TMsgDlgType::mtWarning, MSG_WRITE_STOPPED_TEXT, MSG_STORE_STOPPED);
         case TWriteResult::LineLostInStore: {
             const std::string server = Owner.Comms().ZylSerialPort.LossAdvice();
             return box(TMsgDlgType::mtError, MSG_COMMS_FAILED,

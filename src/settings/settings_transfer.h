@@ -75,6 +75,10 @@ inline constexpr const char* MSG_WRITE_STOPPED =
     "%s Er is niets in het geheugen van het KORVEL bord opgeslagen.\n\n"
     "Uw waarden staan nog in de velden: schrijf opnieuw weg om ze allemaal te sturen en op te slaan, of haal "
     "de instellingen op om te zien wat het bord nu heeft.";
+inline constexpr const char* MSG_STORE_STOPPED =
+    "Alle instellingen waren naar het KORVEL bord gestuurd en het bord was gevraagd ze op te slaan: of ze zijn "
+    "opgeslagen is niet bekend. Haal de instellingen op om te zien wat het bord nu heeft; uw waarden staan nog in "
+    "de velden.";
 // What reached the board before a run ended early (address order): the rows it answered, and the
 // one sent after them that it did not.
 inline constexpr const char* MSG_NONE_SENT = "Er is nog niets naar het bord gestuurd.";

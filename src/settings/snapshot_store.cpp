@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
 #include <system_error>
 
 #include "host/text_format.h"
+#include "host/whole_file.h"
 
 namespace korvel {
 
@@ -97,40 +97,32 @@ std::optional<fs::path> TSnapshotStore::Save(const TNvmWords& words, std::string
         error = Failed(FFolder, ec.message());
         return std::nullopt;
     }
+    // Each name is taken only if free, in one step: another program saving in the same second
+    // gets the next one, and nothing is ever written over.
+    const std::string text = WriteSettingsFile(words, toolVersion, time, decimalSeparator);
     const std::string stem = StemOf(time);
-    fs::path target = FFolder / (stem + std::string(kExtension));
-    for (int n = 2; fs::exists(target, ec) && n <= 99; ++n)
-        target = FFolder / (stem + (n < 10 ? "_0" : "_") + std::to_string(n) + std::string(kExtension));
-    if (fs::exists(target, ec)) {
+    std::optional<fs::path> saved;
+    for (int n = 1; n <= 99 && !saved; ++n) {
+        const fs::path target = FFolder / (stem + (n == 1 ? "" : n < 10 ? "_0" : "_") +
+                                           (n == 1 ? "" : std::to_string(n)) + std::string(kExtension));
+        std::string why;
+        switch (WriteWholeFile(target, text, false, why)) {
+            case TWholeWrite::Written: saved = target; break;
+            case TWholeWrite::Exists: break;
+            case TWholeWrite::Failed: error = Failed(FFolder, why + "."); return std::nullopt;
+        }
+    }
+    if (!saved) {
         error = Failed(FFolder, "er zijn al 99 momentopnamen van " + std::string(time) + ".");
         return std::nullopt;
     }
-
-    // Written aside and put in place whole: a full disk leaves no half snapshot to restore from.
-    const std::string text = WriteSettingsFile(words, toolVersion, time, decimalSeparator);
-    fs::path aside = target;
-    aside += ".part";
-    {
-        std::ofstream out(aside, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            fs::remove(aside, ec);
-            error = Failed(FFolder, "het bestand " + PathText(aside.filename()) + " kan niet worden geschreven.");
-            return std::nullopt;
-        }
-    }
-    fs::rename(aside, target, ec);
-    if (ec) {
-        const std::string why = ec.message();
-        fs::remove(aside, ec);
-        error = Failed(FFolder, why);
-        return std::nullopt;
-    }
-
-    const std::vector<TSnapshot> all = List();
-    for (size_t i = SNAPSHOTS_KEPT; i < all.size(); ++i) fs::remove(all[i].Path, ec);  // a left one does no harm
-    return target;
+    // The oldest by when they were written go: names follow the local clock, which may have gone
+    // back since (daylight saving, a corrected clock, another time zone). The one just written
+    // stays whatever its time.
+    size_t kept = 1;
+    for (const TSnapshot& s : List())
+        if (s.Path != *saved && ++kept > SNAPSHOTS_KEPT) fs::remove(s.Path, ec);  // a left one does no harm
+    return saved;
 }
 
 std::vector<TSnapshot> TSnapshotStore::List() const {
@@ -139,20 +131,16 @@ std::vector<TSnapshot> TSnapshotStore::List() const {
     if (FFolder.empty()) return snapshots;
     for (fs::directory_iterator it(FFolder, ec), end; !ec && it != end; it.increment(ec)) {
         if (!it->is_regular_file(ec)) continue;
-        if (auto time = TimeOf(PathText(it->path().filename()))) snapshots.push_back({it->path(), *time});
+        if (auto time = TimeOf(PathText(it->path().filename())))
+            snapshots.push_back({it->path(), *time, it->last_write_time(ec)});
     }
-    std::sort(snapshots.begin(), snapshots.end(),
-              [](const TSnapshot& a, const TSnapshot& b) { return a.Path.filename() > b.Path.filename(); });
+    std::sort(snapshots.begin(), snapshots.end(), [](const TSnapshot& a, const TSnapshot& b) {
+        if (a.Written != b.Written) return a.Written > b.Written;
+        return a.Path.filename() > b.Path.filename();
+    });
     return snapshots;
 }
 
-TSettingsFileRead ReadSnapshot(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {{}, {}, "Het bestand " + PathText(path.filename()) + " kan niet worden gelezen."};
-    std::string text(SETTINGSFILEMAXSIZE + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(in.gcount()));
-    return ReadSettingsFile(text, true);
-}
+TSettingsFileRead ReadSnapshot(const fs::path& path) { return ReadSettingsFileAt(path, true); }
 
 }  // namespace korvel

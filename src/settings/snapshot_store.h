@@ -1,7 +1,7 @@
 // Snapshots: what the board reported just before the tool changed it (a write, a firmware
 // download), kept as settings files in the user's data folder, so an engineer can always go back
-// to the settings a board had before his visit. Named by local date and time; the newest
-// SNAPSHOTS_KEPT stay.
+// to the settings a board had before his visit. Named by local date and time; the SNAPSHOTS_KEPT
+// written last stay.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +25,7 @@ std::filesystem::path DefaultSnapshotFolder();
 struct TSnapshot {
     std::filesystem::path Path;
     std::string Time;  // "2026-12-09 15:30:00", from the name
+    std::filesystem::file_time_type Written;
 };
 
 class TSnapshotStore {
@@ -34,13 +35,13 @@ public:
     const std::filesystem::path& Folder() const { return FFolder; }
     void SetFolder(std::filesystem::path folder) { FFolder = std::move(folder); }
 
-    // Writes the words as a settings file named by time ("YYYY-MM-DD HH:MM:SS", local), then lets
-    // the oldest go beyond SNAPSHOTS_KEPT. The file, or nothing with the reason in error (Dutch,
-    // with the system's own text).
+    // Writes the words as a new settings file named by time ("YYYY-MM-DD HH:MM:SS", local), then
+    // lets the earliest written go beyond SNAPSHOTS_KEPT, never the new one. The file, or nothing
+    // with the reason in error (Dutch, with the system's own text).
     std::optional<std::filesystem::path> Save(const TNvmWords& words, std::string_view toolVersion,
                                               std::string_view time, char decimalSeparator, std::string& error) const;
 
-    // The snapshots there are, newest first. Other files in the folder are not the store's.
+    // The snapshots there are, the last written first. Other files in the folder are not the store's.
     std::vector<TSnapshot> List() const;
 
 private:

@@ -133,7 +133,8 @@ TEST(Dissector, TsharkReadsEveryCaptureAsTheToolsDecoderDoes) {
     std::ostringstream out, err;
     ASSERT_EQ(cli::RunCli({"backup", "--port", port, "--capture", file("backup.pcapng"), file("backup.csv")}, out, err, false), 0)
         << err.str();
-    ASSERT_EQ(cli::RunCli({"restore", "--port", port, "--capture", file("restore.pcapng"), file("backup.csv")}, out, err, false), 0)
+    ASSERT_EQ(cli::RunCli({"restore", "--port", port, "--no-snapshot", "--capture", file("restore.pcapng"),
+                           file("backup.csv")}, out, err, false), 0)
         << err.str();
     board.Stop();
 
@@ -149,5 +150,5 @@ TEST(CaptureOptions, EveryCommandThatOpensTheLineTakesACaptureFile) {
     for (const char* command : {"info", "watch", "defaults"})
         EXPECT_EQ(cli::ParseCliArgs({command, "--port", "COM5", "--capture", "x.pcapng"}, error)->Capture, "x.pcapng");
     EXPECT_FALSE(cli::ParseCliArgs({"ports", "--capture", "x.pcapng"}, error));
-    EXPECT_EQ(error, "option '--capture' does not go with ports");
+    EXPECT_EQ(error, "optie '--capture' hoort niet bij ports");
 }

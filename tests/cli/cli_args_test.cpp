@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
+#include "cli/cli_output.h"
 #include "cli/korvel_cli.h"
 
 namespace korvel::cli {
@@ -19,21 +22,23 @@ TEST(CliArgs, WrongUsageIsNamedAndExitsWith2) {
         std::vector<std::string> args;
         const char* error;
     } cases[] = {
-        {{}, "no command given"},
-        {{"frobnicate"}, "unknown command 'frobnicate'"},
-        {{"info"}, "info needs --port P"},
-        {{"backup", "--port", "COM5"}, "backup needs a FILE"},
-        {{"compare", "--port", "COM5"}, "compare needs a FILE or --defaults"},
-        {{"compare", "--port", "COM5", "--defaults", "x.csv"}, "unexpected argument 'x.csv'"},
-        {{"defaults", "--port", "COM5", "x.csv"}, "unexpected argument 'x.csv'"},
-        {{"ports", "--port", "COM5"}, "option '--port' does not go with ports"},
-        {{"backup", "--port", "COM5", "x.csv", "--json"}, "option '--json' does not go with backup"},
-        {{"info", "--port"}, "option '--port' needs a value"},
-        {{"watch", "--port", "COM5", "--seconds", "0"}, "option '--seconds' needs a positive number, not '0'"},
-        {{"info", "--port", "COM5", "--seconds", "3"}, "option '--seconds' goes with watch only"},
-        {{"restore", "--port", "COM5", "x.csv", "--defaults"}, "option '--defaults' goes with compare only"},
-        {{"info", "--port", "COM5", "--frob"}, "unknown option '--frob'"},
-        {{"info", "--port", "tcp://ketel"}, "'tcp://ketel' is no network address: "},
+        {{}, "geen opdracht gegeven"},
+        {{"frobnicate"}, "onbekende opdracht 'frobnicate'"},
+        {{"info"}, "info heeft --port P nodig"},
+        {{"backup", "--port", "COM5"}, "backup heeft een FILE nodig"},
+        {{"compare", "--port", "COM5"}, "compare heeft een FILE of --defaults nodig"},
+        {{"compare", "--port", "COM5", "--defaults", "x.csv"}, "onverwacht argument 'x.csv'"},
+        {{"defaults", "--port", "COM5", "x.csv"}, "onverwacht argument 'x.csv'"},
+        {{"ports", "--port", "COM5"}, "optie '--port' hoort niet bij ports"},
+        {{"backup", "--port", "COM5", "x.csv", "--json"}, "optie '--json' hoort niet bij backup"},
+        {{"backup", "--port", "COM5", "x.csv", "--no-snapshot"}, "optie '--no-snapshot' hoort alleen bij restore"},
+        {{"info", "--port"}, "optie '--port' heeft een waarde nodig"},
+        {{"watch", "--port", "COM5", "--seconds", "0"}, "optie '--seconds' heeft een positief aantal seconden nodig"},
+        {{"watch", "--port", "COM5", "--seconds", "1e300"}, "optie '--seconds' heeft een positief aantal seconden nodig"},
+        {{"info", "--port", "COM5", "--seconds", "3"}, "optie '--seconds' hoort alleen bij watch"},
+        {{"restore", "--port", "COM5", "x.csv", "--defaults"}, "optie '--defaults' hoort alleen bij compare"},
+        {{"info", "--port", "COM5", "--frob"}, "onbekende optie '--frob'"},
+        {{"info", "--port", "tcp://ketel"}, "'tcp://ketel' is geen netwerkadres: "},
     };
     for (const auto& c : cases) {
         std::string err;
@@ -48,11 +53,17 @@ TEST(CliArgs, WrongUsageIsNamedAndExitsWith2) {
     EXPECT_EQ(watch->Log, "l.csv");
 }
 
-TEST(CliArgs, HelpNamesEveryExitStatus) {
+// --help, README and the code name the same exit statuses, and README lists every JSON key.
+TEST(CliArgs, HelpAndReadmeNameEveryExitStatusAndJsonKey) {
     std::ostringstream out, err;
     EXPECT_EQ(RunCli({"--help"}, out, err, false), 0);
-    for (const char* status : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  5 ", "  6 ", "  130 "})
-        EXPECT_NE(out.str().find(status), std::string::npos) << status;
+    std::ifstream file(KORVEL_TEST_DATA "/../../README.md");
+    const std::string readme{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    for (const int status : {0, 1, 2, 3, 4, 5, 6, 7, 130}) {
+        EXPECT_NE(out.str().find("  " + std::to_string(status) + " "), std::string::npos) << status;
+        EXPECT_NE(readme.find("\n| " + std::to_string(status) + " | "), std::string::npos) << status;
+    }
+    for (const TJsonKey& k : ReportJsonKeys()) EXPECT_NE(readme.find("`" + std::string(k.Key) + "`"), std::string::npos) << k.Key;
 }
 
 }  // namespace

@@ -4,9 +4,16 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "board_sim.h"
 #include "cli/korvel_cli.h"
@@ -14,6 +21,7 @@
 #include "host/console_host.h"
 #include "messages/message_ids.h"
 #include "settings/settings_file.h"
+#include "settings/snapshot_store.h"
 #include "support/ser2net_server.h"
 
 namespace korvel::cli {
@@ -27,18 +35,28 @@ struct Result {
     std::string out, err;
 };
 
+using Clock = std::chrono::steady_clock;
+
+// A board that lets go of service mode and asks again soon: the next command waits little.
 BoardSimOptions Program(uint32_t reportMs = 200) {
     BoardSimOptions o;
     o.program = true;
     o.reportMs = reportMs;
+    o.askMs = 200;
+    o.serviceHoldMs = 1000;
     return o;
 }
 
 class CliBoardTest : public ::testing::Test {
 protected:
+    void SetUp() override {  // snapshots go to a folder of the test's own
+        data = std::filesystem::path(::testing::TempDir()) / ("cli_data_" + std::to_string(::getpid()));
+        setenv("XDG_DATA_HOME", data.c_str(), 1);
+    }
     void TearDown() override {
         TConsoleHost::ClearInterrupt();
         for (const std::string& f : files) std::remove(f.c_str());
+        std::filesystem::remove_all(data);
     }
     void Start(BoardSimOptions o) {
         board = std::make_unique<BoardSim>(o);
@@ -51,7 +69,8 @@ protected:
         return {status, out.str(), err.str()};
     }
     std::string File(const std::string& name) {
-        files.push_back(::testing::TempDir() + "cli_" + name);
+        // Named by the process: test runs of other builds share the folder.
+        files.push_back(::testing::TempDir() + "cli_" + std::to_string(::getpid()) + "_" + name);
         return files.back();
     }
     static std::string Read(const std::string& path) {
@@ -70,6 +89,7 @@ protected:
     std::unique_ptr<BoardSim> board;
     std::string port;
     std::vector<std::string> files;
+    std::filesystem::path data;
 };
 
 TEST_F(CliBoardTest, InfoSaysTheSwitchPositionAndTheValues) {
@@ -106,8 +126,15 @@ TEST_F(CliBoardTest, BackupRestoreAndCompareRoundTripEveryWord) {
     EXPECT_EQ(differs.out, "42\tonfPumpDelayHeating\t60\t61\n46\tonfNightOff\t19.0 (woord 4864)\t19.0 (woord 4865)\n")
         << differs.out;
 
-    const Result restored = Cli({"restore", first});
+    // JSON: numbers as numbers beside their words; restore lists what it changes, after a snapshot.
+    EXPECT_NE(Cli({"compare", first, "--json"}).out.find("\"board\":60,\"board_word\":60,\"file\":61,"), std::string::npos);
+    const TNvmWords before = BoardWords();
+    const Result restored = Cli({"restore", first, "--json"});
     EXPECT_EQ(restored.status, 0) << restored.err;
+    EXPECT_NE(restored.out.find("\"result\":\"stored\",\"answered\":115,"), std::string::npos);
+    EXPECT_NE(restored.out.find("\"board\":19.0,\"board_word\":4864,\"written\":19.0,\"written_word\":4865}"),
+              std::string::npos) << restored.out;
+    EXPECT_EQ(ReadSnapshot(TSnapshotStore().List().at(0).Path).Words, before);
     EXPECT_EQ(BoardWords(), wanted);
     EXPECT_EQ(Cli({"compare", first}).status, 0);
     ASSERT_EQ(Cli({"backup", second}).status, 0);
@@ -149,10 +176,13 @@ TEST_F(CliBoardTest, FaultsEndWithTheirStatusAndOneLine) {
     } cases[] = {
         {"switch at RUN", run, {"defaults"}, 4, "niet in de stand PROGRAM", ""},
         {"silent board", silent, {"backup", "x.csv"}, 4, "geeft geen antwoord", ""},
-        {"write unanswered", dropWrite, {"defaults"}, 4, "geen antwoord op parameter 11 van 115; 10 zijn weggeschreven", ""},
-        {"store kept another word", storeWrong, {"defaults"}, 6, "1 parameter(s) anders opgeslagen",
-         "54\tonfPumpStartupTime\tweggeschreven 30 (woord 30)\topgeslagen 31 (woord 31)\n"},
-        {"store unanswered", dropStore, {"defaults"}, 4, "geen antwoord op het opslaan", ""},
+        {"a folder to back up to", Program(), {"backup", ::testing::TempDir()}, 3, "is een map", ""},
+        {"a folder to restore", Program(), {"restore", ::testing::TempDir()}, 3, "het is een map, geen bestand", ""},
+        {"write unanswered", dropWrite, {"defaults", "--no-snapshot"}, 4,
+         "geen antwoord op parameter 11 van 115; 10 zijn weggeschreven", ""},
+        {"store kept another word", storeWrong, {"defaults", "--no-snapshot"}, 6, "1 parameter(s) anders opgeslagen",
+         "54\tonfPumpStartupTime\t30\t31\t30\t31\n"},
+        {"store unanswered", dropStore, {"defaults", "--no-snapshot"}, 4, "geen antwoord op het opslaan", ""},
     };
     for (const auto& c : cases) {
         Start(c.options);
@@ -161,6 +191,10 @@ TEST_F(CliBoardTest, FaultsEndWithTheirStatusAndOneLine) {
         EXPECT_NE(r.err.find(c.err), std::string::npos) << c.name << ": " << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.name << ": " << r.err;
         EXPECT_EQ(r.out, c.out) << c.name;
+        // The board speaks first: one that never asks is sent nothing, nor one with a wrong file.
+        if (&c < cases + 4) {
+            EXPECT_TRUE(board->ReceivedBlocks().empty()) << c.name;
+        }
     }
     // Nothing is sent for a file that is refused.
     Start(Program());
@@ -222,6 +256,84 @@ TEST_F(CliBoardTest, WatchWritesTheDataLog) {
     const std::string file = Read(log);
     EXPECT_EQ(file.rfind(std::string(LOGFILEHEADER) + "\r\n", 0), 0u);
     EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 2);  // the header and one row: a row at most every 5 s
+}
+
+// Ctrl+C at any moment of any command, and a network server gone: the status and one line,
+// within moments, never a crash.
+TEST_F(CliBoardTest, CtrlCEndsEveryCommandWithItsStatusAndOneLine) {
+    // A server that takes the connection and never says a word (the system accepts it for us).
+    const int quiet = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t len = sizeof a;
+    ::bind(quiet, reinterpret_cast<sockaddr*>(&a), len);
+    ::listen(quiet, 1);
+    ::getsockname(quiet, reinterpret_cast<sockaddr*>(&a), &len);
+    std::unique_ptr<test::Ser2net> server;
+    BoardSimOptions run = Program(100), dropStore = Program(100);
+    run.program = false;
+    dropStore.dropStore = true;
+    const auto after = [](int ms) { return [ms](BoardSim&, int waited) { return waited >= ms; }; };
+    const struct {
+        BoardSimOptions options;
+        std::vector<std::string> args;
+        std::function<bool(BoardSim&, int)> when;
+        int status;
+        const char* says;
+        bool killServer = false;  // instead of Ctrl+C
+    } rows[] = {
+        {Program(100), {"watch"}, after(500), 130, "Onderbroken."},
+        {Program(100), {"watch", "--seconds", "4294968"}, after(1500), 130, "Onderbroken."},
+        {run, {"backup", File("int.csv")}, after(500), 130, "Onderbroken."},
+        {dropStore, {"defaults"}, [](BoardSim& b, int) { const auto r = b.ReceivedBlocks();
+                                                          return !r.empty() && r.back()[0] == P2KFLASHNVM; },
+         130, "of het KORVEL bord ze heeft opgeslagen is niet bekend"},
+        {Program(100), {"flash", KORVEL_TEST_DATA "/firmware/srec_cat_full.a43"},
+         [](BoardSim& b, int) { return b.LoaderChunksReceived() >= 20; }, 7, "afgebroken. Het bord moet opnieuw geflasht"},
+        {Program(100), {"info", "--port", "rfc2217://127.0.0.1:" + std::to_string(ntohs(a.sin_port))}, after(300), 130,
+         "Onderbroken."},
+        {Program(100), {"watch", "--port", "ser2net"}, after(500), 5, "heeft de verbinding verbroken: controleer", true},
+    };
+    for (const auto& r : rows) {
+        if (r.killServer && !test::Ser2net::Installed()) continue;
+        Start(r.options);
+        std::vector<std::string> args = r.args;
+        if (args.size() > 2 && args[1] == "--port") {
+            if (r.killServer) server = std::make_unique<test::Ser2net>(port, test::Ser2net::Mode::Rfc2217);
+            port = r.killServer ? server->Address() : args[2];
+            args.erase(args.begin() + 1, args.begin() + 3);
+        }
+        std::atomic<bool> done{false};
+        Clock::time_point pressed{};
+        std::thread ctrlC([&] {
+            const auto start = Clock::now();
+            while (!done && !r.when(*board, static_cast<int>((Clock::now() - start) / std::chrono::milliseconds(1))))
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            pressed = Clock::now();
+            if (r.killServer) server->Kill();
+            else TConsoleHost::Interrupt();
+        });
+        const Result result = Cli(args);
+        const auto ended = Clock::now();
+        done = true;
+        ctrlC.join();
+        EXPECT_EQ(result.status, r.status) << r.args[0] << ": " << result.err;
+        EXPECT_NE(result.err.find(r.says), std::string::npos) << r.args[0] << ": " << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_LT(ended - pressed, std::chrono::seconds(1)) << r.args[0];
+        TConsoleHost::ClearInterrupt();
+    }
+    ::close(quiet);
+}
+
+// A backup says at once when a board value will not load back.
+TEST_F(CliBoardTest, BackupWarnsOfAValueThatWillNotLoad) {
+    BoardSimOptions o = Program();
+    o.storeWrong = 216;  // 43.0 kept as 43.1, beyond the field's 43.0
+    Start(o);
+    EXPECT_EQ(Cli({"defaults"}).status, 6);
+    const Result backup = Cli({"backup", File("warn.csv")});
+    EXPECT_EQ(backup.status, 0) << backup.err;
+    EXPECT_NE(backup.err.find("waarschuwing: " + files.back() + " kan niet worden teruggezet"), std::string::npos);
 }
 
 }  // namespace

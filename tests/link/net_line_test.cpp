@@ -12,8 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -41,6 +43,12 @@ Bytes Sub(const Bytes& payload) {
 }
 const Bytes kOpening{IAC, WILL, 3, IAC, DO, 3, IAC, DO, 0, IAC, WILL, 0, IAC, DO, 44};
 const Bytes kStopSizeRequest = Sub({4, 2});  // the last setting before the flow control
+const Bytes kLineAnswers = [] {  // to the line the tool asks for
+    Bytes answers = Sub({101, 0, 0, 0x25, 0x80});
+    for (const Bytes& b : {Sub({102, 8}), Sub({103, 1}), Sub({104, 2}), Sub({105, 1})})
+        answers.insert(answers.end(), b.begin(), b.end());
+    return answers;
+}();
 
 // Plays a script on the one connection it takes, on a thread of its own.
 class ScriptedServer {
@@ -78,6 +86,17 @@ public:
         for (std::size_t i = 0; i < bytes.size(); i += byteByByte ? 1 : bytes.size()) {
             (void)!::send(client_, bytes.data() + i, byteByByte ? 1 : bytes.size(), MSG_NOSIGNAL);
             if (byteByByte) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    // Over and over as fast as the client takes it, reading nothing, until the server goes.
+    void Flood(const Bytes& unit) {
+        Bytes many;
+        while (many.size() < 16384) many.insert(many.end(), unit.begin(), unit.end());
+        for (std::size_t at = 0; !done_;) {
+            pollfd p{client_, POLLOUT, 0};
+            const ssize_t n = ::poll(&p, 1, 50) <= 0 ? 0 : ::send(client_, &many[at], many.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && errno != EAGAIN) return;
+            at = (at + static_cast<std::size_t>(std::max<ssize_t>(n, 0))) % many.size();
         }
     }
     bool Expect(const Bytes& pattern, int ms = 3000) {
@@ -253,9 +272,8 @@ TEST_F(NetLine, CommandsCutIntoSingleBytesAndDoubledIacBothWays) {
     ScriptedServer server([&](ScriptedServer& s) {
         s.Send(kOpening, true);
         if (!s.Expect(kStopSizeRequest)) return;
-        Bytes answers = Sub({101, 0, 0, 0x25, 0x80});
-        for (const Bytes& b : {Sub({102, 8}), Sub({103, 1}), Sub({104, 2}), Sub({105, 1}), Sub({100})})
-            answers.insert(answers.end(), b.begin(), b.end());
+        Bytes answers = kLineAnswers;
+        for (const Bytes& b : {Sub({100}), Sub({112, 1})}) answers.insert(answers.end(), b.begin(), b.end());
         s.Send(answers, true);
         s.Send(escaped, true);
     });
@@ -294,6 +312,83 @@ TEST_F(NetLine, ASilentServer) {
             EXPECT_TRUE(Contains(error, " antwoordt niet als telnet-server met RFC 2217")) << error;
             EXPECT_LT(took, std::chrono::milliseconds(4000));
         }
+    }
+}
+
+size_t ResidentBytes() {
+    size_t pages = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return resident * static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// Servers that flood and never read what they are answered: the connect keeps its limit and the
+// window its events, a flood after a good start ends the line naming the server, memory stays bounded.
+TEST_F(NetLine, FloodingServersAreHeldToTheLimits) {
+    const struct {
+        bool negotiate;
+        Bytes flood;
+        const char* says;
+    } rows[] = {
+        {false, {IAC, DO, 99}, " stuurt telnet-opdrachten zonder einde en neemt de antwoorden niet af"},
+        {false, {IAC, NOP}, " antwoordt niet als telnet-server met RFC 2217"},
+        {true, {IAC, DO, 99}, " stuurt telnet-opdrachten zonder einde en neemt de antwoorden niet af"},
+    };
+    for (const auto& r : rows) {
+        const size_t before = ResidentBytes();
+        ScriptedServer server([&](ScriptedServer& s) {
+            if (r.negotiate) s.Send(kOpening), s.Expect(kStopSizeRequest), s.Send(kLineAnswers);
+            s.Flood(r.flood);
+        });
+        auto start = Clock::now(), last = start;  // before the module: its close still handles events
+        Clock::duration longest{};
+        std::string text;
+        ModuleLink l(test::FakeUiHost::Clock::Real);
+        l.m.OnLineLost = [&](TCommsDataModule* m) { text = m->LineLostText(""); };
+        l.host.OnProcessEvents = [&] { longest = std::max(longest, Clock::now() - last), last = Clock::now(); };
+        text = ConnectTo(l, server.Address());
+        if (r.negotiate) l.host.PumpUntil([&] { return !text.empty(); }, 5000);
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(4000));
+        EXPECT_LT(longest, std::chrono::milliseconds(250));
+        EXPECT_TRUE(Contains(text, server.Address() + r.says)) << text;
+        EXPECT_LT(ResidentBytes(), before + (64u << 20));
+    }
+}
+
+// A write its time-out cuts short counts the data bytes that went (0xFF goes as two) and finishes a
+// doubled 0xFF before anything else, so the server reads exactly what was counted.
+TEST_F(NetLine, AWriteCutShortKeepsTheStreamWhole) {
+    std::atomic<bool> reading{false};
+    ScriptedServer server([&](ScriptedServer& s) {
+        s.Send(kOpening), s.Expect(kStopSizeRequest), s.Send(kLineAnswers);
+        for (int i = 0; i < 500 && !reading; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    });
+    ModuleLink l(test::FakeUiHost::Clock::Real);
+    l.m.ZylSerialPort.SetWriteTotalTimeoutConstant(200);
+    ASSERT_EQ(ConnectTo(l, server.Address()), "");
+    const Bytes data(8 << 20, IAC);
+    const int32_t cut = l.m.ZylSerialPort.SendData(data.data(), static_cast<uint32_t>(data.size()));
+    ASSERT_TRUE(cut > 0 && cut < static_cast<int32_t>(data.size())) << cut;
+    reading = true;
+    EXPECT_TRUE(server.Expect(Bytes(2 * cut - 1, IAC), 10000));
+    EXPECT_EQ(l.m.ZylSerialPort.SendByte(IAC), 1);
+    EXPECT_TRUE(server.Expect(Bytes(2 * (cut + 1), IAC), 10000));
+    EXPECT_FALSE(server.Expect(Bytes(2 * (cut + 1) + 1, IAC), 500));
+}
+
+// Reports the pty or the server held from before the open are not handed on as new.
+TEST_F(NetLine, ReportsFromBeforeTheOpenAreDropped) {
+    for (const int via : {0, 1, 2}) {
+        sim::BoardSimOptions o;
+        o.reportMs = 250;
+        sim::BoardSim board(o);
+        const std::string pty = board.Start();
+        std::unique_ptr<Ser2net> server;
+        if (via > 0) server = std::make_unique<Ser2net>(pty, via == 1 ? Ser2net::Mode::Rfc2217 : Ser2net::Mode::Raw);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+        ModuleLink l(test::FakeUiHost::Clock::Real);
+        ASSERT_EQ(ConnectTo(l, server ? server->Address() : pty), "");
+        l.host.PumpUntil([] { return false; }, 150);
+        EXPECT_LE(l.Count(K2MSENDMONDATA), 1u) << via;
     }
 }
 

@@ -282,7 +282,7 @@ TEST(OpenFailure, TheSystemsTextThenWhatToDo) {
         EXPECT_FALSE(port.IsConnected());
     }
     // No access cannot be staged for root; the sentence must still name the device and the way in.
-    EXPECT_EQ(OpenFailureAdvice(TOpenFailure::NoAccess, "/dev/ttyUSB0"),
+    EXPECT_EQ(OpenFailureAdvice(TOpenFailure::NoAccess, "/dev/ttyUSB0", "met \"Com poort...\""),
               "U heeft geen toegang tot /dev/ttyUSB0: laat uw gebruiker toevoegen aan de groep dialout "
               "(sudo usermod -aG dialout $USER), meld u af en weer aan en probeer het opnieuw.");
     EXPECT_EQ(MakeDeviceError(EACCES).kind, TOpenFailure::NoAccess);

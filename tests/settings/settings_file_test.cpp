@@ -154,6 +154,8 @@ TEST(SettingsFile, RefusesWithTheLineAndWhatIsWrong) {
          "Regel 26: een aanhalingsteken wordt niet gesloten."},
         {"word not a word", Replaced(file, ";19.0;4864\r\n", ";19.0;65536\r\n"),
          "Regel 26: woord \"65536\" voor Temperatuur voor nachtstand is geen getal van 0 tot 65535."},
+        {"1 MiB with its BOM and a byte", file + std::string(SETTINGSFILEMAXSIZE + 1 - file.size(), '\n'),
+         "Dit is geen KORVEL-instellingenbestand: het is veel te groot."},
     };
     for (const auto& c : cases) {
         const auto read = ReadSettingsFile(c.text);
@@ -163,21 +165,15 @@ TEST(SettingsFile, RefusesWithTheLineAndWhatIsWrong) {
 }
 
 // The word keeps what the value's text cannot: the 1/256 field's 4865 shows as 19.0 like 4864.
-// A value edited in a spreadsheet since counts over the word left beside it.
 TEST(SettingsFile, TheWordColumnKeepsTheBoardsWordsExactly) {
     TNvmWords board = NvmWordsOf(Defaults());
     board[46 / 2] = 4865;
-    board[224 / 2] = 7;  // beyond the test modes: shown as the last, kept as it was
     const std::string file = WriteSettingsFile(board, "16.6.0.0", "2026-12-09 15:30:00", ',');
     EXPECT_NE(file.find(";19,0;4865\r\n"), std::string::npos);
     const auto read = ReadSettingsFile(file);
     ASSERT_TRUE(read.Ok()) << read.Error;
     EXPECT_EQ(read.Words, board);
     EXPECT_TRUE(CompareSettings(board, read.Words, false, ',').empty());
-
-    const auto edited = ReadSettingsFile(Replaced(file, ";19,0;4865\r\n", ";20,5;4865\r\n"));
-    ASSERT_TRUE(edited.Ok()) << edited.Error;
-    EXPECT_EQ(edited.Words[46 / 2], 20.5 * 256);
 
     // Compared with a typed 19.0 (4864) the row is listed, each side with its word.
     TNvmWords typed = board;
@@ -186,6 +182,32 @@ TEST(SettingsFile, TheWordColumnKeepsTheBoardsWordsExactly) {
     ASSERT_EQ(differences.size(), 1u);
     EXPECT_EQ(differences[0].A, "19,0 (woord 4864)");
     EXPECT_EQ(differences[0].B, "19,0 (woord 4865)");
+}
+
+// A row's word counts only where its field could hold it and it shows as the row's text; else the
+// text counts. Either way a restore sends what the window sends for the file (the words of the
+// values the fields take), and what compare showed.
+TEST(SettingsFile, AWordCountsOnlyWhereTheFieldHoldsItAsTheTextShows) {
+    const std::string file = WriteSettingsFile(NvmWordsOf(Defaults()), "16.6.0.0", "2026-12-09 15:30:00", ',');
+    const struct {
+        const char* row;  // as found in the file, and as edited
+        const char* edited;
+        uint16_t word;
+    } rows[] = {
+        {"46;onfNightOff;Temperatuur voor nachtstand;19,0;4864", "19,0;4865", 4865},
+        {"46;onfNightOff;Temperatuur voor nachtstand;19,0;4864", "20,5;4865", 5248},  // edited: the text
+        {"224;rgTestmode;Test standen;0;0", "4;100", 4},  // the group holds 4 at most
+        {"54;onfPumpStartupTime;Pomp voorlooptijd (s);30;30", "30;7710", 30},  // a low byte field
+    };
+    for (const auto& r : rows) {
+        std::string row = r.row;
+        const std::string edited = Replaced(file, row, row.substr(0, row.rfind(';', row.rfind(';') - 1) + 1) + r.edited);
+        const auto read = ReadSettingsFile(edited);
+        ASSERT_TRUE(read.Ok()) << r.edited << ": " << read.Error;
+        const size_t index = static_cast<size_t>(std::stoi(row)) / 2;
+        EXPECT_EQ(read.Words[index], r.word) << r.edited;
+        EXPECT_EQ(read.Words, NvmWordsOf(read.Values)) << r.edited;
+    }
 }
 
 // A hidden or read-only row goes back as the board had it: its limits guard typing only.

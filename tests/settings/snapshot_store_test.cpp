@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <set>
+#include <thread>
 
 namespace korvel {
 namespace {
@@ -49,6 +51,39 @@ TEST_F(SnapshotStoreTest, NamedByTimeNewestFirstTheLast50KeptAndReadBackWordForW
         ASSERT_TRUE(read.Ok()) << read.Error;
         EXPECT_EQ(read.Words, words);
     }
+}
+
+// Names follow the local clock, which may go back: the snapshot just written stays whatever its
+// name, and the earliest written go.
+TEST_F(SnapshotStoreTest, TheOneJustWrittenStaysAfterTheClockWentBack) {
+    const TSnapshotStore store(dir);
+    std::string error;
+    for (int n = 0; n < 50; ++n) {
+        const auto path = store.Save({}, "16.6.0.0", "2099-01-01 08:" + Time(n).substr(14), '.', error);
+        fs::last_write_time(*path, fs::file_time_type::clock::now() - std::chrono::minutes(60 - n));
+    }
+    const auto saved = store.Save({}, "16.6.0.0", Time(0), '.', error);
+    ASSERT_TRUE(saved && fs::exists(*saved)) << error;
+    const auto list = store.List();
+    EXPECT_EQ(list.size(), SNAPSHOTS_KEPT);
+    EXPECT_EQ(list.front().Path, *saved);
+    EXPECT_EQ(list.back().Time, "2099-01-01 08:01:00");  // 08:00 was written first
+}
+
+// Two programs saving in the same second each get a snapshot of their own.
+TEST_F(SnapshotStoreTest, SavesInTheSameSecondNeverMeet) {
+    const TSnapshotStore store(dir);
+    std::set<fs::path> names[2];
+    auto save = [&](int who) {
+        std::string error;
+        for (int i = 0; i < 24; ++i) names[who].insert(store.Save({}, "16.6.0.0", Time(0), '.', error).value_or(""));
+    };
+    std::thread other(save, 1);
+    save(0);
+    other.join();
+    names[0].insert(names[1].begin(), names[1].end());
+    EXPECT_EQ(names[0].size(), 48u);  // all taken, none twice, none let go
+    EXPECT_EQ(names[0].count(""), 0u);
 }
 
 #ifndef _WIN32

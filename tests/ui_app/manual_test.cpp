@@ -82,7 +82,7 @@ TEST_F(MainFormTest, TheManualDescribesWhatTheToolHasAndEscapeClosesIt) {
     const QString cli = Page(QStringLiteral("handleiding.html")).section(QStringLiteral("name=\"cli\""), 1).section(QStringLiteral("<h2>"), 0, 0);
     static const QRegularExpression status(QStringLiteral(R"(^  (\d+) )"), QRegularExpression::MultilineOption);
     int statuses = 0;
-    for (const auto& match : status.globalMatch(usage.section(QStringLiteral("Exit status:"), 1))) {
+    for (const auto& match : status.globalMatch(usage.section(QStringLiteral("Afsluitstatus:"), 1))) {
         ++statuses;
         EXPECT_TRUE(cli.contains(QStringLiteral("<td>") + match.captured(1) + QStringLiteral("</td>"))) << match.captured(1).toStdString();
     }
