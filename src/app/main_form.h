@@ -206,6 +206,7 @@ public:
     TCommsDataModule& Comms() override { return *CommsDataModule; }
     QWidget* OwnerWindow() override { return this; }
     QWidget* SettingsTab() override;
+    TVisitStamp VisitStamp() override { return Visit.Stamp(); }
     bool& SettingsCollectedFlag() override { return SettingsCollected; }
     void BeginRun(const QString& caption) override;
     void RunProgress(int percent) override;

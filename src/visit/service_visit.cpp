@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "messages/realtime_report.h"
+#include "host/text_format.h"
 #include "host/utf8.h"
 
 namespace korvel {
@@ -79,6 +80,16 @@ std::string VisitTitle(const TVisitStamp& stamp) {
     add("Poort", stamp.Port);
     add("Firmware", stamp.Firmware);
     return title;
+}
+
+std::string OtherInstallationText(const TVisitStamp& made, const TVisitStamp& now) {
+    if (SameInstallation(made.Installation, now.Installation)) return {};
+    return FormatText(MSG_OTHER_INSTALLATION, {made.Installation, now.Installation});
+}
+
+std::string OtherFirmwareText(const TVisitStamp& made, const TVisitStamp& now) {
+    if (made.Firmware.empty() || now.Firmware.empty() || made.Firmware == now.Firmware) return {};
+    return FormatText(MSG_OTHER_FIRMWARE, {made.Firmware, now.Firmware});
 }
 
 namespace {
