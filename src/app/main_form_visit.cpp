@@ -2,6 +2,7 @@
 // service report.
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -28,19 +29,24 @@
 namespace korvel {
 
 void TMainForm::BuildInstallationField() {
-    auto* label = new QLabel(QStringLiteral(" Installatie: "), ActionToolBar1);
+    // A row of its own: beside the commands it would fall into the bar's overflow on a small screen.
+    auto* bar = new QToolBar(QStringLiteral("Installatie"), this);
+    bar->setObjectName(QStringLiteral("VisitToolBar"));
+    bar->setMovable(false);
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, bar);
+    auto* label = new QLabel(QStringLiteral(" Installatie: "), bar);
     label->setObjectName(QStringLiteral("lblInstallation"));
-    cbInstallation = new QComboBox(ActionToolBar1);
+    cbInstallation = new QComboBox(bar);
     cbInstallation->setObjectName(QStringLiteral("cbInstallation"));
     cbInstallation->setEditable(true);
     cbInstallation->setInsertPolicy(QComboBox::NoInsert);
-    cbInstallation->setMinimumWidth(200);
+    cbInstallation->setMinimumWidth(320);
     cbInstallation->setToolTip(QStringLiteral("Installatie|Adres of klantnummer van de installatie van dit bezoek"));
     cbInstallation->lineEdit()->setPlaceholderText(QStringLiteral("adres of klantnummer"));
     label->setBuddy(cbInstallation);
-    ActionToolBar1->addSeparator();
-    ActionToolBar1->addWidget(label);
-    ActionToolBar1->addWidget(cbInstallation);
+    bar->addWidget(label);
+    bar->addWidget(cbInstallation);
     for (const std::string& name : ReadRecentInstallations(GlobalDataModule->OvcRegistryStore))
         cbInstallation->addItem(QString::fromStdString(name));
     cbInstallation->setCurrentIndex(-1);
@@ -91,7 +97,9 @@ std::vector<std::pair<QString, QString>> TMainForm::LiveValues() const {
         QWidget* w = TabSheetToshiba->Field(f.Target);
         if (w == nullptr || w->isHidden()) continue;
         const auto* label = TabSheetToshiba->findChild<QLabel*>(LabelNameFor(w->objectName()));
-        QString caption = label != nullptr ? label->text() : w->objectName();
+        const auto* group = qobject_cast<const QGroupBox*>(w->parentWidget());
+        // A list without a label of its own is named by its group ("KORVEL bedrijfsstand").
+        QString caption = label != nullptr ? label->text() : group != nullptr ? group->title() : QString();
         caption.remove(QLatin1Char('&'));
         QString value;
         if (auto* edit = qobject_cast<QLineEdit*>(w)) {
@@ -101,6 +109,7 @@ std::vector<std::pair<QString, QString>> TMainForm::LiveValues() const {
         } else if (auto* list = qobject_cast<QComboBox*>(w)) {
             value = list->currentText();
         }
+        if (caption.isEmpty() || value.isEmpty()) continue;  // a box: the faults and states have their own place
         values.emplace_back(caption, value);
     }
     return values;

@@ -76,9 +76,11 @@ public:
 
     void Title(const QString& text) { Paragraph(text, Font(18, true), 3); }
 
-    void Heading(const QString& text) {
+    // followMm: room for what must stand on the same page as the heading (a picture).
+    void Heading(const QString& text, double followMm = 0) {
         Space(4);
-        Need(Height(text, Font(12, true), width_) + Height(QStringLiteral("X"), body_, width_) * 2);
+        Need(Height(text, Font(12, true), width_) +
+             std::max(Height(QStringLiteral("X"), body_, width_) * 2, PictureHeight(followMm)));
         Paragraph(text, Font(12, true), 1.5);
     }
 
@@ -110,7 +112,7 @@ public:
 
     void Picture(const QImage& image, double heightMm) {
         if (image.isNull()) return;
-        double h = heightMm * mm_;
+        double h = PictureHeight(heightMm);
         double w = h * image.width() / std::max(1, image.height());
         if (w > width_) {
             w = width_;
@@ -128,6 +130,8 @@ public:
     }
 
 private:
+    double PictureHeight(double mm) const { return std::min(mm * mm_, bottom_ * 0.8); }
+
     double Height(const QString& text, const QFont& font, double width) const {
         const QFontMetricsF metrics(font, &writer_);
         return metrics.boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap, text).height();
@@ -246,12 +250,12 @@ void Lay(TPages& pages, const TServiceVisit& visit, const TServiceReportExtras& 
         pages.Table(rows, {0.3, 0.2, 0.3, 0.2});
     }
 
-    pages.Heading(QStringLiteral("Stooklijnen"));
+    pages.Heading(QStringLiteral("Stooklijnen"), extras.Curves.isNull() ? 0 : 80);
     if (extras.Curves.isNull())
         pages.Text(QStringLiteral("De instellingen zijn tijdens dit bezoek niet van het bord gelezen."));
     else
         pages.Picture(extras.Curves, 80);
-    pages.Heading(QStringLiteral("Trend van het bezoek (ten hoogste het laatste uur)"));
+    pages.Heading(QStringLiteral("Trend van het bezoek (ten hoogste het laatste uur)"), extras.Trend.isNull() ? 0 : 110);
     if (extras.Trend.isNull())
         pages.Text(QStringLiteral("Geen rapporten van het bord ontvangen."));
     else

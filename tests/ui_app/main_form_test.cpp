@@ -78,7 +78,7 @@ TEST_F(MainFormTest, ActionListMenusAndToolBarCarryTheirCaptions) {
     EXPECT_EQ(items[4], (QStringList{"&Handleiding", "&Over..."}));
     EXPECT_EQ(Texts(form->ActionToolBar1->actions()),
               (QStringList{"Verbinding &maken", "Verbinding &verbreken", "-", "M&eekijken", "&Instellen", "-",
-                           "Start &Logfile...", "S&top Loggen", "-", "&Sluiten", "-", "&Grafiek", "Ve&rkeer", "-", "", ""}));
+                           "Start &Logfile...", "S&top Loggen", "-", "&Sluiten", "-", "&Grafiek", "Ve&rkeer"}));
 }
 
 TEST_F(MainFormTest, ProxyPlacesFollowAndDriveTheirAction) {
