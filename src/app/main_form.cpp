@@ -139,6 +139,8 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
 
 TMainForm::~TMainForm() {
     KeepInServiceModeTimer->stop();
+    // The field loses its focus as the window's widgets go, after this part of it has gone.
+    if (cbInstallation != nullptr) cbInstallation->lineEdit()->disconnect(this);
     // Nothing of the line may reach the traffic window or this window once they are going.
     CommsDataModule->LineRecord.SetFileErrorHandler(nullptr);
     TrafficForm.reset();
