@@ -8,7 +8,7 @@ pkgs=(build-essential cmake ninja-build pkg-config
       libgtest-dev libgmock-dev libbenchmark-dev
       clang libclang-rt-14-dev
       g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix googletest wine64
-      srecord binutils desktop-file-utils ser2net tshark
+      srecord binutils desktop-file-utils ser2net tshark poppler-utils
       xvfb xdotool imagemagick fonts-wine
       wixl msitools)
 missing=()

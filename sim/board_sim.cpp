@@ -377,6 +377,10 @@ void BoardSim::Impl::SendReport() {
     if (pick(rng) < 5) state = static_cast<uint8_t>(std::uniform_int_distribution<int>(0, 16)(rng));
     if (pick(rng) < 2) flags47 ^= static_cast<uint8_t>(1u << std::uniform_int_distribution<int>(2, 7)(rng));
     if (pick(rng) < 1) flags49 ^= static_cast<uint8_t>(1u << std::uniform_int_distribution<int>(0, 7)(rng));
+    if (options.faultFrom > 0) {
+        const uint32_t number = reportsSent + 1;
+        flags49 = number >= options.faultFrom && number < options.faultUntil ? 0x20 : 0x00;
+    }
 
     std::vector<uint8_t> r(REALTIME_REPORT_SIZE, 0);
     r[0] = K2MSENDMONDATA;

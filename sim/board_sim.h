@@ -31,6 +31,9 @@ struct BoardSimOptions {
     std::optional<uint16_t> storeWrong;  // keep the word written at this address plus 1
     uint32_t dropWrite = 0;         // neither keep nor answer the Nth write request 165 (1-based; 0 = none)
     bool dropStore = false;         // leave every store request 167 unanswered
+    // "Flow probleem" on in reports faultFrom .. faultUntil - 1 (1-based), off in every other; the
+    // report's other fault flags then stay off. 0: the flags come and go at random.
+    uint32_t faultFrom = 0, faultUntil = 0;
 
     // A capture file of the line as the board sees it, written while the stand-in runs.
     std::string capture;

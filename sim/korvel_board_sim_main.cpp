@@ -19,9 +19,11 @@ void Usage() {
                  "                        [--drop-answer N] [--corrupt-answer N] [--silent]\n"
                  "                        [--short-report N] [--hang-up-after-ms N]\n"
                  "                        [--store-wrong ADDR] [--drop-write N] [--drop-store]\n"
-                 "                        [--capture FILE]\n"
+                 "                        [--fault-reports FROM:UNTIL] [--capture FILE]\n"
                  "       korvel-board-sim --replay FILE [--speed N] [--pace] [--capture FILE]\n"
                  "\n"
+                 "--fault-reports FROM:UNTIL raises \"Flow probleem\" in reports FROM to UNTIL-1\n"
+                 "(counted from 1) and clears it after; the other fault flags stay off.\n"
                  "--capture FILE writes what crosses the line to a pcapng capture file.\n"
                  "--replay FILE plays the board's side of a capture once a program opens the port:\n"
                  "its own blocks at their recorded times (divided by N), each answer when the\n"
@@ -75,6 +77,18 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "korvel-board-sim: --speed needs a positive number\n");
                 return 2;
             }
+            ++i;
+        }
+        else if (a == "--fault-reports") {
+            unsigned from = 0, until = 0;
+            char tail = 0;
+            if (i + 1 >= argc || std::sscanf(argv[i + 1], "%u:%u%c", &from, &until, &tail) != 2 || from == 0 ||
+                until <= from) {
+                std::fprintf(stderr, "korvel-board-sim: --fault-reports needs FROM:UNTIL, 0 < FROM < UNTIL\n");
+                return 2;
+            }
+            o.faultFrom = from;
+            o.faultUntil = until;
             ++i;
         }
         else if (a == "--store-wrong") {

@@ -47,6 +47,7 @@
 #include "settings/advanced_settings_form.h"
 #include "settings/settings_page.h"
 #include "settings/settings_transfer.h"
+#include "visit/fault_list_form.h"
 #include "widgets/display_only.h"
 #include "widgets/percentage_meter.h"
 
@@ -72,6 +73,7 @@ TMainForm::TMainForm(UiHost& host, QWidget* parent) : QMainWindow(parent), host_
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QString::fromUtf8(MAIN_CAPTION));
     GlobalDataModule = std::make_unique<TGlobalDataModule>();
+    Visit = TServiceVisit(ChartTime(Now()));
     BuildActions();
     BuildMenusAndToolBar();
     BuildClientArea();
@@ -140,6 +142,8 @@ TMainForm::~TMainForm() {
     KeepInServiceModeTimer->stop();
     if (TrendFormState) TrendFormState->WindowDestroying();  // saved while the store is there
     TrendFormState.reset();
+    // The field loses its focus as the window's widgets go, after this part of it has gone.
+    if (cbInstallation != nullptr) cbInstallation->lineEdit()->disconnect(this);
     // Nothing of the line may reach the traffic window or this window once they are going.
     CommsDataModule->LineRecord.SetFileErrorHandler(nullptr);
     TrafficForm.reset();
@@ -193,6 +197,9 @@ void TMainForm::BuildActions() {
     StartCaptureAction = NewAction("StartCaptureAction", "&File", QStringLiteral("Start &Opname..."));
     StopCaptureAction = NewAction("StopCaptureAction", "&File", QStringLiteral("Stop O&pname"));
     TrafficAction = NewAction("TrafficAction", "&Gereedschappen", QStringLiteral("V&erkeer"));
+    FaultHistoryAction = NewAction("FaultHistoryAction", "&Gereedschappen", QStringLiteral("Fo&utgeschiedenis..."));
+    ServiceReportAction =
+        NewAction("ServiceReportAction", "&Gereedschappen", QStringLiteral("Service&rapport opslaan..."));
 
     // The keys an engineer expects: save the backup, refresh from the board, help.
     SaveSettingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -242,6 +249,8 @@ void TMainForm::BuildActions() {
     bind(StartCaptureAction, &TMainForm::StartCaptureActionExecute);
     bind(StopCaptureAction, &TMainForm::StopCaptureActionExecute);
     bind(TrafficAction, &TMainForm::TrafficActionExecute);
+    bind(FaultHistoryAction, &TMainForm::FaultHistoryActionExecute);
+    bind(ServiceReportAction, &TMainForm::ServiceReportActionExecute);
 }
 
 void TMainForm::BuildMenusAndToolBar() {
@@ -275,6 +284,9 @@ void TMainForm::BuildMenusAndToolBar() {
     tools->addSeparator();
     tools->addAction(ChartAction);
     tools->addAction(TrafficAction);
+    tools->addAction(FaultHistoryAction);
+    tools->addSeparator();
+    tools->addAction(ServiceReportAction);
 
     QMenu* help = ActionMainMenuBar1->addMenu(QStringLiteral("&Help"));
     help->addAction(HelpManualAction);
@@ -298,6 +310,7 @@ void TMainForm::BuildMenusAndToolBar() {
     ActionToolBar1->addSeparator();
     ActionToolBar1->addAction(ChartAction);
     ActionToolBar1->addAction(PlaceAt(TrafficAction, "Ve&rkeer"));
+    BuildInstallationField();
 }
 
 void TMainForm::BuildClientArea() {
@@ -457,6 +470,7 @@ void TMainForm::ConnectActionExecute() {
     TrendHistory.Clear();
     SetAllowances();
     const std::string port = TrimSpaces(CommsDataModule->ZylSerialPort.PortName());
+    if (CommsDataModule->ConnectionState() != csDisconnected) Visit.SetPort(port);
     if (CommsDataModule->ConnectionState() == csConnected && IsNetAddress(port)) {
         try {
             RememberAddress(GlobalDataModule->OvcRegistryStore, port);
@@ -561,6 +575,7 @@ void TMainForm::DatablockNotification(TCommsDataModule*, int32_t Size, const uin
     Handle485Message(*this, Data, Size);
     StatusStrip->BlockReceived(Data, Size);
     HandleLogfile();
+    VisitBlock(Data, Size);
     if (Data != nullptr && Size >= 2 && Data[0] == K2MSENDMONDATA) {
         const QDateTime now = Now();
         if (TrendHistory.AddReport(ChartTime(now), Data, static_cast<size_t>(Size - 2))) {
@@ -590,6 +605,7 @@ void TMainForm::ChartActionExecute() {
     TChartForm* form = ShowTrend(TrendForm, TrendHistory, host_, this);
     if (!first) return;
     form->PortName = [this] { return QString::fromStdString(TrimSpaces(CommsDataModule->ZylSerialPort.PortName())); };
+    form->Installation = [this] { return QString::fromStdString(Visit.Installation()); };
     TrendFormState = std::make_unique<TWidgetFormState>(*form, GlobalDataModule->OvcRegistryStore, "TChartForm", host_);
     TrendFormState->RestoreState();
 }
@@ -714,6 +730,7 @@ void TMainForm::FlashActionExecute(const QString& fileName) {
         case TCommsDataModule::TFlashResult::InvalidFile: restore.outcome = "ongeldig bestand"; break;
         case TCommsDataModule::TFlashResult::Declined: restore.outcome = "geweigerd"; break;
         case TCommsDataModule::TFlashResult::NoAnswer: restore.outcome = "geen antwoord"; break;
+        case TCommsDataModule::TFlashResult::Stopped: restore.outcome = "afgebroken"; break;
     }
 }
 

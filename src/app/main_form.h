@@ -21,6 +21,7 @@
 #include "messages/service_session.h"
 #include "settings/advanced_settings_form.h"
 #include "settings/settings_transfer.h"
+#include "visit/service_visit.h"
 
 class QAction;
 class QActionGroup;
@@ -33,6 +34,7 @@ class QToolButton;
 class QCloseEvent;
 class QMenuBar;
 class QDialog;
+class QComboBox;
 
 namespace korvel {
 
@@ -47,6 +49,7 @@ class TSettingsPage;
 class TTrafficFeed;
 class TTrafficForm;
 class TWidgetFormState;
+class TFaultListForm;
 
 
 inline constexpr const char* MAIN_CAPTION = "Korvel Service gereedschap";
@@ -101,6 +104,10 @@ public:
     QAction* StartCaptureAction = nullptr;
     QAction* StopCaptureAction = nullptr;
     QAction* TrafficAction = nullptr;
+    // The visit: its fault history and its report.
+    QAction* FaultHistoryAction = nullptr;
+    QAction* ServiceReportAction = nullptr;
+    QComboBox* cbInstallation = nullptr;  // "Installatie", in the tool bar
     QActionGroup* ModeGroup = nullptr;
     QTabWidget* PageControl1 = nullptr;
     TMonitorPage* TabSheetToshiba = nullptr;
@@ -175,6 +182,15 @@ public:
     // Runs a handler; an error reaches the general error display.
     void Guarded(const std::function<void()>& handler);
 
+    // The visit of this run (main_form_visit.cpp): a lost line and a new connect go on in it.
+    TServiceVisit Visit;
+    std::unique_ptr<TFaultListForm> FaultListForm;  // made when first asked for
+    void SetInstallation(const QString& typed);
+    void FaultHistoryActionExecute();
+    void ServiceReportActionExecute();
+    bool ServiceReportAccept(const QString& path);  // the PDF; a failure is told to the user
+    std::vector<std::pair<QString, QString>> LiveValues() const;  // the monitor page's, with units
+
     // The live trend: the reports since the last connect, and its window once opened (declared
     // after the history, so it goes first).
     TTrendHistory TrendHistory;
@@ -192,6 +208,7 @@ public:
     TCommsDataModule& Comms() override { return *CommsDataModule; }
     QWidget* OwnerWindow() override { return this; }
     QWidget* SettingsTab() override;
+    TVisitStamp VisitStamp() override { return Visit.Stamp(); }
     bool& SettingsCollectedFlag() override { return SettingsCollected; }
     void BeginRun(const QString& caption) override;
     void RunProgress(int percent) override;
@@ -209,6 +226,8 @@ private:
     void BuildActions();
     void BuildMenusAndToolBar();
     void BuildClientArea();
+    void BuildInstallationField();
+    void VisitBlock(const uint8_t* Data, int32_t Size);
     void StartLoggingActionExecute();
     void StartCaptureActionExecute();
     void BuildCapture();

@@ -19,6 +19,12 @@ std::vector<std::string> ReadRecentAddresses(TOvcRegistryStore& store);
 // Puts the address first (once); throws what the store throws.
 void RememberAddress(TOvcRegistryStore& store, const std::string& address);
 
+// The installation names last set for a visit, most recent first, for the field "Installatie";
+// kept as the addresses are, in a section of their own.
+inline constexpr const char* RECENT_INSTALLATIONS_SECTION = "RecentInstallations";
+std::vector<std::string> ReadRecentInstallations(TOvcRegistryStore& store);
+void RememberInstallation(TOvcRegistryStore& store, const std::string& name);
+
 // The list with `address` first and no other copy of it, at most `kept` long.
 std::vector<std::string> WithAddressFirst(std::vector<std::string> list, const std::string& address, std::size_t kept);
 

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPixmap>
+#include <QProcess>
 #include <QTableView>
 #include <QTextBrowser>
 #include <QTemporaryDir>
@@ -26,6 +27,8 @@
 #include "settings/curve_preview.h"
 #include "settings/settings_page.h"
 #include "settings/snapshot_dialog.h"
+#include "visit/fault_list_form.h"
+#include "visit/service_report.h"
 #include "messages/message_ids.h"
 #include "scenario.h"
 
@@ -232,6 +235,44 @@ int main(int argc, char** argv) {
     ok = Save(*form.TrendForm, dir, "trend.png") && ok;
     ok = form.TrendForm->SavePng(dir.filePath(QStringLiteral("trend_saved.png"))) && ok;
     form.TrendForm->Plot->HideCursor();
+
+    // The visit's report after that morning: two parameters changed, a fault that came and went.
+    {
+        korvel::TServiceVisit& visit = form.Visit;
+        visit.SetInstallation("Dorpsstraat 3, Ede");
+        visit.SetPort("COM5");
+        visit.Engineer = "J. de Vries";
+        visit.Notes = "Nachtverlaging verhoogd op verzoek van de klant.\nFlowschakelaar gereinigd.";
+        const korvel::TNvmWords before = korvel::NvmDefaultWords({});
+        korvel::TNvmWords after = before;
+        after[23] = static_cast<uint16_t>(after[23] + 256);  // nachtstand, 1/256 °C
+        after[21] = static_cast<uint16_t>(after[21] + 30);
+        visit.ParameterReport(korvel::ChartTime(morning), before);
+        visit.ParameterReport(korvel::ChartTime(now), after);
+        korvel::TFaultState fault{};
+        fault[static_cast<size_t>(korvel::FaultSourceIndex("cbPumpFlowError"))] = 1;
+        visit.Faults().Add(korvel::ChartTime(morning.addSecs(300)), fault);
+        visit.Faults().Add(korvel::ChartTime(morning.addSecs(420)), korvel::TFaultState{});
+        form.FaultHistoryActionExecute();
+        QApplication::processEvents();
+        ok = Save(*form.FaultListForm, dir, "fault_history.png") && ok;
+        form.FaultListForm->hide();
+        korvel::TServiceReportDialog ask(QString::fromStdString(visit.Installation()),
+                                         QString::fromStdString(visit.Engineer),
+                                         QString::fromStdString(visit.Notes), &form);
+        ask.show();
+        QApplication::processEvents();
+        ok = Save(ask, dir, "service_report_dialog.png") && ok;
+        ask.hide();
+        const QString pdf = dir.filePath(QStringLiteral("servicerapport.pdf"));
+        ok = form.ServiceReportAccept(pdf) && ok;
+        std::printf("wrote %s\n", qPrintable(pdf));
+        // The first page as a picture, where poppler's pdftoppm is there to draw it.
+        QProcess draw;
+        draw.start(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("60"),
+                                                QStringLiteral("-singlefile"), pdf, dir.filePath(QStringLiteral("servicerapport"))});
+        if (draw.waitForFinished(30000) && draw.exitCode() == 0) std::printf("wrote %s\n", qPrintable(dir.filePath(QStringLiteral("servicerapport.png"))));
+    }
 
     // A week of logging, one row every 5 seconds, opened as from the menu.
     QTemporaryDir temp;

@@ -3,6 +3,7 @@
 
 #include "cli/korvel_cli.h"
 #include "link/net_address.h"
+#include "visit/visit_stamp.h"
 
 namespace korvel::cli {
 
@@ -38,9 +39,9 @@ std::string CliUsage() {
     return "gebruik: korvel-cli ports    [--json]\n"
            "         korvel-cli info     --port P [--json]\n"
            "         korvel-cli watch    --port P [--seconds N] [--log FILE] [--json]\n"
-           "         korvel-cli backup   --port P FILE\n"
+           "         korvel-cli backup   --port P FILE [--installation NAME]\n"
            "         korvel-cli compare  --port P (FILE | --defaults) [--json]\n"
-           "         korvel-cli restore  --port P FILE [--no-snapshot] [--json]\n"
+           "         korvel-cli restore  --port P FILE [--installation NAME [--force]] [--no-snapshot] [--json]\n"
            "         korvel-cli defaults --port P [--no-snapshot] [--json]\n"
            "         korvel-cli flash    --port P FILE.a43 [--no-snapshot]\n"
            "         korvel-cli --help | --version\n"
@@ -61,7 +62,9 @@ std::string CliUsage() {
            "\n"
            "backup, compare, restore, defaults en flash hebben de RUN/PROGRAM schakelaar in de stand\n"
            "PROGRAM nodig. restore, defaults en flash bewaren eerst een momentopname van het bord in de map\n"
-           "van het venster, tenzij --no-snapshot. Elke opdracht behalve ports neemt ook --capture FILE: wat\n"
+           "van het venster, tenzij --no-snapshot. --installation NAME (een adres of klantnummer) gaat mee\n"
+           "in de backup en de momentopname; restore weigert dan een bestand van een andere installatie,\n"
+           "tenzij --force. Elke opdracht behalve ports neemt ook --capture FILE: wat\n"
            "over de lijn gaat, beide kanten op, als pcapng-opname voor Wireshark (met korvel.lua) of\n"
            "korvel-board-sim --replay. Resultaten gaan naar stdout, fouten naar stderr als een regel,\n"
            "voortgang naar stderr op een terminal.\n"
@@ -70,7 +73,8 @@ std::string CliUsage() {
            "  0    klaar\n"
            "  1    verschillen gevonden (alleen compare)\n"
            "  2    verkeerd gebruik\n"
-           "  3    een bestand geweigerd (genoemd, met de regel), of niet te lezen of te schrijven\n"
+           "  3    een bestand geweigerd (genoemd, met de regel), of niet te lezen of te schrijven, of gemaakt\n"
+           "       voor een andere installatie (restore zonder --force)\n"
            "  4    het bord antwoordde niet op tijd, of staat niet op PROGRAM waar de opdracht dat nodig heeft\n"
            "  5    de verbinding kon niet worden gemaakt of is verbroken\n"
            "  6    het antwoord op het opslaan verschilt van wat is weggeschreven\n"
@@ -106,6 +110,12 @@ std::optional<TCliOptions> ParseCliArgs(const std::vector<std::string>& args, st
             o.Defaults = true;
         } else if (a == "--no-snapshot") {
             o.NoSnapshot = true;
+        } else if (a == "--force") {
+            o.Force = true;
+        } else if (a == "--installation") {
+            const auto v = value("--installation");
+            if (!v) return std::nullopt;
+            o.Installation = InstallationName(*v);
         } else if (a == "--port") {
             const auto v = value("--port");
             if (!v) return std::nullopt;
@@ -185,6 +195,14 @@ std::optional<TCliOptions> ParseCliArgs(const std::vector<std::string>& args, st
     }
     if (o.NoSnapshot && !shape->Snapshot) {
         error = "optie '--no-snapshot' hoort alleen bij restore, defaults en flash";
+        return std::nullopt;
+    }
+    if (!o.Installation.empty() && o.Command != "backup" && !shape->Snapshot) {
+        error = "optie '--installation' hoort alleen bij backup, restore, defaults en flash";
+        return std::nullopt;
+    }
+    if (o.Force && o.Command != "restore") {
+        error = "optie '--force' hoort alleen bij restore";
         return std::nullopt;
     }
     if ((seconds || !o.Log.empty()) && o.Command != "watch") {

@@ -15,6 +15,7 @@
 #include "link/serial_ports.h"
 #include "settings/settings_file.h"
 #include "settings/snapshot_store.h"
+#include "visit/visit_stamp.h"
 
 namespace korvel::cli {
 
@@ -201,12 +202,20 @@ TNvmWords FetchOrFail(TCliBoard& board) {
     return *words;
 }
 
+// What this command works for: the installation given, the port, the firmware of the last report.
+TVisitStamp StampOf(const TContext& c, const TCliBoard& board) {
+    TVisitStamp stamp{c.Options.Installation, board.PortName(), {}};
+    for (const TReportValue& v : board.LastReport())
+        if (v.Target == "onfFirmLo") stamp.Firmware = std::to_string(static_cast<int>(v.Number));
+    return stamp;
+}
+
 // What the board held before this command changed it, in the window's snapshot folder.
-std::optional<std::string> TakeSnapshot(const TContext& c, const TNvmWords& words) {
+std::optional<std::string> TakeSnapshot(const TContext& c, const TCliBoard& board, const TNvmWords& words) {
     if (c.Options.NoSnapshot) return std::nullopt;
     std::string error;
     const auto path = TSnapshotStore().Save(words, KORVEL_FILE_VERSION_TEXT, SettingsFileTime(std::time(nullptr)),
-                                            UserDecimalSeparator(), error);
+                                            UserDecimalSeparator(), error, StampOf(c, board));
     if (!path)
         throw TCliFailure{EXIT_FILE, error + " Er is niets naar het bord gestuurd; kies met --no-snapshot om zonder "
                                              "momentopname door te gaan."};
@@ -218,7 +227,8 @@ int Backup(const TContext& c, TCliBoard& board) {
     board.EnterServiceMode();
     const TNvmWords words = FetchOrFail(board);
     const std::string text =
-        WriteSettingsFile(words, KORVEL_FILE_VERSION_TEXT, SettingsFileTime(std::time(nullptr)), UserDecimalSeparator());
+        WriteSettingsFile(words, KORVEL_FILE_VERSION_TEXT, SettingsFileTime(std::time(nullptr)), UserDecimalSeparator(),
+                          StampOf(c, board));
     std::string why;
     if (WriteWholeFile(c.Options.File, text, true, why) != TWholeWrite::Written)
         throw TCliFailure{EXIT_FILE, "Het bestand " + c.Options.File + " kan niet worden geschreven: " + why + "."};
@@ -299,7 +309,7 @@ void WriteJsonOutcome(const TContext& c, const TCliBoard& board, const TNvmWords
 }
 
 int WriteWords(const TContext& c, TCliBoard& board, const TNvmWords& before, const TNvmWords& words) {
-    const std::optional<std::string> snapshot = TakeSnapshot(c, before);
+    const std::optional<std::string> snapshot = TakeSnapshot(c, board, before);
     TWriteOutcome outcome;
     {
         TProgressBar bar(c.Err, c.Progress, "Instellingen wegschrijven");
@@ -375,7 +385,7 @@ void CheckFirmwareFile(const std::string& path) {
 
 int Flash(const TContext& c, TCliBoard& board) {
     board.EnterServiceMode();
-    if (!c.Options.NoSnapshot) TakeSnapshot(c, FetchOrFail(board));
+    if (!c.Options.NoSnapshot) TakeSnapshot(c, board, FetchOrFail(board));
     // As the window: the download leaves service mode.
     board.Service().SetWanted(false);
     TProgressBar bar(c.Err, c.Progress, "Firmware flashen");
@@ -430,6 +440,10 @@ int RunOnBoard(const TContext& c, TCliBoard& board, const std::optional<TSetting
     if (command == "flash") return Flash(c, board);
     board.EnterServiceMode();
     const TNvmWords before = FetchOrFail(board);
+    if (file) {
+        const std::string firmware = OtherFirmwareText(file->Stamp, StampOf(c, board));
+        if (!firmware.empty()) c.Err << "korvel-cli: " << firmware << '\n';
+    }
     // defaults: the two rows without a default keep what the board holds.
     return WriteWords(c, board, before, command == "restore" ? file->Words : NvmDefaultWords(before));
 }
@@ -440,6 +454,12 @@ int Run(const TContext& c) {
     // Files are checked before the board is touched: nothing is sent for a file that is refused.
     std::optional<TSettingsFileRead> file;
     if ((command == "restore" || command == "compare") && !c.Options.File.empty()) file = ReadFileOrFail(c.Options.File);
+    if (command == "restore" && !c.Options.Force) {
+        const std::string other = OtherInstallationText(file->Stamp, {c.Options.Installation, {}, {}});
+        if (!other.empty())
+            throw TCliFailure{EXIT_FILE, "Het bestand " + c.Options.File + " is niet teruggezet. " + other +
+                                             " Geef --force om het toch terug te zetten."};
+    }
     if (command == "flash") CheckFirmwareFile(c.Options.File);
     std::error_code ec;
     if (command == "backup" && std::filesystem::is_directory(c.Options.File, ec))

@@ -17,6 +17,8 @@ struct TCliOptions {
     bool Json = false;
     bool Defaults = false;        // compare --defaults
     bool NoSnapshot = false;      // restore, defaults, flash: no snapshot of the board first
+    std::string Installation;     // --installation NAME: what backups and snapshots are made for
+    bool Force = false;           // restore --force: also a file made for another installation
     std::optional<double> Seconds;  // watch --seconds N
 };
 

@@ -118,6 +118,12 @@ TAdvancedViewForm::TAdvancedViewForm(QWidget* parent)
     BuildModBusBox(ModBusBox);
     BuildDecisionFlags(this);
     lblStale = MakeStaleWord(this, QRect(250, 16, 399, 25), Qt::AlignRight);
+    // The faults live in the monitor tab's "Foutmeldingen"; this window is often the one in front.
+    lblFaults = MakeStaleWord(this, QRect(310, 232, 339, 94), Qt::AlignLeft);
+    lblFaults->setObjectName(QStringLiteral("lblFaults"));
+    lblFaults->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblFaults->setWordWrap(true);
+    ShowFault(lblFaults, true);
     FFields = IndexFields(this);
     MakeDisplayOnly(this);
 }

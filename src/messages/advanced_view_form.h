@@ -25,6 +25,7 @@ public:
 
     QLabel* lblTitle = nullptr;
     QLabel* lblStale = nullptr;  // says the values are the last of an ended connection
+    QLabel* lblFaults = nullptr;  // the faults the last report showed, in red; hidden without one
     QGroupBox* WeatherBox = nullptr;  // "Weersafhankelijke regeling"
     QGroupBox* RoomBox = nullptr;     // no caption
     QGroupBox* ModBusBox = nullptr;   // "ModBus gegevens"

@@ -2,11 +2,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <string>
 
 #include "messages/advanced_view_form.h"
 #include "messages/monitor_page.h"
 #include "messages/realtime_report.h"
+#include "visit/fault_history.h"
+#include "widgets/display_only.h"
 #include "widgets/field_builders.h"
 #include "widgets/numeric_field.h"
 
@@ -58,7 +61,8 @@ void ShowRealtimeReport(const uint8_t* Data, int32_t Size, TMonitorPage& page, T
         return;
     }
 
-    for (const TReportValue& value : DecodeRealtimeReport(Data, blockSize)) {
+    const std::vector<TReportValue> values = DecodeRealtimeReport(Data, blockSize);
+    for (const TReportValue& value : values) {
         QWidget* widget = FindField(value.Target, page, view);
         switch (value.ValueKind) {
             case TReportValue::Kind::Number:
@@ -73,6 +77,19 @@ void ShowRealtimeReport(const uint8_t* Data, int32_t Size, TMonitorPage& page, T
                 break;
         }
     }
+    ShowFaults(FaultStateOf(values), page, view);
+}
+
+void ShowFaults(const TFaultState& state, TMonitorPage& page, TAdvancedViewForm& view) {
+    QStringList active;
+    for (size_t s = 0; s < FAULT_SOURCE_COUNT; ++s) {
+        const TFaultSource& source = FaultSources()[s];
+        ShowFault(FindField(source.Target, page, view), state[s] != 0);
+        if (state[s] != 0) active << QString::fromStdString(FaultName({0, s, true, state[s]}));
+    }
+    if (view.lblFaults == nullptr) return;
+    view.lblFaults->setText(active.isEmpty() ? QString() : QStringLiteral("Foutmeldingen: ") + active.join(QStringLiteral(", ")));
+    view.lblFaults->setVisible(!active.isEmpty());
 }
 
 }  // namespace korvel

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "host/ui_host.h"
+#include "visit/fault_history.h"
 
 class QCheckBox;
 class QComboBox;
@@ -21,6 +22,9 @@ class TAdvancedViewForm;
 // A block too short for the report is ignored with a trace line, so no field shows stale bytes.
 void ShowRealtimeReport(const uint8_t* Data, int32_t Size, TMonitorPage& page, TAdvancedViewForm& view,
                         UiHost& host);
+
+// The active faults in red: their fields on the monitor page, their names in the advanced view.
+void ShowFaults(const TFaultState& state, TMonitorPage& page, TAdvancedViewForm& view);
 
 // A display field of the report with its label: its type, mask and caption come from the report's
 // layout, where the data log and the trend take them too. The list of an index the report

@@ -128,13 +128,38 @@ std::string SettingsFileTime(std::time_t moment) {
     return std::string(text, n);
 }
 
+namespace {
+
+// Quoted as a spreadsheet quotes, where the cell's own text would part it or end it.
+void AppendCell(std::string& out, std::string_view cell) {
+    if (cell.find_first_of(";\"") == std::string_view::npos) {
+        out.append(cell);
+        return;
+    }
+    out += '"';
+    for (const char c : cell) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+}  // namespace
+
 std::string WriteSettingsFile(std::span<const double> values, const TNvmWords& words, std::string_view toolVersion,
-                              std::string_view timestamp, char decimalSeparator) {
+                              std::string_view timestamp, char decimalSeparator, const TVisitStamp& stamp) {
     if (values.size() != NvmParameters().size())
         throw std::invalid_argument("settings: " + std::to_string(values.size()) + " values for " +
                                     std::to_string(NvmParameters().size()) + " parameters");
     std::string out(kBom);
-    out.append(SETTINGSFILEMARK).append(";").append(toolVersion).append(";").append(timestamp).append(kLineEnd);
+    out.append(SETTINGSFILEMARK).append(";").append(toolVersion).append(";").append(timestamp);
+    // Nothing known, nothing added: such a file is byte for byte what earlier versions wrote.
+    if (!stamp.Installation.empty() || !stamp.Port.empty() || !stamp.Firmware.empty())
+        for (const std::string* cell : {&stamp.Installation, &stamp.Port, &stamp.Firmware}) {
+            out += ';';
+            AppendCell(out, InstallationName(*cell));  // a line break would end the line
+        }
+    out.append(kLineEnd);
     for (size_t i = 0; i < kColumns; ++i) out.append(i ? ";" : "").append(kHeader[i]);
     out.append(kLineEnd);
     const auto table = NvmParameters();
@@ -159,6 +184,7 @@ TSettingsFileRead ReadSettingsFile(std::string_view text, bool boardsOwn) {
     std::vector<double> values(table.size());
     size_t columns = kColumns;
     std::vector<size_t> lineOf(table.size(), 0);  // where each row was found; 0 = not yet
+    TVisitStamp stamp;
     size_t lineNo = 0;
     while (!text.empty()) {
         ++lineNo;
@@ -177,7 +203,13 @@ TSettingsFileRead ReadSettingsFile(std::string_view text, bool boardsOwn) {
         if (!ended && !(cells && OnlyEmpty(*cells, 0)))
             return Refuse(FormatText("Het bestand is afgebroken: regel %s eindigt zonder regeleinde.", {n}));
         if (!cells) return Refuse(FormatText("Regel %s: een aanhalingsteken wordt niet gesloten.", {n}));
-        if (lineNo == 1) continue;
+        if (lineNo == 1) {
+            // Older files end after the time; a cell the writer did not fill stays empty.
+            std::string* parts[] = {&stamp.Installation, &stamp.Port, &stamp.Firmware};
+            for (size_t i = 0; i < std::size(parts) && 3 + i < cells->size(); ++i)
+                *parts[i] = InstallationName((*cells)[3 + i]);
+            continue;
+        }
         if (lineNo == 2) {
             if (!std::equal(std::begin(kHeader), std::begin(kHeader) + kOldColumns, cells->begin()))
                 return Refuse(kNoHeader);
@@ -255,6 +287,7 @@ TSettingsFileRead ReadSettingsFile(std::string_view text, bool boardsOwn) {
     TSettingsFileRead read;
     read.Words = words;
     read.Values = std::move(values);
+    read.Stamp = std::move(stamp);
     return read;
 }
 

@@ -1,7 +1,7 @@
 // The settings file: the 115 parameters as the engineer sees them, in a text file that a
 // spreadsheet and a script both open, to back up, restore and compare a board's settings.
 //
-//   <BOM>KORVEL instellingen;16.6.0.0;2026-12-09 15:30:00
+//   <BOM>KORVEL instellingen;16.6.0.0;2026-12-09 15:30:00;Dorpsstraat 3;COM5;131
 //   Adres;Naam;Omschrijving;Waarde;Woord
 //   0;StooklijnRL.XMin;Radiatoren stooklijn Laag XMin;-10.0;65436
 //   ...
@@ -10,6 +10,9 @@
 // One row per parameter in address order, the value as its field shows it (the test mode as its
 // item index) and the word the board holds, lines ended by CR LF. The word keeps what the value's
 // text cannot show (the 1/256 field's 19.0 may be 4864 or 4865); files without it still read.
+// The first line ends with what the file was made for: installation, port and firmware version,
+// each empty when not known (none at all when nothing is); files whose first line ends after the
+// time still read.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +24,7 @@
 #include <vector>
 
 #include "settings/nvm_parameters.h"
+#include "visit/visit_stamp.h"
 
 namespace korvel {
 
@@ -36,11 +40,11 @@ inline constexpr size_t SETTINGSFILEMAXSIZE = 1 << 20;
 std::string SettingsFileTime(std::time_t moment);
 
 std::string WriteSettingsFile(std::span<const double> values, const TNvmWords& words, std::string_view toolVersion,
-                              std::string_view timestamp, char decimalSeparator);
+                              std::string_view timestamp, char decimalSeparator, const TVisitStamp& stamp = {});
 // The same for words alone, shown as a fetch shows them.
 inline std::string WriteSettingsFile(const TNvmWords& words, std::string_view toolVersion, std::string_view timestamp,
-                                     char decimalSeparator) {
-    return WriteSettingsFile(NvmValuesOf(words), words, toolVersion, timestamp, decimalSeparator);
+                                     char decimalSeparator, const TVisitStamp& stamp = {}) {
+    return WriteSettingsFile(NvmValuesOf(words), words, toolVersion, timestamp, decimalSeparator, stamp);
 }
 
 struct TSettingsFileRead {
@@ -48,6 +52,7 @@ struct TSettingsFileRead {
     std::vector<double> Values;  // what the controls hold for them, one per row; empty when refused
     std::string Error;           // why the file was refused, in Dutch, naming the line; empty when read
     bool NotRead = false;        // it could not be read at all; Error says why (the system's text)
+    TVisitStamp Stamp;           // what the file was made for; empty cells for an older file
     bool Ok() const { return Error.empty(); }
 };
 

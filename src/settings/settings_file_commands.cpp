@@ -35,7 +35,7 @@ bool TSettingsTransfer::SaveToFile(const QString& path) {
     const std::string text =
         WriteSettingsFile(controls.Values(), *words, KORVEL_FILE_VERSION_TEXT,
                           SettingsFileTime(std::time(nullptr)),
-                          SettingsDecimalSeparator());
+                          SettingsDecimalSeparator(), Owner.VisitStamp());
     // Written aside and put in place whole, so a full disk never leaves half a backup behind.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||
@@ -70,13 +70,28 @@ std::optional<TSettingsFileRead> TSettingsTransfer::ReadFile(const QString& path
     return read;
 }
 
+bool TSettingsTransfer::MayUseFor(const TVisitStamp& made) {
+    const std::string other = OtherInstallationText(made, Owner.VisitStamp());
+    if (other.empty()) return true;
+    return Owner.Host().MessageBox(TMsgDlgType::mtConfirmation, other + "\n" + MSG_LOAD_ANYWAY,
+                                   TMsgDlgButtons::mbOKCancel) == TModalResult::mrOk;
+}
+
+std::string TSettingsTransfer::WithFirmwareNote(std::string text, const TVisitStamp& made) {
+    const std::string firmware = OtherFirmwareText(made, Owner.VisitStamp());
+    if (!firmware.empty()) text.append("\n\n").append(firmware);
+    return text;
+}
+
 bool TSettingsTransfer::LoadFromFile(const QString& path) {
     if (Running()) return false;
     const auto read = ReadFile(path);
     // A refused file changes nothing, so there is nothing to ask about before it.
-    if (!read || !MayDiscardChanges(TDiscard::File)) return false;
+    if (!read || !MayUseFor(read->Stamp) || !MayDiscardChanges(TDiscard::File)) return false;
     PutValues(read->Values);
-    Owner.Host().MessageBox(TMsgDlgType::mtInformation, FormatText(MSG_FILE_LOADED, {Name(path)}), TMsgDlgButtons::mbOK);
+    Owner.Host().MessageBox(TMsgDlgType::mtInformation,
+                            WithFirmwareNote(FormatText(MSG_FILE_LOADED, {Name(path)}), read->Stamp),
+                            TMsgDlgButtons::mbOK);
     return true;
 }
 
@@ -158,7 +173,8 @@ std::optional<std::vector<TSnapshotEntry>> TSettingsTransfer::SnapshotEntries() 
     if (!words) return std::nullopt;
     std::vector<TSnapshotEntry> entries;
     for (const TSnapshot& snapshot : FSnapshots.List()) {
-        TSnapshotEntry entry{snapshot.Path, QString::fromStdString(snapshot.Time), ReadSnapshot(snapshot.Path), {}};
+        TSnapshotEntry entry{snapshot.Path, QString::fromStdString(snapshot.Time), ReadSnapshot(snapshot.Path), {},
+                             QString::fromStdString(snapshot.Outcome)};
         if (entry.Read->Ok())
             entry.Differences = CompareSettings(*words, entry.Read->Words, false, SettingsDecimalSeparator());
         entries.push_back(std::move(entry));
@@ -176,9 +192,10 @@ bool TSettingsTransfer::LoadSnapshot(const TSnapshotEntry& entry) {
                         TMsgDlgButtons::mbOK);
         return false;
     }
-    if (!MayDiscardChanges(TDiscard::Snapshot)) return false;
+    if (!MayUseFor(read.Stamp) || !MayDiscardChanges(TDiscard::Snapshot)) return false;
     PutValues(read.Values);
-    host.MessageBox(TMsgDlgType::mtInformation, FormatText(MSG_SNAPSHOT_LOADED, {entry.Time.toStdString()}),
+    host.MessageBox(TMsgDlgType::mtInformation,
+                    WithFirmwareNote(FormatText(MSG_SNAPSHOT_LOADED, {entry.Time.toStdString()}), read.Stamp),
                     TMsgDlgButtons::mbOK);
     return true;
 }

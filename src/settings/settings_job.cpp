@@ -8,6 +8,22 @@
 
 namespace korvel {
 
+const char* WriteOutcomeText(TWriteResult result) {
+    switch (result) {
+        case TWriteResult::Stored: return "Weggeschreven en opgeslagen";
+        case TWriteResult::StoreDiffers: return "Opgeslagen, maar het bord houdt andere waarden";
+        case TWriteResult::StoreUnverified: return "Opgeslagen, niet nagekeken";
+        case TWriteResult::WriteUnanswered: return "Mislukt: geen antwoord, niets opgeslagen";
+        case TWriteResult::StoreUnanswered: return "Weggeschreven, opslaan niet beantwoord";
+        case TWriteResult::LineLostInWrite: return "Mislukt: verbinding verbroken, niets opgeslagen";
+        case TWriteResult::LineLostInStore: return "Verbinding verbroken bij het opslaan: onbekend";
+        case TWriteResult::Stopped: return "Gestopt, niets opgeslagen";
+        case TWriteResult::StoppedInStore: return "Gestopt bij het opslaan: onbekend";
+    }
+    return "";
+}
+
+
 TSettingsJob::TSettingsJob(TCommsDataModule& comms) : FComms(comms) {}
 
 void TSettingsJob::Fetch() {

@@ -30,6 +30,9 @@ enum class TWriteResult : uint8_t {
     StoppedInStore,   // stopped while the store's answer was awaited: whether it stored is unknown
 };
 
+// A write's outcome in a few words, for the list of snapshots: "Opgeslagen", "Niet opgeslagen: ...".
+const char* WriteOutcomeText(TWriteResult result);
+
 struct TStoreMismatch {
     size_t Row;
     uint16_t Written;

@@ -223,8 +223,11 @@ bool TSettingsTransfer::TakeSnapshot(TBoardChange before) {
                                TMsgDlgButtons::mbOKCancel) == TModalResult::mrOk;
     std::string error;
     const std::string now = SettingsFileTime(std::time(nullptr));
-    if (const auto saved = FSnapshots.Save(*board, KORVEL_FILE_VERSION_TEXT, now, SettingsDecimalSeparator(), error)) {
+    FLastSnapshot.reset();
+    if (const auto saved =
+            FSnapshots.Save(*board, KORVEL_FILE_VERSION_TEXT, now, SettingsDecimalSeparator(), error, Owner.VisitStamp())) {
         host.Trace("snapshot saved: " + PathText(*saved));
+        FLastSnapshot = *saved;
         return true;
     }
     return host.MessageBox(TMsgDlgType::mtWarning, FormatText(MSG_SNAPSHOT_FAILED, {error, change}),
@@ -266,6 +269,7 @@ void TSettingsTransfer::Write() {
     } restore{*this};
     const TWriteOutcome outcome = FJob.Write(words);
     FWaitTimer->stop();
+    if (FLastSnapshot) TSnapshotStore::RecordOutcome(*FLastSnapshot, WriteOutcomeText(outcome.Result));
     ShowOutcome(outcome, shown);
 }
 

@@ -50,6 +50,8 @@ public:
     // A write run ended: what it did and how it ended, in a few words ("Instellingen wegschrijven:
     // Geprogrammeerd.").
     virtual void WriteEnded(const std::string& text) { (void)text; }
+    // What the settings are taken for now: the visit's installation, port and firmware version.
+    virtual TVisitStamp VisitStamp() { return {}; }
 };
 
 // What would discard changes not written, each asked about first.
@@ -122,6 +124,7 @@ inline constexpr const char* MSG_FILE_UNLOADABLE =
 inline constexpr const char* MSG_FILE_NOT_READ = "Het bestand %s kan niet worden gelezen: %s";
 inline constexpr const char* MSG_FILE_REFUSED =
     "Het bestand %s is niet geladen. %s\nDe instellingen in de vensters zijn niet veranderd.";
+inline constexpr const char* MSG_LOAD_ANYWAY = "Toch laden?";
 inline constexpr const char* MSG_FILE_LOADED =
     "De instellingen uit %s staan nu in de vensters. Er is nog niets naar het KORVEL bord gestuurd: kies "
     "\"Instellingen wegschrijven\" om ze weg te schrijven.";
@@ -180,6 +183,7 @@ struct TSnapshotEntry {
     QString Time;
     std::optional<TSettingsFileRead> Read;  // nothing or refused: cannot be loaded
     std::vector<TSettingsDifference> Differences;  // from the fields
+    QString Outcome;  // what the write that followed it came to; empty when not known
 };
 
 class TSettingsTransfer {
@@ -255,7 +259,11 @@ private:
     TSettingsOwner& Owner;
     TSettingsJob FJob;
     TChangeMarks FMarks;
+    // Asks before settings made for another installation are loaded; true to go on.
+    bool MayUseFor(const TVisitStamp& made);
+    std::string WithFirmwareNote(std::string text, const TVisitStamp& made);
     TSnapshotStore FSnapshots;
+    std::optional<std::filesystem::path> FLastSnapshot;  // taken before the change now running
     QTimer* FWaitTimer;
     bool FHoldsValues = false;
     bool FInRun = false;

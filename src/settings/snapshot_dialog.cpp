@@ -28,9 +28,11 @@ TSnapshotDialog::TSnapshotDialog(std::vector<TSnapshotEntry> entries, const QStr
     intro->setWordWrap(true);
     column->addWidget(intro);
 
-    SnapshotList = new QTableWidget(static_cast<int>(FEntries.size()), 2, this);
+    SnapshotList = new QTableWidget(static_cast<int>(FEntries.size()), 5, this);
     SnapshotList->setObjectName(QStringLiteral("SnapshotList"));
-    SnapshotList->setHorizontalHeaderLabels({QStringLiteral("Tijd"), QStringLiteral("Verschillen met de velden")});
+    SnapshotList->setHorizontalHeaderLabels({QStringLiteral("Tijd"), QStringLiteral("Verschillen met de velden"),
+                                             QStringLiteral("Installatie"), QStringLiteral("Firmware"),
+                                             QStringLiteral("Daarna")});
     SnapshotList->verticalHeader()->hide();
     SnapshotList->verticalHeader()->setDefaultSectionSize(SnapshotList->fontMetrics().height() + 6);
     SnapshotList->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -48,6 +50,10 @@ TSnapshotDialog::TSnapshotDialog(std::vector<TSnapshotEntry> entries, const QStr
         const int row = static_cast<int>(i);
         SnapshotList->setItem(row, 0, new QTableWidgetItem(e.Time));
         SnapshotList->setItem(row, 1, new QTableWidgetItem(count));
+        const TVisitStamp stamp = e.Read ? e.Read->Stamp : TVisitStamp{};
+        SnapshotList->setItem(row, 2, new QTableWidgetItem(QString::fromStdString(stamp.Installation)));
+        SnapshotList->setItem(row, 3, new QTableWidgetItem(QString::fromStdString(stamp.Firmware)));
+        SnapshotList->setItem(row, 4, new QTableWidgetItem(e.Outcome));
     }
     SnapshotList->resizeColumnsToContents();
     SnapshotList->horizontalHeader()->setStretchLastSection(true);

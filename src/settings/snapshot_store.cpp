@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <fstream>
 #include <system_error>
 
 #include "host/text_format.h"
@@ -80,8 +81,27 @@ fs::path DefaultSnapshotFolder() {
     return base / "Ventrabo" / "KorvelSim" / "snapshots";
 }
 
+namespace {
+
+// Beside the snapshot, so the snapshot's own write time, by which the list goes, stays.
+fs::path OutcomePath(const fs::path& snapshot) {
+    fs::path p = snapshot;
+    p += ".uitkomst";
+    return p;
+}
+
+}  // namespace
+
+void TSnapshotStore::RecordOutcome(const fs::path& snapshot, std::string_view outcome) {
+    std::string why;
+    std::string line(InstallationName(outcome));
+    line += '\n';
+    (void)WriteWholeFile(OutcomePath(snapshot), line, true, why);
+}
+
 std::optional<fs::path> TSnapshotStore::Save(const TNvmWords& words, std::string_view toolVersion,
-                                             std::string_view time, char decimalSeparator, std::string& error) const {
+                                             std::string_view time, char decimalSeparator, std::string& error,
+                                             const TVisitStamp& stamp) const {
     if (FFolder.empty()) {
         error = "De momentopname kan niet worden opgeslagen: er is geen map voor gegevens van de gebruiker "
                 "(HOME of APPDATA is niet gezet).";
@@ -99,7 +119,7 @@ std::optional<fs::path> TSnapshotStore::Save(const TNvmWords& words, std::string
     }
     // Each name is taken only if free, in one step: another program saving in the same second
     // gets the next one, and nothing is ever written over.
-    const std::string text = WriteSettingsFile(words, toolVersion, time, decimalSeparator);
+    const std::string text = WriteSettingsFile(words, toolVersion, time, decimalSeparator, stamp);
     const std::string stem = StemOf(time);
     std::optional<fs::path> saved;
     for (int n = 1; n <= 99 && !saved; ++n) {
@@ -121,7 +141,10 @@ std::optional<fs::path> TSnapshotStore::Save(const TNvmWords& words, std::string
     // stays whatever its time.
     size_t kept = 1;
     for (const TSnapshot& s : List())
-        if (s.Path != *saved && ++kept > SNAPSHOTS_KEPT) fs::remove(s.Path, ec);  // a left one does no harm
+        if (s.Path != *saved && ++kept > SNAPSHOTS_KEPT) {
+            fs::remove(s.Path, ec);  // a left one does no harm
+            fs::remove(OutcomePath(s.Path), ec);
+        }
     return saved;
 }
 
@@ -131,8 +154,12 @@ std::vector<TSnapshot> TSnapshotStore::List() const {
     if (FFolder.empty()) return snapshots;
     for (fs::directory_iterator it(FFolder, ec), end; !ec && it != end; it.increment(ec)) {
         if (!it->is_regular_file(ec)) continue;
-        if (auto time = TimeOf(PathText(it->path().filename())))
-            snapshots.push_back({it->path(), *time, it->last_write_time(ec)});
+        if (auto time = TimeOf(PathText(it->path().filename()))) {
+            std::string outcome;
+            std::ifstream kept(OutcomePath(it->path()), std::ios::binary);
+            if (kept && std::getline(kept, outcome)) outcome = InstallationName(outcome.substr(0, 400));
+            snapshots.push_back({it->path(), *time, it->last_write_time(ec), outcome});
+        }
     }
     std::sort(snapshots.begin(), snapshots.end(), [](const TSnapshot& a, const TSnapshot& b) {
         if (a.Written != b.Written) return a.Written > b.Written;

@@ -26,6 +26,9 @@ struct TSnapshot {
     std::filesystem::path Path;
     std::string Time;  // "2026-12-09 15:30:00", from the name
     std::filesystem::file_time_type Written;
+    // What the write or download that followed it came to, "Opgeslagen"; empty when not known
+    // (an older snapshot, or the tool ended first).
+    std::string Outcome;
 };
 
 class TSnapshotStore {
@@ -39,7 +42,11 @@ public:
     // lets the earliest written go beyond SNAPSHOTS_KEPT, never the new one. The file, or nothing
     // with the reason in error (Dutch, with the system's own text).
     std::optional<std::filesystem::path> Save(const TNvmWords& words, std::string_view toolVersion,
-                                              std::string_view time, char decimalSeparator, std::string& error) const;
+                                              std::string_view time, char decimalSeparator, std::string& error,
+                                              const TVisitStamp& stamp = {}) const;
+    // Keeps beside the snapshot what the change that followed it came to (one line); a failure
+    // to keep it costs only the line in the list.
+    static void RecordOutcome(const std::filesystem::path& snapshot, std::string_view outcome);
 
     // The snapshots there are, the last written first. Other files in the folder are not the store's.
     std::vector<TSnapshot> List() const;

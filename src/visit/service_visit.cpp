@@ -1,8 +1,12 @@
 #include "visit/service_visit.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
 
 #include "messages/realtime_report.h"
+#include "host/text_format.h"
 #include "host/utf8.h"
 
 namespace korvel {
@@ -61,6 +65,85 @@ std::string FileNamePart(std::string_view name) {
     // Windows drops dots at the end of a name: the file would not be where it was proposed.
     while (!part.empty() && (part.back() == '.' || part.back() == '_')) part.pop_back();
     return part;
+}
+
+std::string VisitTitle(const TVisitStamp& stamp) {
+    std::string title;
+    const auto add = [&title](const char* label, const std::string& value) {
+        if (value.empty()) return;
+        if (!title.empty()) title += " \u00B7 ";
+        title += label;
+        title += ": ";
+        title += value;
+    };
+    add("Installatie", stamp.Installation);
+    add("Poort", stamp.Port);
+    add("Firmware", stamp.Firmware);
+    return title;
+}
+
+std::string OtherInstallationText(const TVisitStamp& made, const TVisitStamp& now) {
+    if (SameInstallation(made.Installation, now.Installation)) return {};
+    return FormatText(MSG_OTHER_INSTALLATION, {made.Installation, now.Installation});
+}
+
+std::string OtherFirmwareText(const TVisitStamp& made, const TVisitStamp& now) {
+    if (made.Firmware.empty() || now.Firmware.empty() || made.Firmware == now.Firmware) return {};
+    return FormatText(MSG_OTHER_FIRMWARE, {made.Firmware, now.Firmware});
+}
+
+namespace {
+
+struct TWall {
+    int Year, Month, Day, Hour, Minute, Second;
+};
+
+TWall WallOf(double seconds) {
+    using namespace std::chrono;
+    const auto whole = static_cast<int64_t>(std::floor(std::isfinite(seconds) ? seconds : 0));
+    const sys_days day = floor<days>(sys_seconds(std::chrono::seconds(whole)));
+    const year_month_day ymd(day);
+    const int64_t inDay = whole - duration_cast<std::chrono::seconds>(day.time_since_epoch()).count();
+    return {static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
+            static_cast<int>(static_cast<unsigned>(ymd.day())), static_cast<int>(inDay / 3600),
+            static_cast<int>(inDay / 60 % 60), static_cast<int>(inDay % 60)};
+}
+
+}  // namespace
+
+std::string VisitTimeText(double seconds, bool withDate) {
+    const TWall w = WallOf(seconds);
+    char text[32];
+    if (withDate)
+        std::snprintf(text, sizeof text, "%02d-%02d-%04d %02d:%02d:%02d", w.Day, w.Month, w.Year, w.Hour, w.Minute,
+                      w.Second);
+    else
+        std::snprintf(text, sizeof text, "%02d:%02d:%02d", w.Hour, w.Minute, w.Second);
+    return text;
+}
+
+std::string ServiceReportFileName(std::string_view installation, double seconds) {
+    const TWall w = WallOf(seconds);
+    char date[16];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d", w.Year, w.Month, w.Day);
+    std::string name = "servicerapport-";
+    const std::string part = FileNamePart(installation);
+    if (!part.empty()) {
+        name += part;
+        name += '-';
+    }
+    name += date;
+    name += ".pdf";
+    return name;
+}
+
+std::vector<TFaultLine> FaultLines(const TFaultHistory& history) {
+    std::vector<TFaultLine> lines;
+    lines.reserve(history.Events().size());
+    for (const TFaultEvent& e : history.Events())
+        lines.push_back({VisitTimeText(e.Time), e.AtStart ? "al aanwezig" : e.Appeared ? "verschenen" : "verdwenen",
+                         FaultName(e)});
+    return lines;
 }
 
 void TServiceVisit::SetInstallation(std::string_view typed) { FInstallation = InstallationName(typed); }

@@ -18,6 +18,20 @@
 
 namespace korvel {
 
+// A time on the fault history's axis as the report and the list show it: "10-12-2026 19:43:27", or
+// "19:43:27" alone.
+std::string VisitTimeText(double seconds, bool withDate = true);
+
+// "servicerapport-Dorpsstraat_3-2026-12-10.pdf"; without a usable name "servicerapport-2026-12-10.pdf".
+std::string ServiceReportFileName(std::string_view installation, double seconds);
+
+// One line of the fault list and the report: when, "verschenen" or "verdwenen" (or "al aanwezig" for
+// one there when the history began), and what.
+struct TFaultLine {
+    std::string Time, What, Name;
+};
+std::vector<TFaultLine> FaultLines(const TFaultHistory& history);
+
 class TServiceVisit {
 public:
     // Times are the caller's seconds, as in the fault history.

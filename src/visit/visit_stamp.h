@@ -23,6 +23,19 @@ std::string InstallationName(std::string_view typed);
 // A to Z aside).
 bool SameInstallation(std::string_view a, std::string_view b);
 
+// The line a picture or a page carries to say what it was made for, "Installatie: Dorpsstraat 3 ·
+// Poort: COM5 · Firmware: 132", leaving out what is not known; empty when nothing is.
+std::string VisitTitle(const TVisitStamp& stamp);
+
+// Asked before settings made for one installation go to another: empty when SameInstallation().
+inline constexpr const char* MSG_OTHER_INSTALLATION =
+    "Deze instellingen zijn gemaakt voor installatie \"%s\", niet voor \"%s\".";
+std::string OtherInstallationText(const TVisitStamp& made, const TVisitStamp& now);
+// Said, never asked: settings of another firmware version are the normal case after an update.
+// Empty when either version is not known or both are the same.
+inline constexpr const char* MSG_OTHER_FIRMWARE = "Ze komen van firmware versie %s; het bord heeft versie %s.";
+std::string OtherFirmwareText(const TVisitStamp& made, const TVisitStamp& now);
+
 // The name as part of a file name that Windows and Linux both take: characters they refuse and
 // blanks become '_', at most 60 bytes (whole characters). Empty for a name with nothing left.
 std::string FileNamePart(std::string_view name);

@@ -16,6 +16,11 @@ namespace {
 
 // Muted, yet dark enough on white to be read.
 const QColor kStaleText(0x80, 0x80, 0x80);
+// A fault reads as one at a glance; an old one is paler, like the other stale values.
+const QColor kFaultText(0xC0, 0x00, 0x00);
+const QColor kStaleFaultText(0xD0, 0x80, 0x80);
+constexpr const char* kFaultProperty = "korvelFault";
+constexpr const char* kStaleProperty = "korvelStale";
 
 class TInputRefuser : public QObject {
 public:
@@ -51,6 +56,8 @@ bool IsDisplayControl(QWidget* w) {
 // The style's disabled colours are grey on grey: a display control keeps its enabled colours
 // whatever its group's state; stale values take a muted text on the same ground.
 void SetColours(QWidget* w, bool muted) {
+    w->setProperty(kStaleProperty, muted);
+    const bool fault = w->property(kFaultProperty).toBool();
     QPalette pal = w->palette();
     const QPalette normal = QApplication::palette(w);
     for (int role = 0; role < QPalette::NColorRoles; ++role) {
@@ -59,7 +66,10 @@ void SetColours(QWidget* w, bool muted) {
     }
     for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
         for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-            pal.setColor(group, role, muted ? kStaleText : normal.color(QPalette::Active, role));
+            pal.setColor(group, role,
+                         fault   ? (muted ? kStaleFaultText : kFaultText)
+                         : muted ? kStaleText
+                                 : normal.color(QPalette::Active, role));
     w->setPalette(pal);
 }
 
@@ -91,6 +101,15 @@ QLabel* MakeStaleWord(QWidget* parent, const QRect& geometry, Qt::Alignment alig
     word->setPalette(pal);
     word->hide();
     return word;
+}
+
+void ShowFault(QWidget* w, bool fault) {
+    if (w == nullptr || w->property(kFaultProperty).toBool() == fault) return;
+    w->setProperty(kFaultProperty, fault);
+    SetColours(w, w->property(kStaleProperty).toBool());
+    QFont font = w->font();
+    font.setBold(fault);  // not by colour alone: a colour-blind engineer sees it too
+    w->setFont(font);
 }
 
 void ShowValuesStale(QWidget* form, QLabel* word, const QString& text) {

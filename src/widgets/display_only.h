@@ -21,6 +21,10 @@ void MakeDisplayOnly(QWidget* form);
 // The word that says values are stale: bold, in a warning colour, hidden until then.
 QLabel* MakeStaleWord(QWidget* parent, const QRect& geometry, Qt::Alignment alignment);
 
+// A display control that shows an active fault: red and bold, until fault is false again. Kept
+// through ShowValuesStale, paler while the values are stale.
+void ShowFault(QWidget* w, bool fault);
+
 // The values under form are the last ones of a connection that has ended: shown muted, with word
 // (a label of the form's own) showing text. An empty text shows them as live again.
 void ShowValuesStale(QWidget* form, QLabel* word, const QString& text);

@@ -32,6 +32,8 @@ TEST(CliArgs, WrongUsageIsNamedAndExitsWith2) {
         {{"ports", "--port", "COM5"}, "optie '--port' hoort niet bij ports"},
         {{"backup", "--port", "COM5", "x.csv", "--json"}, "optie '--json' hoort niet bij backup"},
         {{"backup", "--port", "COM5", "x.csv", "--no-snapshot"}, "optie '--no-snapshot' hoort alleen bij restore"},
+        {{"info", "--port", "COM5", "--installation", "x"}, "optie '--installation' hoort alleen bij backup"},
+        {{"backup", "--port", "COM5", "x.csv", "--force"}, "optie '--force' hoort alleen bij restore"},
         {{"info", "--port"}, "optie '--port' heeft een waarde nodig"},
         {{"watch", "--port", "COM5", "--seconds", "0"}, "optie '--seconds' heeft een positief aantal seconden nodig"},
         {{"watch", "--port", "COM5", "--seconds", "1e300"}, "optie '--seconds' heeft een positief aantal seconden nodig"},

@@ -142,6 +142,35 @@ TEST_F(CliBoardTest, BackupRestoreAndCompareRoundTripEveryWord) {
     EXPECT_EQ(Cli({"compare", "--defaults"}).status, 1);
 }
 
+// A backup says which installation it was made for; a restore for another one needs --force and
+// names both; a file or a command without a name asks nothing.
+TEST_F(CliBoardTest, RestoreRefusesAnotherInstallationsFileUnlessForced) {
+    Start(Program());
+    const std::string file = File("named.csv");
+    ASSERT_EQ(Cli({"backup", file, "--installation", " Dorpsstraat 3 "}).status, 0);
+    const TSettingsFileRead read = ReadSettingsFile(Read(file));
+    EXPECT_EQ(read.Stamp.Installation, "Dorpsstraat 3");
+    EXPECT_EQ(read.Stamp.Port, port);
+    EXPECT_EQ(read.Stamp.Firmware, "131");
+
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {{"restore", file, "--installation", "Kerkweg 12"}, 3},
+        {{"restore", file, "--installation", "Kerkweg 12", "--force"}, 0},
+        {{"restore", file, "--installation", "DORPSSTRAAT 3"}, 0},
+        {{"restore", file}, 0},
+    };
+    for (const auto& c : cases) {
+        const Result r = Cli(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.back() << r.err;
+        if (c.status == 3) {
+            EXPECT_NE(r.err.find("\"Dorpsstraat 3\", niet voor \"Kerkweg 12\""), std::string::npos) << r.err;
+        }
+    }
+}
+
 // A board behind a network serial server is reached by its address, as the window reaches it.
 TEST_F(CliBoardTest, BackupAndRestoreThroughANetworkServer) {
     if (!test::Ser2net::Installed()) GTEST_SKIP() << "ser2net is not installed";

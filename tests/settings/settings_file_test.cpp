@@ -64,6 +64,23 @@ TEST(SettingsFile, Layout) {
     EXPECT_TRUE(text.ends_with("\r\n228;onfFixedTempValue;Vaste regeltemperatuur bij aanzetten (°C);40,0;400\r\n"));
 }
 
+TEST(SettingsFile, TheFirstLineSaysWhatTheFileWasMadeForAndOlderFilesStillRead) {
+    const std::string name = "Zo\xC3\xAB; \"De Eik\"";
+    const std::string text = WriteSettingsFile(NvmWordsOf(Defaults()), "16.6.0.0", "2026-12-09 15:30:00", ',',
+                                               {name, "rfc2217://10.0.0.7:7000", "131"});
+    EXPECT_TRUE(text.starts_with("\xEF\xBB\xBFKORVEL instellingen;16.6.0.0;2026-12-09 15:30:00;"
+                                 "\"Zo\xC3\xAB; \"\"De Eik\"\"\";rfc2217://10.0.0.7:7000;131\r\n"));
+    const TSettingsFileRead read = ReadSettingsFile(text);
+    ASSERT_TRUE(read.Ok()) << read.Error;
+    EXPECT_EQ(read.Stamp.Installation, name);
+    EXPECT_EQ(read.Stamp.Port, "rfc2217://10.0.0.7:7000");
+    EXPECT_EQ(read.Stamp.Firmware, "131");
+
+    const TSettingsFileRead old = ReadSettingsFile(WriteSettingsFile(NvmWordsOf(Defaults()), "16.6.0.0", "x", ','));
+    ASSERT_TRUE(old.Ok()) << old.Error;
+    EXPECT_EQ(old.Stamp.Installation + old.Stamp.Port + old.Stamp.Firmware, "");
+}
+
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
     const auto at = text.find(from);
     EXPECT_NE(at, std::string::npos) << from;

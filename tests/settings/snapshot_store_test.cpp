@@ -53,6 +53,29 @@ TEST_F(SnapshotStoreTest, NamedByTimeNewestFirstTheLast50KeptAndReadBackWordForW
     }
 }
 
+// A snapshot says what it was made for and what the write after it came to; the outcome goes with
+// it when it is let go, and the snapshot keeps its place in the list.
+TEST_F(SnapshotStoreTest, CarriesItsInstallationAndTheOutcomeOfTheWriteThatFollowed) {
+    const TSnapshotStore store(dir / "snapshots");
+    std::string error;
+    const auto first = store.Save(NvmDefaultWords({}), "16.6.0.0", Time(0), '.', error, {"Dorpsstraat 3", "COM5", "131"});
+    ASSERT_TRUE(first) << error;
+    const auto second = store.Save(NvmDefaultWords({}), "16.6.0.0", Time(1), '.', error);
+    ASSERT_TRUE(second) << error;
+    TSnapshotStore::RecordOutcome(*first, "Weggeschreven en opgeslagen\n");
+    auto list = store.List();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].Path, *second);
+    EXPECT_EQ(list[0].Outcome, "");
+    EXPECT_EQ(list[1].Outcome, "Weggeschreven en opgeslagen");
+    EXPECT_EQ(ReadSnapshot(*first).Stamp.Installation, "Dorpsstraat 3");
+    EXPECT_EQ(ReadSnapshot(*first).Stamp.Firmware, "131");
+
+    for (int n = 2; n < 2 + static_cast<int>(SNAPSHOTS_KEPT); ++n) ASSERT_TRUE(store.Save(NvmDefaultWords({}), "1", Time(n), '.', error));
+    EXPECT_FALSE(fs::exists(*first));
+    EXPECT_FALSE(fs::exists(fs::path(*first) += ".uitkomst"));
+}
+
 // Names follow the local clock, which may go back: the snapshot just written stays whatever its
 // name, and the earliest written go.
 TEST_F(SnapshotStoreTest, TheOneJustWrittenStaysAfterTheClockWentBack) {

@@ -54,7 +54,7 @@ TEST_F(MainFormTest, StartsDisconnectedWatchingWithTheDocumentedCommands) {
 }
 
 TEST_F(MainFormTest, ActionListMenusAndToolBarCarryTheirCaptions) {
-    ASSERT_EQ(form->ActionList.size(), 22u);
+    ASSERT_EQ(form->ActionList.size(), 24u);
     for (const QAction* a : form->ActionList) EXPECT_FALSE(a->property("category").toString().isEmpty());
 
     QStringList menus;
@@ -73,7 +73,8 @@ TEST_F(MainFormTest, ActionListMenusAndToolBarCarryTheirCaptions) {
                                      "Instellingen &standaard", "Instellingen &wegschrijven", "-",
                                      "Instellingen opslaan &als...", "Instellingen &laden uit bestand...",
                                      "Instellingen &vergelijken...", "Vorige instellingen &terugzetten...", "-",
-                                     "&Grafiek", "V&erkeer"}));
+                                     "&Grafiek", "V&erkeer", "Fo&utgeschiedenis...", "-",
+                                     "Service&rapport opslaan..."}));
     EXPECT_EQ(items[4], (QStringList{"&Handleiding", "&Over..."}));
     EXPECT_EQ(Texts(form->ActionToolBar1->actions()),
               (QStringList{"Verbinding &maken", "Verbinding &verbreken", "-", "M&eekijken", "&Instellen", "-",

@@ -3,6 +3,7 @@
 // edits and the board's values on the way.
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +19,7 @@
 #include "messages/message_ids.h"
 #include "settings/settings_transfer.h"
 #include "ui_app/end_to_end_fixture.h"
+#include "visit/service_visit.h"
 #include "widgets/numeric_field.h"
 
 namespace korvel {
@@ -227,6 +229,49 @@ TEST_F(SettingsEndToEnd, APulledStandInLeavesTheEditsInTheFieldsToBeSaved) {
     const QString file = snapshots.filePath(QStringLiteral("kept.csv"));
     ASSERT_TRUE(form->SettingsTransfer->SaveToFile(file));
     EXPECT_EQ(ReadSnapshot(file.toStdString()).Words[23], 21.5 * 256);
+}
+
+// The visit on record: two parameters changed and written, a fault raised and cleared by the board;
+// the report, read by a PDF reader we did not write, lists exactly those.
+TEST_F(SettingsEndToEnd, TheServiceReportListsTheVisitsChangesAndFaults) {
+    sim::BoardSimOptions options;
+    options.reportMs = 200;
+    options.faultFrom = 4;
+    options.faultUntil = 8;
+    form->SetInstallation(QStringLiteral(" Dorpsstraat 3 "));
+    const auto board = InService(options);
+    Type(form->TabSheetService, "onfNightOff", "21.5");
+    Type(form->TabSheetService, "onfCoolingOn", "1.3");
+    form->SetSettingsAction->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return form->Visit.Faults().Events().size() >= 2; }, 8000));
+
+    const TServiceVisit& visit = form->Visit;
+    EXPECT_EQ(visit.Stamp().Installation, "Dorpsstraat 3");
+    EXPECT_EQ(visit.Stamp().Firmware, "131");
+    const auto changes = visit.Changes('.');
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[0].Parameter->Control, "onfNightOff");
+    EXPECT_EQ(changes[1].Parameter->Control, "onfCoolingOn");
+    const auto faults = FaultLines(visit.Faults());
+    ASSERT_EQ(faults.size(), 2u);
+    EXPECT_EQ(faults[0].Name + " " + faults[0].What, "Flow probleem verschenen");
+    EXPECT_EQ(faults[1].Name + " " + faults[1].What, "Flow probleem verdwenen");
+
+    // After the line is gone, from what the tool kept.
+    form->DisconnectAction->trigger();
+    const QString pdf = snapshots.filePath(QStringLiteral("rapport.pdf"));
+    ASSERT_TRUE(form->ServiceReportAccept(pdf));
+    QProcess reader;
+    reader.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    if (!reader.waitForStarted(5000)) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    ASSERT_TRUE(reader.waitForFinished(10000));
+    const std::string text = QString::fromUtf8(reader.readAllStandardOutput()).simplified().toStdString();
+    for (const std::string& expected :
+         {std::string("Installatie Dorpsstraat 3"), std::string("Firmware versie 131"), faults[0].Time,
+          faults[1].Time, std::string("Flow probleem verdwenen"), std::string("Pagina 1 van"),
+          std::string("Servicerapport · Installatie: Dorpsstraat 3"),
+          "Adres 46, " + NvmDisplayName(*changes[0].Parameter).substr(0, 20), changes[0].A + " " + changes[0].B})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
 }
 
 }  // namespace

@@ -46,6 +46,42 @@ TEST_F(SettingsFileTest, SavedSettingsLoadBackWithoutSendingAnything) {
     EXPECT_FALSE(dialog.CopyText().isEmpty());
 }
 
+// A file made for another installation asks first, naming both; Annuleren changes nothing; a file
+// without a name asks nothing.
+TEST_F(SettingsFileTest, AnotherInstallationsFileAsksFirst) {
+    Connect();
+    form->SetDefaults();
+    form->SetInstallation(QStringLiteral("Kerkweg 12"));
+    const std::vector<uint16_t> before = ShownWords();
+    TNvmWords other = NvmWordsOf(Controls().Values());
+    other[46 / 2] = 21 * 256;
+    const auto write = [&](const char* name, const TVisitStamp& stamp) {
+        QFile file(Path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const std::string text = WriteSettingsFile(other, "16.6.0.0", "2026-12-10 10:00:00", '.', stamp);
+        file.write(text.data(), static_cast<qint64>(text.size()));
+    };
+    write("other.csv", {"Dorpsstraat 3", "COM5", "999"});
+    write("unnamed.csv", {});
+    const std::string question =
+        FormatText(MSG_OTHER_INSTALLATION, {"Dorpsstraat 3", "Kerkweg 12"}) + "\n" + MSG_LOAD_ANYWAY;
+
+    host.ScriptAnswers({TModalResult::mrCancel});
+    EXPECT_FALSE(form->SettingsTransfer->LoadFromFile(Path("other.csv")));
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{question});
+    EXPECT_EQ(ShownWords(), before);
+
+    host.ClearRecords();
+    ASSERT_TRUE(form->SettingsTransfer->LoadFromFile(Path("other.csv")));
+    ASSERT_EQ(BoxTexts().size(), 2u);
+    EXPECT_EQ(BoxTexts()[0], question);
+
+    form->SetDefaults();
+    host.ClearRecords();
+    ASSERT_TRUE(form->SettingsTransfer->LoadFromFile(Path("unnamed.csv")));
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{FormatText(MSG_FILE_LOADED, {"unnamed.csv"})});
+}
+
 // korvel-cli writes the board's words alone; the window loads them word for word (the 1/256
 // field's 4865 included, which shows as 19.0 like 4864) and its own backup reads back the same.
 TEST_F(SettingsFileTest, BackupsOfTheCommandLineAndTheWindowReadEachOther) {
