@@ -45,6 +45,7 @@
 #include "messages/msg2text.h"
 #include "messages/realtime_report_view.h"
 #include "settings/advanced_settings_form.h"
+#include "settings/curve_preview.h"
 #include "settings/settings_page.h"
 #include "settings/settings_transfer.h"
 #include "visit/fault_list_form.h"
@@ -331,6 +332,7 @@ void TMainForm::BuildClientArea() {
     TabSheetService = new TSettingsPage(host_, GetSettingsAction, SetSettingsAction, DefaultSettingsAction, FlashAction,
                                         PageControl1);
     ServiceBox = TabSheetService->ServiceBox;
+    TabSheetService->CurvePreview->Title = [this] { return QString::fromStdString(VisitTitle(Visit.Stamp())); };
     connect(TabSheetService->btnShowAdvancedSettings, &QPushButton::clicked, this,
             [this] { Guarded([this] { btnShowAdvancedSettingsClick(); }); });
     PageControl1->addTab(TabSheetService, QStringLiteral("&Instellingen"));

@@ -31,7 +31,7 @@ TCurvePreview::TCurvePreview(std::vector<TStookLijnFrame*> curves, UiHost& host,
     SavePngAction = new QAction(QStringLiteral("Opslaan als P&NG..."), this);
     SavePngAction->setObjectName(QStringLiteral("SaveCurvesPngAction"));
     connect(SavePngAction, &QAction::triggered, this,
-            [this] { SavePlotPngAsk(*Plot, QStringLiteral("stooklijnen.png"), host_); });
+            [this] { SavePlotPngAsk(*Plot, QStringLiteral("stooklijnen.png"), host_, Title ? Title() : QString()); });
     Plot->Plot()->setContextMenuPolicy(Qt::ActionsContextMenu);
     Plot->Plot()->addAction(SavePngAction);
     Plot->Plot()->setToolTip(QStringLiteral("Stook- en koellijnen zoals ingevuld; rechtsklik: Opslaan als PNG..."));
@@ -70,6 +70,6 @@ void TCurvePreview::Follow(size_t curve) {
     Plot->Replot();
 }
 
-bool TCurvePreview::SavePng(const QString& path) { return SavePlotPng(*Plot, path, host_); }
+bool TCurvePreview::SavePng(const QString& path) { return SavePlotPng(*Plot, path, host_, Title ? Title() : QString()); }
 
 }  // namespace korvel

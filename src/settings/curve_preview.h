@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 class QAction;
@@ -25,6 +26,8 @@ public:
 
     TSeriesPlot* Plot = nullptr;
     QAction* SavePngAction = nullptr;  // in the chart's context menu
+    // The saved picture's title line: which installation and board the curves were for.
+    std::function<QString()> Title;
 
 private:
     void Follow(size_t curve);
