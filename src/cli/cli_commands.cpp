@@ -203,15 +203,18 @@ TNvmWords FetchOrFail(TCliBoard& board) {
 }
 
 // What this command works for: the installation given, the port, the firmware of the last report.
-TVisitStamp StampOf(const TContext& c, const TCliBoard& board) {
+// A fetch can end before the board's first report: one is waited for briefly (it reports every
+// second), and without one the firmware stays unknown rather than the empty report's 0.
+TVisitStamp StampOf(const TContext& c, TCliBoard& board) {
     TVisitStamp stamp{c.Options.Installation, board.PortName(), {}};
+    if (board.Reports() == 0 && !board.PumpUntil([&board] { return board.Reports() > 0; }, 2500)) return stamp;
     for (const TReportValue& v : board.LastReport())
         if (v.Target == "onfFirmLo") stamp.Firmware = std::to_string(static_cast<int>(v.Number));
     return stamp;
 }
 
 // What the board held before this command changed it, in the window's snapshot folder.
-std::optional<std::string> TakeSnapshot(const TContext& c, const TCliBoard& board, const TNvmWords& words) {
+std::optional<std::string> TakeSnapshot(const TContext& c, TCliBoard& board, const TNvmWords& words) {
     if (c.Options.NoSnapshot) return std::nullopt;
     std::string error;
     const auto path = TSnapshotStore().Save(words, KORVEL_FILE_VERSION_TEXT, SettingsFileTime(std::time(nullptr)),
