@@ -48,6 +48,12 @@ start() {
 }
 stop() {
   keys alt+f u
+  # Closing from service mode reminds of the RUN/PROGRAM switch first, as leaving the mode does.
+  for _ in $(seq 25); do kill -0 "$tool" 2>/dev/null || break; shown Warning && break; sleep 0.2; done
+  if shown Warning; then
+    shot close-reminder
+    keys Return
+  fi
   for _ in $(seq 100); do kill -0 "$tool" 2>/dev/null || break; sleep 0.2; done
   ! kill -0 "$tool" 2>/dev/null || fail "the tool did not close"
   wait "$tool" || fail "the tool ended with status $?"
